@@ -1,0 +1,52 @@
+#include "scripted_quillard.h"
+
+#include <algorithm>
+
+namespace {
+
+ScriptedQuillard* active = nullptr;
+
+namespace names {
+#define SCRIPTED_NAME(name) constexpr char name[] = #name;
+SCRIPTED_QUILLARD_FUNCTIONS(SCRIPTED_NAME)
+#undef SCRIPTED_NAME
+} // namespace names
+
+template <typename F> struct Thunk;
+template <typename R, typename... A> struct Thunk<R (*)(A...)> {
+    template <std::function<R(A...)> ScriptedQuillard::*Member, const char* Name> static R call(A... args) {
+        active->calls.emplace_back(Name);
+        return (active->*Member)(args...);
+    }
+};
+
+template <typename F> struct Succeed;
+template <typename R, typename... A> struct Succeed<R (*)(A...)> {
+    static R call(A...) { return R{}; }
+};
+
+} // namespace
+
+ScriptedQuillard::ScriptedQuillard() {
+#define SCRIPTED_DEFAULT(name) name = &Succeed<decltype(&::name)>::call;
+    SCRIPTED_QUILLARD_FUNCTIONS(SCRIPTED_DEFAULT)
+#undef SCRIPTED_DEFAULT
+    token::QuillardApi api{};
+#define SCRIPTED_BIND(name)                                                                                        \
+    api.name = &Thunk<decltype(&::name)>::template call<&ScriptedQuillard::name, names::name>;
+    SCRIPTED_QUILLARD_FUNCTIONS(SCRIPTED_BIND)
+#undef SCRIPTED_BIND
+    active = this;
+    token::setQuillardApi(api);
+}
+
+ScriptedQuillard::~ScriptedQuillard() {
+    token::setQuillardApi(token::realQuillardApi());
+    active = nullptr;
+}
+
+int ScriptedQuillard::count(const std::string& name) const {
+    return static_cast<int>(std::count(calls.begin(), calls.end(), name));
+}
+
+ScriptedQuillard* ScriptedQuillard::current() { return active; }

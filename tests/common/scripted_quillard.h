@@ -1,0 +1,62 @@
+// A scripted libquillard for tests: while an object lives, every operation of the token layer calls its members
+// instead of the real library. Each member starts as "succeed and fill nothing" and a test replaces the ones it
+// cares about; `calls` records the name of every call in order.
+#pragma once
+
+#include "quillard_api.h"
+
+#include <functional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#define SCRIPTED_QUILLARD_FUNCTIONS(X)                                                                             \
+    X(init_pkcs11)                                                                                                 \
+    X(uninit_pkcs11)                                                                                               \
+    X(token_find)                                                                                                  \
+    X(token_connect)                                                                                               \
+    X(token_get_info)                                                                                              \
+    X(token_get_pin_state)                                                                                         \
+    X(token_login)                                                                                                 \
+    X(token_login_so)                                                                                              \
+    X(token_logout)                                                                                                \
+    X(token_change_upin)                                                                                           \
+    X(token_change_sopin)                                                                                          \
+    X(token_set_upin)                                                                                              \
+    X(token_set_label)                                                                                             \
+    X(token_format)                                                                                                \
+    X(token_write_sectors)                                                                                         \
+    X(token_reload_all_objects)                                                                                    \
+    X(container_load_all)                                                                                          \
+    X(container_create_new)                                                                                        \
+    X(container_delete)                                                                                            \
+    X(container_delete_cert)                                                                                       \
+    X(container_get_cert)                                                                                          \
+    X(container_get_pubkey)                                                                                        \
+    X(container_get_prikey)                                                                                        \
+    X(helper_get_cert_info2)                                                                                       \
+    X(helper_show_cert_ui)                                                                                         \
+    X(pkcs12_file_parse)                                                                                           \
+    X(pkcs12_import_certificate)                                                                                   \
+    X(x509_import_certificate)                                                                                     \
+    X(container_addcert_to_store)                                                                                  \
+    X(remove_all_certs_from_store)
+
+class ScriptedQuillard {
+public:
+    ScriptedQuillard();
+    ~ScriptedQuillard();
+    ScriptedQuillard(const ScriptedQuillard&) = delete;
+    ScriptedQuillard& operator=(const ScriptedQuillard&) = delete;
+
+#define SCRIPTED_MEMBER(name) std::function<std::remove_pointer_t<decltype(&::name)>> name;
+    SCRIPTED_QUILLARD_FUNCTIONS(SCRIPTED_MEMBER)
+#undef SCRIPTED_MEMBER
+
+    std::vector<std::string> calls;
+    // How many times `name` was called.
+    int count(const std::string& name) const;
+
+    // The object whose members the library calls go to.
+    static ScriptedQuillard* current();
+};

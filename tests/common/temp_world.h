@@ -1,0 +1,26 @@
+// A private world for one test: a temporary folder that XDG_DATA_HOME and XDG_CONFIG_HOME point into while the
+// object lives. The folder and the previous environment are restored when it goes.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+class TempWorld {
+public:
+    TempWorld();
+    ~TempWorld();
+    TempWorld(const TempWorld&) = delete;
+    TempWorld& operator=(const TempWorld&) = delete;
+
+    const std::filesystem::path& root() const { return root_; }
+    std::filesystem::path dataHome() const { return root_ / "data"; }
+    std::filesystem::path configHome() const { return root_ / "config"; }
+    // Where the virtual keys of this world are plugged in.
+    std::filesystem::path keysFolder() const { return dataHome() / "Norvale" / "PellorZu" / "keys"; }
+
+private:
+    std::filesystem::path root_;
+    std::optional<std::string> oldData_;
+    std::optional<std::string> oldConfig_;
+};

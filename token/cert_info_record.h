@@ -1,0 +1,29 @@
+// TZartoCertInfo: what ReadCertInfo learns of one certificate of a container.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace token {
+
+constexpr int32_t kCertificateBufferSize = 65536;
+
+struct TZartoCertInfo {
+    std::vector<uint8_t> certificate = std::vector<uint8_t>(kCertificateBufferSize); // as the key returns it
+    int32_t certificateLength = 0;
+    std::u16string subject;
+    std::u16string issuer;
+    int32_t version = 0;
+    std::string serialNumber;
+    std::string validFromText; // "%.4d-%.2d-%.2d"
+    std::string validToText;
+    std::array<int32_t, 9> validFrom{}; // year, month, day; the rest carried but not read
+    std::array<int32_t, 9> validTo{};
+    int32_t keyType = 0; // 3 = elliptic curve, anything else RSA
+    int32_t keyBits = 0;
+    int32_t algorithm = 0;
+};
+
+} // namespace token

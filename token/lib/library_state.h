@@ -1,0 +1,30 @@
+// The state of libquillard between calls: the active driver, the last parsed PKCS#12 file and the certificate
+// display handler. Every exported function holds the library lock while it works, so the import worker thread and
+// the window thread never meet inside a driver.
+#pragma once
+
+#include "credential.h"
+#include "driver.h"
+#include "quillard.h"
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace quillard {
+
+struct LibraryState {
+    std::recursive_mutex lock;
+    std::unique_ptr<Driver> driver;
+    std::vector<Credential> parsedPkcs12; // kept by pkcs12_file_parse for pkcs12_import_certificate
+    quillard_cert_display_handler displayHandler = nullptr;
+    void* displayContext = nullptr;
+};
+
+LibraryState& libraryState();
+
+// Chooses the driver for a module name: the maker's module name (any folder, any extension, any letter case)
+// selects the virtual keys; anything else is a PKCS#11 module, which this build cannot load yet.
+Result makeDriver(const char* moduleName, std::unique_ptr<Driver>& driver);
+
+} // namespace quillard

@@ -1,0 +1,223 @@
+#include "token_ops.h"
+
+#include "quillard_api.h"
+#include "utf16.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace token {
+
+namespace {
+
+const QuillardApi& api() { return quillardApi(); }
+
+constexpr int32_t kContainerListBufferSize = 8192;
+constexpr int32_t kPublicKeyScratchSize = 65536;
+constexpr std::size_t kCertNameUnits = 257;
+constexpr std::size_t kSerialBytes = 257;
+
+std::string formatDate(const std::array<int32_t, 9>& date) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4d-%.2d-%.2d", date[0], date[1], date[2]);
+    return text;
+}
+
+// The names in the first `length` bytes of `buffer`, split at NUL bytes; empty pieces are dropped.
+std::vector<std::string> splitNames(const char* buffer, int32_t length) {
+    std::vector<std::string> names;
+    std::string piece;
+    for (int32_t i = 0; i < length; ++i) {
+        if (buffer[i] != '\0') {
+            piece += buffer[i];
+        } else if (!piece.empty()) {
+            names.push_back(std::move(piece));
+            piece.clear();
+        }
+    }
+    if (!piece.empty())
+        names.push_back(std::move(piece));
+    return names;
+}
+
+} // namespace
+
+int32_t init_pkcs11(const std::string& moduleName) { return api().init_pkcs11(moduleName.c_str()); }
+
+void uninit_pkcs11() { api().uninit_pkcs11(); }
+
+int32_t token_find(int32_t& keyCount) {
+    std::array<int32_t, kMaxKeysFound> list{};
+    int32_t count = kMaxKeysFound;
+    int32_t result = api().token_find(list.data(), &count);
+    if (result != 0 || count <= 0) {
+        keyCount = keyTable().keyCount = 0;
+        return 1;
+    }
+    count = std::min(count, kMaxKeysFound); // a scan never reports more keys than the list holds
+    for (int32_t idx = 0; idx < count; ++idx)
+        result = api().token_connect(idx);
+    keyCount = keyTable().keyCount = count;
+    return result;
+}
+
+int32_t token_get_info(int32_t idx, TZartoInfo& record) {
+    return api().token_get_info(idx, record.serial, record.label, record.manufacturer, record.model,
+                                &record.maxPinLength, &record.minPinLength, &record.reserved, &record.minSoPinLength,
+                                &record.totalMemory, &record.freeMemory, &record.hardwareVersion,
+                                &record.firmwareVersion, &record.initialised);
+}
+
+void token_get_pin_state(int32_t idx, int32_t userType, TPinState& state) {
+    state = TPinState{};
+    api().token_get_pin_state(idx, userType, &state.retriesLeft, &state.maxRetries, &state.reserved2,
+                              &state.reserved3, &state.locked, &state.reserved5);
+}
+
+int32_t token_login(int32_t idx, const char* userPin, int32_t& retriesLeft) {
+    return api().token_login(idx, userPin, &retriesLeft);
+}
+
+int32_t token_login_so(int32_t idx, const char* soPin, int32_t& retriesLeft) {
+    return api().token_login_so(idx, soPin, &retriesLeft);
+}
+
+int32_t token_logout(int32_t idx) { return api().token_logout(idx); }
+
+int32_t token_reload_all_objects(int32_t idx) { return api().token_reload_all_objects(idx); }
+
+int32_t token_change_upin(int32_t idx, const char* oldPin, const char* newPin) {
+    return api().token_change_upin(idx, oldPin, newPin);
+}
+
+int32_t token_change_sopin(int32_t idx, const char* oldSoPin, const char* newSoPin) {
+    return api().token_change_sopin(idx, oldSoPin, newSoPin);
+}
+
+int32_t token_set_upin(int32_t idx, const char* soPin, const char* newUserPin) {
+    return api().token_set_upin(idx, soPin, newUserPin);
+}
+
+int32_t token_set_label(int32_t idx, const std::u16string& label) {
+    std::string utf8 = utf16ToUtf8(label);
+    char buffer[64] = {};
+    std::memcpy(buffer, utf8.data(), std::min<std::size_t>(utf8.size(), sizeof buffer - 1));
+    return api().token_set_label(idx, buffer);
+}
+
+int32_t token_format(int32_t idx, const TFormatParams& params) { return api().token_format(idx, &params); }
+
+int32_t token_write_sectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount, const void* data) {
+    return api().token_write_sectors(idx, firstSector, sectorCount, data);
+}
+
+int32_t LoadContainerList(int32_t idx, TZartoInfo& record) {
+    std::vector<char> buffer(kContainerListBufferSize, '\0');
+    int32_t length = kContainerListBufferSize;
+    int32_t result = api().container_load_all(idx, buffer.data(), &length);
+    if (result != 0)
+        return result;
+    length = std::clamp(length, 0, kContainerListBufferSize);
+    std::vector<std::string> names = splitNames(buffer.data(), length);
+    // The record holds at most 65 names; a key reporting more shows the first 65.
+    std::size_t kept = std::min<std::size_t>(names.size(), kMaxContainers);
+    for (std::size_t i = 0; i < kept; ++i)
+        record.containerNames[i] = std::move(names[i]);
+    record.containerCount = static_cast<int32_t>(kept);
+    return 0;
+}
+
+int32_t container_create_new(int32_t idx, const std::string& container) {
+    return api().container_create_new(idx, container.c_str());
+}
+
+int32_t container_delete(int32_t idx, const std::string& container) {
+    return api().container_delete(idx, container.c_str());
+}
+
+int32_t container_delete_cert(int32_t idx, const std::string& container, int32_t spec) {
+    return api().container_delete_cert(idx, container.c_str(), spec);
+}
+
+int32_t container_get_cert(int32_t idx, const std::string& container, int32_t spec, uint8_t* buffer,
+                           int32_t& length) {
+    return api().container_get_cert(idx, container.c_str(), spec, buffer, &length);
+}
+
+int32_t ReadCertInfo(int32_t idx, const std::string& container, int32_t spec, TZartoCertInfo& info) {
+    info.certificate.assign(kCertificateBufferSize, 0);
+    info.certificateLength = kCertificateBufferSize;
+    int32_t result = container_get_cert(idx, container, spec, info.certificate.data(), info.certificateLength);
+    if (result != 0)
+        return result;
+    info.certificateLength = std::clamp(info.certificateLength, 0, kCertificateBufferSize);
+
+    std::vector<uint8_t> scratch(kPublicKeyScratchSize);
+    int32_t scratchLength = kPublicKeyScratchSize;
+    api().container_get_pubkey(idx, container.c_str(), spec, &info.keyType, &info.keyBits, scratch.data(),
+                               &scratchLength);
+
+    std::vector<uint16_t> subject(kCertNameUnits, 0), issuer(kCertNameUnits, 0);
+    std::vector<char> serial(kSerialBytes, '\0');
+    std::array<int32_t, 9> from{}, to{};
+    int32_t version = 0, algorithm = 0;
+    result = api().helper_get_cert_info2(info.certificate.data(), info.certificateLength, subject.data(),
+                                         issuer.data(), &version, serial.data(), from.data(), to.data(), &algorithm);
+    if (result != 0)
+        return result;
+    info.subject = utf16FromBuffer(subject.data(), kCertNameUnits);
+    info.issuer = utf16FromBuffer(issuer.data(), kCertNameUnits);
+    info.version = version;
+    info.serialNumber.assign(serial.data(), strnlen(serial.data(), kSerialBytes));
+    info.validFromText = formatDate(from);
+    info.validToText = formatDate(to);
+    std::fill(info.validFrom.begin(), info.validFrom.end(), 0);
+    std::fill(info.validTo.begin(), info.validTo.end(), 0);
+    std::copy_n(from.begin(), 3, info.validFrom.begin());
+    std::copy_n(to.begin(), 3, info.validTo.begin());
+    info.algorithm = algorithm;
+    return 0;
+}
+
+int32_t container_get_pubkey(int32_t idx, const std::string& container, int32_t spec, int32_t& algorithm) {
+    std::vector<uint8_t> scratch(kPublicKeyScratchSize);
+    int32_t scratchLength = kPublicKeyScratchSize;
+    int32_t bits = 0;
+    return api().container_get_pubkey(idx, container.c_str(), spec, &algorithm, &bits, scratch.data(),
+                                      &scratchLength);
+}
+
+int32_t container_get_prikey(int32_t idx, const std::string& container, int32_t spec, int32_t& algorithm) {
+    int32_t discarded = 0;
+    return api().container_get_prikey(idx, container.c_str(), spec, &algorithm, &discarded);
+}
+
+int32_t helper_show_cert_ui(void* owner, const uint8_t* cert, int32_t length) {
+    return api().helper_show_cert_ui(owner, cert, length);
+}
+
+int32_t pkcs12_file_parse(const std::string& path, const char* password, int32_t& entries) {
+    return api().pkcs12_file_parse(path.c_str(), password, &entries);
+}
+
+int32_t pkcs12_import_certificate(int32_t idx, const std::string& container, int32_t spec, int32_t entry) {
+    return api().pkcs12_import_certificate(idx, container.c_str(), spec, entry);
+}
+
+int32_t x509_import_certificate(int32_t idx, const std::string& container, int32_t spec, const std::string& path) {
+    return api().x509_import_certificate(idx, container.c_str(), spec, path.c_str());
+}
+
+int32_t container_addcert_to_store(const std::string& container, const std::string& cspName, int32_t spec,
+                                   const uint8_t* cert, int32_t length) {
+    return api().container_addcert_to_store(container.c_str(), cspName.c_str(), spec, cert, length);
+}
+
+int32_t remove_all_certs_from_store(const std::string& cspName) {
+    return api().remove_all_certs_from_store(cspName.c_str());
+}
+
+} // namespace token
