@@ -1,8 +1,8 @@
-// INI files read and written with the rules of the Windows private-profile functions: section and key names match
-// without regard to letter case, blanks around a value are dropped and then one pair of surrounding double quotes
-// is removed, a value is cut at 2047 characters, integers are decimal or 0x hexadecimal. Files may be UTF-16LE
-// with a byte-order mark, UTF-8 (with or without a mark) or the locale's 8-bit encoding. A write keeps the rest of
-// the file and replaces it atomically (temporary name, then rename).
+// INI files read and written with the rules of the Windows private-profile functions: section and key names
+// match without regard to letter case, blanks around a value are dropped and then one pair of surrounding
+// double quotes is removed, a value is cut at 2047 characters, integers are decimal or 0x hexadecimal. Files
+// may be UTF-16LE with a byte-order mark, UTF-8 (with or without a mark) or the locale's 8-bit encoding. A
+// write keeps the rest of the file and replaces it atomically (temporary name, then rename).
 //
 // When a section or a key appears twice, the first one counts. Lines starting with ';' are comments. A file
 // created by a write is UTF-8 with a byte-order mark, so Chinese text stays intact whatever the locale.
@@ -37,22 +37,24 @@ public:
 
     bool exists() const;
     // GetPrivateProfileString: the value, or `defaultValue` when the section or key is missing.
-    QString readString(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
-    // GetPrivateProfileInt: leading decimal digits (optionally signed) or 0x hexadecimal; `defaultValue` when the
-    // key is missing; 0 when the value does not start with a number.
+    QString readString(const QString& section, const QString& key,
+                       const QString& defaultValue = QString()) const;
+    // GetPrivateProfileInt: leading decimal digits (optionally signed) or 0x hexadecimal; `defaultValue` when
+    // the key is missing; 0 when the value does not start with a number or the number does not fit 32 bits.
     int readInt(const QString& section, const QString& key, int defaultValue) const;
-    // The value as a whole number (decimal or 0x hexadecimal, optionally signed, nothing after it); nothing when
-    // the key is missing or its value is not such a number or does not fit in 32 bits.
+    // The value as a whole number (decimal or 0x hexadecimal, optionally signed, nothing after it); nothing
+    // when the key is missing or its value is not such a number or does not fit in 32 bits.
     std::optional<int> readNumber(const QString& section, const QString& key) const;
     QStringList sectionNames() const;
 
-    // WritePrivateProfileString: sets one value, creating section and key as needed, keeping every other line and
-    // the file's encoding. Returns false when the file cannot be written; the old file is then untouched.
-    static bool writeString(const QString& path, const QString& section, const QString& key, const QString& value);
-    // Sets several values of one section in a single replacement of the file: all of them or, on failure, none.
-    // Values with leading or trailing blanks, or wrapped in quotes, are written in quotes so they read back
-    // unchanged. Names or values holding a line break (or a key holding '=') are refused: they would break the
-    // file's structure.
+    // WritePrivateProfileString: sets one value, creating section and key as needed, keeping every other line
+    // and the file's encoding. Returns false when the file cannot be written; the old file is then untouched.
+    static bool writeString(const QString& path, const QString& section, const QString& key,
+                            const QString& value);
+    // Sets several values of one section in a single replacement of the file: all of them or, on failure,
+    // none. Values with leading or trailing blanks, or wrapped in quotes, are written in quotes so they read
+    // back unchanged. Names or values holding a line break (or a key holding '=') are refused: they would
+    // break the file's structure.
     static bool writeStrings(const QString& path, const QString& section,
                              const QList<QPair<QString, QString>>& keysAndValues);
 

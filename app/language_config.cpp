@@ -1,0 +1,25 @@
+#include "language_config.h"
+
+#include "ini_file.h"
+
+namespace {
+
+const QString section = QStringLiteral("Language");
+const QString key = QStringLiteral("LanguageID");
+
+} // namespace
+
+int ReadLanguageID(const QString& path, qint32& id) {
+    const platform::IniFile ini = platform::IniFile::load(path);
+    if (!ini.exists())
+        return 1;
+    id = ini.readInt(section, key, 0);
+    return 0;
+}
+
+bool WriteLanguageID(const QString& path, qint32 id, QString& errorText) {
+    if (platform::IniFile::writeString(path, section, key, QString::number(id)))
+        return true;
+    errorText = QStringLiteral("Unable to write to %1").arg(path);
+    return false;
+}

@@ -1,0 +1,10 @@
+// The per-user configuration folder: <config>/Norvale/PellorZu/, where <config> is XDG_CONFIG_HOME (by
+// default
+// ~/.config) or the platform's equivalent.
+#pragma once
+
+#include <QString>
+
+// The folder's path with a trailing '/'. Creates the folder and its missing parents when it does not exist;
+// the path is returned even when that fails, and reading files from it then finds nothing.
+QString GetUserConfigFolder();
