@@ -27,10 +27,18 @@ template <typename R, typename... A> struct Succeed<R (*)(A...)> {
 
 } // namespace
 
-ScriptedQuillard::ScriptedQuillard() {
+ScriptedQuillard::ScriptedQuillard(int32_t initResult) {
 #define SCRIPTED_DEFAULT(name) name = &Succeed<decltype(&::name)>::call;
     SCRIPTED_QUILLARD_FUNCTIONS(SCRIPTED_DEFAULT)
 #undef SCRIPTED_DEFAULT
+    init_pkcs11 = [this, initResult](const char* moduleName) {
+        module_ = moduleName ? moduleName : "";
+        return initResult;
+    };
+    token_find = [](int32_t*, int32_t* count) {
+        *count = 0;
+        return int32_t(0);
+    };
     token::QuillardApi api{};
 #define SCRIPTED_BIND(name)                                                                                        \
     api.name = &Thunk<decltype(&::name)>::template call<&ScriptedQuillard::name, names::name>;

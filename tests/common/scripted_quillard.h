@@ -44,7 +44,8 @@
 
 class ScriptedQuillard {
 public:
-    ScriptedQuillard();
+    // init_pkcs11 answers `initResult` and remembers the module name; token_find finds no key.
+    explicit ScriptedQuillard(int32_t initResult = 0);
     ~ScriptedQuillard();
     ScriptedQuillard(const ScriptedQuillard&) = delete;
     ScriptedQuillard& operator=(const ScriptedQuillard&) = delete;
@@ -56,7 +57,14 @@ public:
     std::vector<std::string> calls;
     // How many times `name` was called.
     int count(const std::string& name) const;
+    int initCalls() const { return count("init_pkcs11"); }
+    int uninitCalls() const { return count("uninit_pkcs11"); }
+    // The module name of the last init_pkcs11.
+    const std::string& module() const { return module_; }
 
     // The object whose members the library calls go to.
     static ScriptedQuillard* current();
+
+private:
+    std::string module_;
 };

@@ -5,6 +5,7 @@
 #include "cert_info.h"
 #include "cert_store.h"
 #include "credential_parser.h"
+#include "error_names.h"
 #include "library_state.h"
 #include "paths.h"
 #include "quillard_errors.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <span>
 #include <string>
 
 using namespace quillard;
@@ -104,7 +106,7 @@ int32_t uninit_pkcs11(void) {
 int32_t token_find(int32_t* list, int32_t* count) {
     if (!list || !count || *count < 0)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) {
+    return withDriver([&](Driver& driver) -> int32_t {
         std::vector<std::string> serials;
         Result result = driver.find(serials);
         if (result != QR_OK)
@@ -118,7 +120,7 @@ int32_t token_find(int32_t* list, int32_t* count) {
 }
 
 int32_t token_connect(int32_t idx) {
-    return withDriver([&](Driver& driver) { return driver.connect(idx); });
+    return withDriver([&](Driver& driver) -> int32_t { return driver.connect(idx); });
 }
 
 int32_t token_get_info(int32_t idx, char* serial, char* label, char* manufacturer, char* model,
@@ -128,7 +130,7 @@ int32_t token_get_info(int32_t idx, char* serial, char* label, char* manufacture
     if (!serial || !label || !manufacturer || !model || !max_pin_len || !min_pin_len || !max_so_pin_len ||
         !min_so_pin_len || !total_memory || !free_memory || !hardware_version || !firmware_version || !initialised)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) {
+    return withDriver([&](Driver& driver) -> int32_t {
         KeyInfo info;
         Result result = driver.getInfo(idx, info);
         if (result != QR_OK)
@@ -154,7 +156,7 @@ int32_t token_get_pin_state(int32_t idx, int32_t user_type, int32_t* retries_lef
                             int32_t* min_len, int32_t* max_len, int32_t* locked, int32_t* logged_in) {
     if (!retries_left || !max_retries || !min_len || !max_len || !locked || !logged_in)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) {
+    return withDriver([&](Driver& driver) -> int32_t {
         PinState state;
         Result result = driver.getPinState(idx, user_type == 1 ? PinKind::User : PinKind::SecurityOfficer, state);
         if (result != QR_OK)
@@ -172,7 +174,7 @@ int32_t token_get_pin_state(int32_t idx, int32_t user_type, int32_t* retries_lef
 static int32_t loginAs(int32_t idx, PinKind kind, const char* pin, int32_t* retries_left) {
     if (!pin || !retries_left)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) { return driver.login(idx, kind, SecureString(pin), *retries_left); });
+    return withDriver([&](Driver& driver) -> int32_t { return driver.login(idx, kind, SecureString(pin), *retries_left); });
 }
 
 int32_t token_login(int32_t idx, const char* user_pin, int32_t* retries_left) {
@@ -184,14 +186,14 @@ int32_t token_login_so(int32_t idx, const char* so_pin, int32_t* retries_left) {
 }
 
 int32_t token_logout(int32_t idx) {
-    return withDriver([&](Driver& driver) { return driver.logout(idx); });
+    return withDriver([&](Driver& driver) -> int32_t { return driver.logout(idx); });
 }
 
 static int32_t changePinOf(int32_t idx, PinKind kind, const char* old_pin, const char* new_pin) {
     if (!old_pin || !new_pin)
         return QR_ARGUMENTS_BAD;
     return withDriver(
-        [&](Driver& driver) { return driver.changePin(idx, kind, SecureString(old_pin), SecureString(new_pin)); });
+        [&](Driver& driver) -> int32_t { return driver.changePin(idx, kind, SecureString(old_pin), SecureString(new_pin)); });
 }
 
 int32_t token_change_upin(int32_t idx, const char* old_pin, const char* new_pin) {
@@ -205,7 +207,7 @@ int32_t token_change_sopin(int32_t idx, const char* old_so_pin, const char* new_
 int32_t token_set_upin(int32_t idx, const char* so_pin, const char* new_user_pin) {
     if (!so_pin || !new_user_pin)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) {
+    return withDriver([&](Driver& driver) -> int32_t {
         return driver.unlockUserPin(idx, SecureString(so_pin), SecureString(new_user_pin));
     });
 }
@@ -216,31 +218,31 @@ int32_t token_set_label(int32_t idx, const char* label) {
     std::string text = labelFromBuffer(label);
     if (text.size() >= 32)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) { return driver.setLabel(idx, text); });
+    return withDriver([&](Driver& driver) -> int32_t { return driver.setLabel(idx, text); });
 }
 
 int32_t token_format(int32_t idx, const TFormatParams* params) {
     if (!params)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) { return driver.format(idx, formatSettingsFrom(*params)); });
+    return withDriver([&](Driver& driver) -> int32_t { return driver.format(idx, formatSettingsFrom(*params)); });
 }
 
 int32_t token_write_sectors(int32_t idx, uint32_t first_sector, uint32_t sector_count, const void* data) {
     if (!data && sector_count > 0)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) {
+    return withDriver([&](Driver& driver) -> int32_t {
         return driver.writeSectors(idx, first_sector, sector_count, static_cast<const uint8_t*>(data));
     });
 }
 
 int32_t token_reload_all_objects(int32_t idx) {
-    return withDriver([&](Driver& driver) { return driver.reloadObjects(idx); });
+    return withDriver([&](Driver& driver) -> int32_t { return driver.reloadObjects(idx); });
 }
 
 int32_t container_load_all(int32_t idx, char* buffer, int32_t* length) {
     if (!buffer || !length || *length < 0)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) {
+    return withDriver([&](Driver& driver) -> int32_t {
         std::vector<std::string> names;
         Result result = driver.listContainers(idx, names);
         if (result != QR_OK)
@@ -257,25 +259,25 @@ int32_t container_load_all(int32_t idx, char* buffer, int32_t* length) {
 int32_t container_create_new(int32_t idx, const char* name) {
     if (!name || !*name)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) { return driver.createContainer(idx, name); });
+    return withDriver([&](Driver& driver) -> int32_t { return driver.createContainer(idx, name); });
 }
 
 int32_t container_delete(int32_t idx, const char* name) {
     if (!name)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) { return driver.deleteContainer(idx, name); });
+    return withDriver([&](Driver& driver) -> int32_t { return driver.deleteContainer(idx, name); });
 }
 
 int32_t container_delete_cert(int32_t idx, const char* name, int32_t spec) {
     if (!name || !validSpec(spec))
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) { return driver.deleteCertificate(idx, name, spec); });
+    return withDriver([&](Driver& driver) -> int32_t { return driver.deleteCertificate(idx, name, spec); });
 }
 
 int32_t container_get_cert(int32_t idx, const char* name, int32_t spec, uint8_t* buffer, int32_t* length) {
     if (!name || !buffer || !length || *length < 0 || !validSpec(spec))
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) {
+    return withDriver([&](Driver& driver) -> int32_t {
         std::vector<uint8_t> der;
         Result result = driver.getCertificate(idx, name, spec, der);
         return result != QR_OK ? result : copyOut(der, buffer, length);
@@ -286,7 +288,7 @@ int32_t container_get_pubkey(int32_t idx, const char* name, int32_t spec, int32_
                              uint8_t* buffer, int32_t* length) {
     if (!name || !algorithm || !bits || !buffer || !length || *length < 0 || !validSpec(spec))
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) {
+    return withDriver([&](Driver& driver) -> int32_t {
         KeyDescription key;
         Result result = driver.getPublicKey(idx, name, spec, key);
         if (result != QR_OK)
@@ -300,7 +302,7 @@ int32_t container_get_pubkey(int32_t idx, const char* name, int32_t spec, int32_
 int32_t container_get_prikey(int32_t idx, const char* name, int32_t spec, int32_t* algorithm, int32_t* bits) {
     if (!name || !algorithm || !bits || !validSpec(spec))
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) {
+    return withDriver([&](Driver& driver) -> int32_t {
         KeyDescription key;
         Result result = driver.getPrivateKey(idx, name, spec, key);
         if (result == QR_OK) {
@@ -316,14 +318,14 @@ int32_t helper_get_cert_info2(const uint8_t* cert, int32_t length, uint16_t* sub
                               int32_t* algorithm) {
     if (!cert || length <= 0 || !subject || !issuer || !version || !serial || !valid_from || !valid_to || !algorithm)
         return QR_ARGUMENTS_BAD;
-    CertificateInfo info;
-    Result result = decodeCertificateInfo(cert, static_cast<std::size_t>(length), info);
+    CertInfo info;
+    Result result = readCertInfo(cert, static_cast<std::size_t>(length), info);
     if (result != QR_OK)
         return result;
     copyUtf16(subject, 257, info.subject);
     copyUtf16(issuer, 257, info.issuer);
     *version = info.version;
-    copyText(serial, 257, info.serialHex);
+    copyText(serial, 257, info.serial);
     std::copy(info.validFrom.begin(), info.validFrom.end(), valid_from);
     std::copy(info.validTo.begin(), info.validTo.end(), valid_to);
     *algorithm = info.algorithm;
@@ -380,7 +382,7 @@ int32_t x509_import_certificate(int32_t idx, const char* container, int32_t spec
     Result result = parseCertificateFile(path, credential);
     if (result != QR_OK)
         return result;
-    return withDriver([&](Driver& driver) { return driver.importCredential(idx, container, spec, credential); });
+    return withDriver([&](Driver& driver) -> int32_t { return driver.importCredential(idx, container, spec, credential); });
 }
 
 int32_t container_addcert_to_store(const char* container, const char* csp_name, int32_t spec, const uint8_t* cert,
@@ -390,7 +392,7 @@ int32_t container_addcert_to_store(const char* container, const char* csp_name, 
     LibraryState& state = libraryState();
     Lock lock(state.lock);
     CertStore store(certStorePath());
-    return store.add(container, csp_name, spec, std::vector<uint8_t>(cert, cert + length));
+    return store.add(container, csp_name, spec, std::span<const uint8_t>(cert, static_cast<std::size_t>(length)));
 }
 
 int32_t remove_all_certs_from_store(const char* csp_name) {
@@ -401,6 +403,8 @@ int32_t remove_all_certs_from_store(const char* csp_name) {
     CertStore store(certStorePath());
     return store.removeAllForCsp(csp_name);
 }
+
+const char* quillard_error_name(int32_t code) { return errorName(code); }
 
 void quillard_set_cert_display_handler(quillard_cert_display_handler handler, void* context) {
     LibraryState& state = libraryState();

@@ -1,0 +1,148 @@
+#include "credential_parser.h"
+
+#include "openssl_handles.h"
+#include "pkcs12_contents.h"
+#include "quillard_errors.h"
+
+#include <openssl/err.h>
+#include <openssl/pem.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace quillard {
+
+namespace {
+
+// Certificate files are small; anything larger is refused before it is read into memory.
+constexpr std::uintmax_t MaxCredentialFileSize = 16 * 1024 * 1024;
+
+// The whole file, in wiping storage because a PKCS#12 file may hold an unencrypted key.
+Result readCredentialFile(const std::string& path, SecureBytes& out) {
+    std::error_code error;
+    const std::filesystem::path file(path);
+    if (path.empty() || !std::filesystem::exists(file, error))
+        return QR_FILE_NOT_FOUND;
+    if (!std::filesystem::is_regular_file(file, error))
+        return QR_FILE_UNUSABLE;
+    std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (error || size == 0 || size > MaxCredentialFileSize)
+        return QR_FILE_UNUSABLE;
+    std::ifstream stream(file, std::ios::binary);
+    SecureBytes bytes(static_cast<std::size_t>(size));
+    if (!stream.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
+        return QR_FILE_UNUSABLE;
+    out = std::move(bytes);
+    return QR_OK;
+}
+
+X509Ptr decodeCertificate(const SecureBytes& bytes) {
+    const unsigned char* cursor = bytes.data();
+    X509Ptr certificate(d2i_X509(nullptr, &cursor, static_cast<long>(bytes.size())));
+    if (certificate && cursor == bytes.data() + bytes.size())
+        return certificate;
+    BioPtr pem(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+    certificate.reset(pem ? PEM_read_bio_X509(pem.get(), nullptr, nullptr, nullptr) : nullptr);
+    ERR_clear_error();
+    return certificate;
+}
+
+Pkcs12Ptr decodePkcs12(const SecureBytes& bytes) {
+    const unsigned char* cursor = bytes.data();
+    Pkcs12Ptr p12(d2i_PKCS12(nullptr, &cursor, static_cast<long>(bytes.size())));
+    ERR_clear_error();
+    if (p12 && cursor == bytes.data() + bytes.size())
+        return p12;
+    return nullptr;
+}
+
+Result encodeCertificate(X509* certificate, std::vector<uint8_t>& der) {
+    int length = i2d_X509(certificate, nullptr);
+    if (length <= 0)
+        return QR_FILE_UNUSABLE;
+    der.resize(static_cast<std::size_t>(length));
+    unsigned char* cursor = der.data();
+    return i2d_X509(certificate, &cursor) == length ? QR_OK : QR_FILE_UNUSABLE;
+}
+
+Result certificateCredential(X509* certificate, Credential& out) {
+    Credential credential;
+    if (Result result = encodeCertificate(certificate, credential.certificateDer); result != QR_OK)
+        return result;
+    const EVP_PKEY* publicKey = X509_get0_pubkey(certificate);
+    if (!publicKey)
+        return QR_FILE_UNUSABLE;
+    if (Result result = describePublicKey(publicKey, credential.publicKey); result != QR_OK)
+        return result;
+    out = std::move(credential);
+    return QR_OK;
+}
+
+// The certificate of `key`: preferably the one sharing its localKeyID, otherwise any unused one holding its
+// public key. A certificate whose public key differs is never paired, whatever its attributes say.
+Pkcs12Certificate* certificateFor(const Pkcs12Key& key, std::vector<Pkcs12Certificate*>& unused) {
+    auto matches = [&](const Pkcs12Certificate* candidate, bool byId) {
+        if (byId && (key.localKeyId.empty() || candidate->localKeyId != key.localKeyId))
+            return false;
+        return X509_check_private_key(candidate->certificate.get(), key.key.get()) == 1;
+    };
+    for (bool byId : {true, false}) {
+        for (auto it = unused.begin(); it != unused.end(); ++it) {
+            if (matches(*it, byId)) {
+                Pkcs12Certificate* found = *it;
+                unused.erase(it);
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// One entry per key that has a certificate; keys of algorithms a key cannot hold are left out.
+std::vector<Credential> pairKeysWithCertificates(Pkcs12Contents& contents) {
+    std::vector<Pkcs12Certificate*> unused;
+    for (Pkcs12Certificate& certificate : contents.certificates)
+        unused.push_back(&certificate);
+    std::vector<Credential> entries;
+    for (const Pkcs12Key& key : contents.keys) {
+        Pkcs12Certificate* certificate = certificateFor(key, unused);
+        Credential entry;
+        if (!certificate || certificateCredential(certificate->certificate.get(), entry) != QR_OK ||
+            encodePrivateKey(key.key.get(), entry.privateKeyDer) != QR_OK)
+            continue;
+        entries.push_back(std::move(entry));
+    }
+    ERR_clear_error();
+    return entries;
+}
+
+} // namespace
+
+Result parsePkcs12File(const std::string& path, const SecureString& password, std::vector<Credential>& out) {
+    SecureBytes bytes;
+    if (Result result = readCredentialFile(path, bytes); result != QR_OK)
+        return result;
+    Pkcs12Ptr p12 = decodePkcs12(bytes);
+    if (!p12)
+        return QR_FILE_UNUSABLE;
+    Pkcs12Contents contents;
+    if (Result result = readPkcs12Contents(p12.get(), password, contents); result != QR_OK)
+        return result;
+    std::vector<Credential> entries = pairKeysWithCertificates(contents);
+    if (entries.empty())
+        return QR_FILE_UNUSABLE;
+    out = std::move(entries);
+    return QR_OK;
+}
+
+Result parseCertificateFile(const std::string& path, Credential& out) {
+    SecureBytes bytes;
+    if (Result result = readCredentialFile(path, bytes); result != QR_OK)
+        return result;
+    X509Ptr certificate = decodeCertificate(bytes);
+    if (!certificate)
+        return QR_FILE_UNUSABLE;
+    return certificateCredential(certificate.get(), out);
+}
+
+} // namespace quillard

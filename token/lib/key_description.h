@@ -1,0 +1,27 @@
+// What a driver needs to know about a key: its algorithm (RSA or elliptic curve), its length in bits and its
+// encodings.
+#pragma once
+
+#include "credential.h"
+#include "driver.h"
+#include "secure_bytes.h"
+
+#include <openssl/types.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace quillard {
+
+// Algorithm, bits and SubjectPublicKeyInfo of `key`. RSA (including RSA-PSS) and EC keys are described;
+// any other algorithm gives QR_FUNCTION_NOT_SUPPORTED.
+Result describePublicKey(const EVP_PKEY* key, KeyDescription& out);
+
+// The same from a DER SubjectPublicKeyInfo; bytes that are not exactly one such structure give
+// QR_ARGUMENTS_BAD.
+Result describePublicKey(const std::vector<uint8_t>& spkiDer, KeyDescription& out);
+
+// The private key of `key` as DER PKCS#8 PrivateKeyInfo, in wiping storage.
+Result encodePrivateKey(const EVP_PKEY* key, SecureBytes& pkcs8Der);
+
+} // namespace quillard

@@ -1,0 +1,56 @@
+// The containers of one key and the objects in them, worked on inside the caller's transaction. A container
+// name is a byte string kept exactly as given. Under each key specification (1 exchange, 2 signature) a
+// container holds a certificate, its public key and, when imported from a PKCS#12 file, the private key,
+// which is stored only sealed under the key's master key.
+#pragma once
+
+#include "credential.h"
+#include "key_database.h"
+#include "secure_bytes.h"
+
+#include <string>
+#include <vector>
+
+namespace quillard::softkey {
+
+class ContainerStore {
+public:
+    static constexpr std::size_t kLongestName = 255;
+
+    explicit ContainerStore(KeyDatabase& database) : database_(database) {}
+
+    // Every operation naming a container throws SoftkeyError(QR_CONTAINER_NOT_FOUND) when there is none of
+    // that name, and SoftkeyError(QR_ARGUMENTS_BAD) for a key specification other than 1 or 2.
+    std::vector<std::string> names() { return database_.containerNames(); }
+    // QR_CONTAINER_EXISTS for a name in use; QR_ARGUMENTS_BAD for an empty name, one longer than 255 bytes or
+    // one holding a zero byte.
+    void create(const std::string& name);
+    void remove(const std::string& name);
+    // Removes only the certificate of `spec`; QR_OBJECT_HANDLE_INVALID when there is none.
+    void removeCertificate(const std::string& name, int32_t spec);
+
+    // QR_OBJECT_HANDLE_INVALID when the object is missing.
+    std::vector<uint8_t> certificate(const std::string& name, int32_t spec);
+    KeyDescription publicKey(const std::string& name, int32_t spec);
+    // Unseals the private key to prove it is there and usable; QR_DEVICE_ERROR when it does not open.
+    KeyDescription privateKey(const std::string& name, int32_t spec, const SecureBytes& masterKey);
+
+    // Replaces what `spec` holds with the credential. A private key must belong to the certificate's public
+    // key (else QR_ARGUMENTS_BAD). Without one, a previous private key stays only when it belongs to the new
+    // certificate, so a certificate is never left beside another certificate's key.
+    void import(const std::string& name, int32_t spec, const Credential& credential,
+                const SecureBytes& masterKey);
+
+    // Throws SoftkeyError(QR_OUT_OF_SPACE) when the contents take more than `totalMemory` bytes.
+    void checkRoom(int64_t totalMemory);
+
+private:
+    int64_t containerId(const std::string& name);
+    StoredObject storedObject(const std::string& name, int32_t spec, ObjectKind kind);
+    void storePrivateKey(int64_t container, const std::string& name, int32_t spec, const SecureBytes& pkcs8,
+                         const SecureBytes& masterKey);
+
+    KeyDatabase& database_;
+};
+
+} // namespace quillard::softkey

@@ -1,0 +1,55 @@
+#include "key_material.h"
+
+#include "key_description.h"
+#include "openssl_handles.h"
+#include "softkey_error.h"
+
+namespace quillard::softkey {
+
+namespace {
+
+EvpPkeyPtr parsePublicKey(const std::vector<uint8_t>& spki) {
+    const unsigned char* cursor = spki.data();
+    EvpPkeyPtr key(d2i_PUBKEY(nullptr, &cursor, static_cast<long>(spki.size())));
+    if (!key || cursor != spki.data() + spki.size())
+        throw SoftkeyError(QR_ARGUMENTS_BAD, "the public key does not parse");
+    return key;
+}
+
+EvpPkeyPtr parsePrivateKey(const SecureBytes& pkcs8) {
+    const unsigned char* cursor = pkcs8.data();
+    Pkcs8Ptr info(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &cursor, static_cast<long>(pkcs8.size())));
+    bool whole = cursor == pkcs8.data() + pkcs8.size();
+    EvpPkeyPtr key(info && whole ? EVP_PKCS82PKEY(info.get()) : nullptr);
+    if (!key)
+        throw SoftkeyError(QR_ARGUMENTS_BAD, "the private key does not parse");
+    return key;
+}
+
+void throwUnlessDescribed(Result result) {
+    if (result == QR_FUNCTION_NOT_SUPPORTED)
+        throw SoftkeyError(result, "the key keeps RSA and EC keys only");
+    if (result != QR_OK)
+        throw SoftkeyError(result, "the key cannot be described");
+}
+
+} // namespace
+
+KeyDescription KeyMaterial::describePublicKey(const std::vector<uint8_t>& spki) {
+    KeyDescription description;
+    throwUnlessDescribed(quillard::describePublicKey(spki, description));
+    return description;
+}
+
+KeyDescription KeyMaterial::describePrivateKey(const SecureBytes& pkcs8) {
+    KeyDescription description;
+    throwUnlessDescribed(quillard::describePublicKey(parsePrivateKey(pkcs8).get(), description));
+    description.publicKeyDer.clear();
+    return description;
+}
+
+bool KeyMaterial::isPair(const SecureBytes& pkcs8, const std::vector<uint8_t>& spki) {
+    return EVP_PKEY_eq(parsePrivateKey(pkcs8).get(), parsePublicKey(spki).get()) == 1;
+}
+
+} // namespace quillard::softkey

@@ -1,0 +1,342 @@
+#include "softkey_driver.h"
+
+#include "container_store.h"
+#include "key_files.h"
+#include "key_label.h"
+#include "personalisation.h"
+#include "pin_gate.h"
+#include "plugged_key.h"
+#include "softkey_error.h"
+
+#include <algorithm>
+
+namespace quillard {
+
+using namespace softkey;
+
+namespace {
+
+constexpr uint32_t kMostBytesPerWrite = 65536;
+constexpr std::size_t kLongestMakerText = 32;
+
+void fillPinState(const PinRecord& record, bool loggedIn, PinState& state) {
+    state.retriesLeft = record.retriesLeft;
+    state.maxRetries = record.policy.maxRetries;
+    state.minLength = record.policy.minLength;
+    state.maxLength = record.policy.maxLength;
+    state.locked = record.isLocked() ? 1 : 0;
+    state.loggedIn = loggedIn ? 1 : 0;
+}
+
+Personalisation personalisationFrom(const FormatSettings& settings) {
+    Personalisation personalisation;
+    personalisation.userPolicy = {settings.userPinMinLength, settings.userPinMaxLength,
+                                  settings.userPinRetries};
+    personalisation.soPolicy = {settings.soPinMinLength, settings.soPinMaxLength, settings.soPinRetries};
+    personalisation.userPin = settings.userPin;
+    personalisation.soPin = settings.soPin;
+    return personalisation;
+}
+
+void checkFormatTexts(const FormatSettings& settings) {
+    if (!KeyLabel::isValid(settings.label))
+        throw SoftkeyError(QR_ARGUMENTS_BAD, "the label must be UTF-8 of fewer than 32 bytes");
+    if (settings.manufacturer.size() > kLongestMakerText || settings.issuer.size() > kLongestMakerText)
+        throw SoftkeyError(QR_ARGUMENTS_BAD, "manufacturer and issuer take at most 32 bytes");
+}
+
+} // namespace
+
+SoftkeyDriver::SoftkeyDriver(std::filesystem::path keysFolder) : keysFolder_(std::move(keysFolder)) {}
+
+template <typename Work> Result SoftkeyDriver::guarded(Work&& work) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return runGuarded(std::forward<Work>(work));
+}
+
+PluggedKey SoftkeyDriver::plugged(int32_t idx) {
+    if (idx < 0 || static_cast<std::size_t>(idx) >= serials_.size())
+        throw SoftkeyError(QR_SLOT_ID_INVALID, "no key at this index");
+    try {
+        return PluggedKey(keysFolder_, serials_[idx]);
+    } catch (const SoftkeyError& error) {
+        if (error.code() == QR_DEVICE_REMOVED)
+            sessions_.close(serials_[idx]);
+        throw;
+    }
+}
+
+const SecureBytes& SoftkeyDriver::requireUser(const PluggedKey& key, const KeyRecord& record) {
+    const LoginSessions::Session* session = sessions_.find(key.serial(), record.sessionEpoch);
+    if (!session || session->role != PinKind::User)
+        throw SoftkeyError(QR_USER_NOT_LOGGED_IN, "the user is not logged in");
+    return session->masterKey;
+}
+
+bool SoftkeyDriver::isLoggedIn(const PluggedKey& key, const KeyRecord& record, PinKind role) {
+    const LoginSessions::Session* session = sessions_.find(key.serial(), record.sessionEpoch);
+    return session && session->role == role;
+}
+
+Result SoftkeyDriver::find(std::vector<std::string>& serials) {
+    return guarded([&] {
+        serials_ = KeyFiles::serialsIn(keysFolder_);
+        sessions_.keepOnly(serials_);
+        serials = serials_;
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::connect(int32_t idx) {
+    return guarded([&] {
+        plugged(idx);
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::reloadObjects(int32_t idx) {
+    return connect(idx);
+}
+
+Result SoftkeyDriver::getInfo(int32_t idx, KeyInfo& info) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForReading();
+        KeyDatabase& database = key.database();
+        KeyRecord record = database.key();
+        PinRecord user = database.pin(PinKind::User);
+        PinRecord so = database.pin(PinKind::SecurityOfficer);
+        info.serial = record.serial;
+        info.label = record.label;
+        info.manufacturer = record.manufacturer;
+        info.model = record.model;
+        info.maxPinLength = user.policy.maxLength;
+        info.minPinLength = user.policy.minLength;
+        info.maxSoPinLength = so.policy.maxLength;
+        info.minSoPinLength = so.policy.minLength;
+        info.totalMemory = static_cast<int32_t>(record.totalMemory);
+        info.freeMemory =
+            static_cast<int32_t>(std::max<int64_t>(0, record.totalMemory - database.usedMemory()));
+        info.hardwareVersion = record.hardwareVersion;
+        info.firmwareVersion = record.firmwareVersion;
+        info.initialised = record.initialised ? 1 : 0;
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::getPinState(int32_t idx, PinKind kind, PinState& state) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForReading();
+        KeyRecord record = key.database().key();
+        fillPinState(key.database().pin(kind), isLoggedIn(key, record, kind), state);
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::login(int32_t idx, PinKind kind, const SecureString& pin, int32_t& retriesLeft) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForWriting();
+        KeyRecord record = key.database().key();
+        PinGate::Outcome outcome = PinGate(key.database(), record).verify(kind, pin);
+        transaction.commit();
+        retriesLeft = outcome.retriesLeft;
+        if (outcome.result == QR_OK)
+            sessions_.open(key.serial(), kind, record.sessionEpoch, std::move(outcome.masterKey));
+        return outcome.result;
+    });
+}
+
+Result SoftkeyDriver::logout(int32_t idx) {
+    return guarded([&] {
+        if (idx >= 0 && static_cast<std::size_t>(idx) < serials_.size())
+            sessions_.close(serials_[idx]);
+        plugged(idx);
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::changePin(int32_t idx, PinKind kind, const SecureString& oldPin,
+                                const SecureString& newPin) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForWriting();
+        PinGate gate(key.database(), key.database().key());
+        gate.requireInitialised();
+        gate.requireAllowed(kind, newPin);
+        PinGate::Outcome outcome = gate.verify(kind, oldPin);
+        if (outcome.result == QR_OK)
+            gate.replace(kind, newPin, outcome.masterKey);
+        transaction.commit();
+        return outcome.result;
+    });
+}
+
+Result SoftkeyDriver::unlockUserPin(int32_t idx, const SecureString& soPin, const SecureString& newUserPin) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForWriting();
+        PinGate gate(key.database(), key.database().key());
+        gate.requireInitialised();
+        gate.requireAllowed(PinKind::User, newUserPin);
+        PinGate::Outcome outcome = gate.verify(PinKind::SecurityOfficer, soPin);
+        if (outcome.result == QR_OK)
+            gate.replace(PinKind::User, newUserPin, outcome.masterKey);
+        transaction.commit();
+        return outcome.result;
+    });
+}
+
+Result SoftkeyDriver::setLabel(int32_t idx, const std::string& utf8Label) {
+    return guarded([&] {
+        if (!KeyLabel::isValid(utf8Label))
+            throw SoftkeyError(QR_ARGUMENTS_BAD, "the label must be UTF-8 of fewer than 32 bytes");
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForWriting();
+        KeyRecord record = key.database().key();
+        record.label = utf8Label;
+        key.database().saveKey(record);
+        transaction.commit();
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::format(int32_t idx, const FormatSettings& settings) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForWriting();
+        KeyDatabase& database = key.database();
+        KeyRecord record = database.key();
+        if (record.initialised && !isLoggedIn(key, record, PinKind::SecurityOfficer))
+            throw SoftkeyError(QR_USER_NOT_LOGGED_IN, "formatting an initialised key needs the SO login");
+        checkFormatTexts(settings);
+        Personalisation personalisation = personalisationFrom(settings);
+        personalisation.check();
+        key.diskImage().erase();
+        database.removeAllContainers();
+        record.label = settings.label;
+        record.manufacturer = settings.manufacturer;
+        record.issuer = settings.issuer;
+        record.initialised = true;
+        record.sessionEpoch = LoginSessions::newEpoch();
+        database.saveKey(record);
+        personalisation.saveTo(database, PinVault(record.kdfIterations));
+        transaction.commit();
+        sessions_.close(key.serial());
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::writeSectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount,
+                                   const uint8_t* data) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        if (static_cast<uint64_t>(sectorCount) * DiskImage::kSectorSize > kMostBytesPerWrite)
+            throw SoftkeyError(QR_DATA_LEN_RANGE, "at most 65536 bytes a call");
+        SqliteTransaction transaction = key.lockForWriting();
+        KeyRecord record = key.database().key();
+        requireUser(key, record);
+        if (sectorCount == 0)
+            return QR_OK;
+        uint64_t sectors = record.diskBytes / DiskImage::kSectorSize;
+        if (!data || static_cast<uint64_t>(firstSector) + sectorCount > sectors)
+            throw SoftkeyError(QR_ARGUMENTS_BAD, "the sectors lie outside the disk area");
+        key.diskImage().write(static_cast<uint64_t>(firstSector) * DiskImage::kSectorSize, data,
+                              static_cast<std::size_t>(sectorCount) * DiskImage::kSectorSize);
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::listContainers(int32_t idx, std::vector<std::string>& names) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForReading();
+        names = ContainerStore(key.database()).names();
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::createContainer(int32_t idx, const std::string& name) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForWriting();
+        KeyRecord record = key.database().key();
+        requireUser(key, record);
+        ContainerStore store(key.database());
+        store.create(name);
+        store.checkRoom(record.totalMemory);
+        transaction.commit();
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::deleteContainer(int32_t idx, const std::string& name) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForWriting();
+        requireUser(key, key.database().key());
+        ContainerStore(key.database()).remove(name);
+        transaction.commit();
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::deleteCertificate(int32_t idx, const std::string& name, int32_t spec) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForWriting();
+        requireUser(key, key.database().key());
+        ContainerStore(key.database()).removeCertificate(name, spec);
+        transaction.commit();
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::getCertificate(int32_t idx, const std::string& name, int32_t spec,
+                                     std::vector<uint8_t>& der) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForReading();
+        der = ContainerStore(key.database()).certificate(name, spec);
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::getPublicKey(int32_t idx, const std::string& name, int32_t spec,
+                                   KeyDescription& description) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForReading();
+        description = ContainerStore(key.database()).publicKey(name, spec);
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::getPrivateKey(int32_t idx, const std::string& name, int32_t spec,
+                                    KeyDescription& description) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForReading();
+        const SecureBytes& masterKey = requireUser(key, key.database().key());
+        description = ContainerStore(key.database()).privateKey(name, spec, masterKey);
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::importCredential(int32_t idx, const std::string& name, int32_t spec,
+                                       const Credential& credential) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForWriting();
+        KeyRecord record = key.database().key();
+        const SecureBytes& masterKey = requireUser(key, record);
+        ContainerStore store(key.database());
+        store.import(name, spec, credential, masterKey);
+        store.checkRoom(record.totalMemory);
+        transaction.commit();
+        return QR_OK;
+    });
+}
+
+} // namespace quillard

@@ -1,0 +1,63 @@
+#include "sqlite_connection.h"
+
+#include "softkey_error.h"
+#include "sqlite_failure.h"
+
+#include <sqlite3.h>
+
+#include <string>
+
+namespace quillard::softkey {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 10000;
+
+} // namespace
+
+SqliteConnection::SqliteConnection(const std::filesystem::path& file, OpenMode mode) {
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+    if (mode == OpenMode::CreateIfMissing)
+        flags |= SQLITE_OPEN_CREATE;
+    int status = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
+    if (status != SQLITE_OK) {
+        std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        std::error_code ignored;
+        bool missing = mode == OpenMode::ExistingOnly && !std::filesystem::exists(file, ignored);
+        throw SoftkeyError(missing ? QR_FILE_NOT_FOUND : QR_STORAGE_ERROR,
+                           "cannot open " + file.string() + ": " + message);
+    }
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    try {
+        // secure_delete reads the file's header, so this is also where a file that is no database shows.
+        execute("PRAGMA foreign_keys = ON; PRAGMA secure_delete = ON; PRAGMA synchronous = FULL;");
+    } catch (...) {
+        sqlite3_close(db_);
+        throw;
+    }
+}
+
+SqliteConnection::~SqliteConnection() {
+    sqlite3_close(db_);
+}
+
+SqliteConnection::SqliteConnection(SqliteConnection&& other) noexcept : db_(other.db_) {
+    other.db_ = nullptr;
+}
+
+int64_t SqliteConnection::changedRows() const {
+    return sqlite3_changes64(db_);
+}
+
+void SqliteConnection::execute(std::string_view sql) {
+    std::string text(sql);
+    char* error = nullptr;
+    if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        sqlite3_free(error);
+        throwSqliteFailure(db_, "cannot run " + text.substr(0, text.find(' ')));
+    }
+}
+
+} // namespace quillard::softkey

@@ -1,0 +1,45 @@
+// One prepared SQLite statement, finalised when it goes. Every failure throws a SoftkeyError
+// (sqlite_failure.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quillard::softkey {
+
+class SqliteStatement {
+public:
+    SqliteStatement(sqlite3* db, std::string_view sql);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    // Parameters are numbered from 1, as in SQLite.
+    SqliteStatement& bindInteger(int index, int64_t value);
+    SqliteStatement& bindText(int index, std::string_view text);
+    SqliteStatement& bindBlob(int index, const void* data, std::size_t size);
+    SqliteStatement& bindBlob(int index, const std::vector<uint8_t>& bytes) {
+        return bindBlob(index, bytes.data(), bytes.size());
+    }
+
+    // Moves to the next row; false when there is none.
+    bool step();
+    // Runs a statement that returns no rows.
+    void run();
+
+    // Columns are numbered from 0.
+    int64_t integer(int column) const;
+    std::string text(int column) const;
+    std::vector<uint8_t> blob(int column) const;
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+} // namespace quillard::softkey

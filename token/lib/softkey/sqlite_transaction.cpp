@@ -1,0 +1,53 @@
+#include "sqlite_transaction.h"
+
+namespace quillard::softkey {
+
+namespace {
+
+const char* beginStatement(SqliteTransaction::Kind kind) {
+    switch (kind) {
+    case SqliteTransaction::Kind::Write:
+        return "BEGIN IMMEDIATE";
+    case SqliteTransaction::Kind::Exclusive:
+        return "BEGIN EXCLUSIVE";
+    case SqliteTransaction::Kind::Read:
+        break;
+    }
+    return "BEGIN";
+}
+
+} // namespace
+
+SqliteTransaction::SqliteTransaction(SqliteConnection& connection, Kind kind) : connection_(&connection) {
+    connection_->execute(beginStatement(kind));
+    if (kind != Kind::Read)
+        return;
+    // A deferred transaction takes its shared lock at the first read; take it now.
+    try {
+        connection_->prepare("SELECT count(*) FROM sqlite_master").run();
+    } catch (...) {
+        connection_->execute("ROLLBACK");
+        throw;
+    }
+}
+
+SqliteTransaction::~SqliteTransaction() {
+    if (!connection_)
+        return;
+    try {
+        connection_->execute("ROLLBACK");
+    } catch (...) {
+        // A failed rollback leaves the journal for SQLite to roll back at the next open.
+    }
+}
+
+SqliteTransaction::SqliteTransaction(SqliteTransaction&& other) noexcept : connection_(other.connection_) {
+    other.connection_ = nullptr;
+}
+
+void SqliteTransaction::commit() {
+    connection_->execute("COMMIT");
+    connection_ = nullptr;
+}
+
+} // namespace quillard::softkey

@@ -1,0 +1,35 @@
+#include "serial_command.h"
+
+#include "arguments.h"
+#include "failure_text.h"
+#include "quillard_errors.h"
+#include "softkey/virtual_key_manager.h"
+#include "usage_error.h"
+
+namespace vkey {
+
+std::string SerialCommand::usage() const {
+    return "usage: pellorzu-vkey " + name() + " SERIAL...\n" + explanation();
+}
+
+int SerialCommand::run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+    Arguments arguments(words, {}, {});
+    if (arguments.words().empty())
+        throw UsageError("name at least one key by its serial");
+    quillard::VirtualKeyManager manager;
+    int status = 0;
+    for (const std::string& serial : arguments.words()) {
+        std::string detail;
+        quillard::Result result = apply(manager, serial, detail);
+        if (result == QR_OK) {
+            out << doneText() << " " << serial << ".\n";
+        } else {
+            err << "pellorzu-vkey: " << name() << " " << serial << ": " << failureText(result, detail)
+                << "\n";
+            status = 1;
+        }
+    }
+    return status;
+}
+
+} // namespace vkey
