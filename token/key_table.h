@@ -1,5 +1,6 @@
-// The shared records that describe the keys: the key table of 33 TZartoInfo records, the key count, the current
-// key index, the login state per slot and the one PIN state record. Process-wide, used from the window thread.
+// The shared records that describe the keys: the key table of 33 TZartoInfo records, the key count, the
+// current key index, the login state per slot and the one PIN state record. Process-wide, used from the
+// window thread.
 #pragma once
 
 #include <array>

@@ -47,8 +47,12 @@ const QuillardApi& realQuillardApi() {
     return real;
 }
 
-const QuillardApi& quillardApi() { return activeApi(); }
+const QuillardApi& quillardApi() {
+    return activeApi();
+}
 
-void setQuillardApi(const QuillardApi& api) { activeApi() = api; }
+void setQuillardApi(const QuillardApi& api) {
+    activeApi() = api;
+}
 
 } // namespace token

@@ -1,5 +1,6 @@
-// The one seam between the operations layer and libquillard: a table of the library's functions. By default it
-// points at the real library; tests install a table of scripted functions to choose what each call returns.
+// The one seam between the operations layer and libquillard: a table of the library's functions. By default
+// it points at the real library; tests install a table of scripted functions to choose what each call
+// returns.
 #pragma once
 
 #include "quillard.h"

@@ -13,7 +13,9 @@ namespace token {
 
 namespace {
 
-const QuillardApi& api() { return quillardApi(); }
+const QuillardApi& api() {
+    return quillardApi();
+}
 
 constexpr int32_t kContainerListBufferSize = 8192;
 constexpr int32_t kPublicKeyScratchSize = 65536;
@@ -45,9 +47,13 @@ std::vector<std::string> splitNames(const char* buffer, int32_t length) {
 
 } // namespace
 
-int32_t init_pkcs11(const std::string& moduleName) { return api().init_pkcs11(moduleName.c_str()); }
+int32_t init_pkcs11(const std::string& moduleName) {
+    return api().init_pkcs11(moduleName.c_str());
+}
 
-void uninit_pkcs11() { api().uninit_pkcs11(); }
+void uninit_pkcs11() {
+    api().uninit_pkcs11();
+}
 
 int32_t token_find(int32_t& keyCount) {
     std::array<int32_t, kMaxKeysFound> list{};
@@ -66,9 +72,9 @@ int32_t token_find(int32_t& keyCount) {
 
 int32_t token_get_info(int32_t idx, TZartoInfo& record) {
     return api().token_get_info(idx, record.serial, record.label, record.manufacturer, record.model,
-                                &record.maxPinLength, &record.minPinLength, &record.reserved, &record.minSoPinLength,
-                                &record.totalMemory, &record.freeMemory, &record.hardwareVersion,
-                                &record.firmwareVersion, &record.initialised);
+                                &record.maxPinLength, &record.minPinLength, &record.reserved,
+                                &record.minSoPinLength, &record.totalMemory, &record.freeMemory,
+                                &record.hardwareVersion, &record.firmwareVersion, &record.initialised);
 }
 
 void token_get_pin_state(int32_t idx, int32_t userType, TPinState& state) {
@@ -85,9 +91,13 @@ int32_t token_login_so(int32_t idx, const char* soPin, int32_t& retriesLeft) {
     return api().token_login_so(idx, soPin, &retriesLeft);
 }
 
-int32_t token_logout(int32_t idx) { return api().token_logout(idx); }
+int32_t token_logout(int32_t idx) {
+    return api().token_logout(idx);
+}
 
-int32_t token_reload_all_objects(int32_t idx) { return api().token_reload_all_objects(idx); }
+int32_t token_reload_all_objects(int32_t idx) {
+    return api().token_reload_all_objects(idx);
+}
 
 int32_t token_change_upin(int32_t idx, const char* oldPin, const char* newPin) {
     return api().token_change_upin(idx, oldPin, newPin);
@@ -108,7 +118,9 @@ int32_t token_set_label(int32_t idx, const std::u16string& label) {
     return api().token_set_label(idx, buffer);
 }
 
-int32_t token_format(int32_t idx, const TFormatParams& params) { return api().token_format(idx, &params); }
+int32_t token_format(int32_t idx, const TFormatParams& params) {
+    return api().token_format(idx, &params);
+}
 
 int32_t token_write_sectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount, const void* data) {
     return api().token_write_sectors(idx, firstSector, sectorCount, data);
@@ -150,7 +162,8 @@ int32_t container_get_cert(int32_t idx, const std::string& container, int32_t sp
 int32_t ReadCertInfo(int32_t idx, const std::string& container, int32_t spec, TZartoCertInfo& info) {
     info.certificate.assign(kCertificateBufferSize, 0);
     info.certificateLength = kCertificateBufferSize;
-    int32_t result = container_get_cert(idx, container, spec, info.certificate.data(), info.certificateLength);
+    int32_t result =
+        container_get_cert(idx, container, spec, info.certificate.data(), info.certificateLength);
     if (result != 0)
         return result;
     info.certificateLength = std::clamp(info.certificateLength, 0, kCertificateBufferSize);
@@ -165,7 +178,8 @@ int32_t ReadCertInfo(int32_t idx, const std::string& container, int32_t spec, TZ
     std::array<int32_t, 9> from{}, to{};
     int32_t version = 0, algorithm = 0;
     result = api().helper_get_cert_info2(info.certificate.data(), info.certificateLength, subject.data(),
-                                         issuer.data(), &version, serial.data(), from.data(), to.data(), &algorithm);
+                                         issuer.data(), &version, serial.data(), from.data(), to.data(),
+                                         &algorithm);
     if (result != 0)
         return result;
     info.subject = utf16FromBuffer(subject.data(), kCertNameUnits);
@@ -207,7 +221,8 @@ int32_t pkcs12_import_certificate(int32_t idx, const std::string& container, int
     return api().pkcs12_import_certificate(idx, container.c_str(), spec, entry);
 }
 
-int32_t x509_import_certificate(int32_t idx, const std::string& container, int32_t spec, const std::string& path) {
+int32_t x509_import_certificate(int32_t idx, const std::string& container, int32_t spec,
+                                const std::string& path) {
     return api().x509_import_certificate(idx, container.c_str(), spec, path.c_str());
 }
 

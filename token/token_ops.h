@@ -1,6 +1,7 @@
 // The token operations layer: the only caller of libquillard. One operation per library function, under the
-// library's name, plus LoadContainerList and ReadCertInfo. Results are the library's codes unchanged (0 = success)
-// unless said otherwise. Texts are NUL-terminated 8-bit strings (PINs, names, paths); labels go to the library as UTF-8.
+// library's name, plus LoadContainerList and ReadCertInfo. Results are the library's codes unchanged (0 =
+// success) unless said otherwise. Texts are NUL-terminated 8-bit strings (PINs, names, paths); labels go to
+// the library as UTF-8.
 #pragma once
 
 #include "cert_info_record.h"
@@ -31,18 +32,21 @@ int32_t token_reload_all_objects(int32_t idx);
 int32_t token_change_upin(int32_t idx, const char* oldPin, const char* newPin);
 int32_t token_change_sopin(int32_t idx, const char* oldSoPin, const char* newSoPin);
 int32_t token_set_upin(int32_t idx, const char* soPin, const char* newUserPin);
-// Converts the label to UTF-8 and hands it over at the start of a zero-filled 64-byte buffer (callers accept only
-// labels whose UTF-8 form is shorter than 32 bytes; longer ones are cut at 63 bytes here so the buffer stays ended).
+// Converts the label to UTF-8 and hands it over at the start of a zero-filled 64-byte buffer (callers accept
+// only labels whose UTF-8 form is shorter than 32 bytes; longer ones are cut at 63 bytes here so the buffer
+// stays ended).
 int32_t token_set_label(int32_t idx, const std::u16string& label);
 int32_t token_format(int32_t idx, const TFormatParams& params);
 int32_t token_write_sectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount, const void* data);
 
-// Reads the container names of key `idx` into `record` (count and names); on failure `record` is left as it was.
+// Reads the container names of key `idx` into `record` (count and names); on failure `record` is left as it
+// was.
 int32_t LoadContainerList(int32_t idx, TZartoInfo& record);
 int32_t container_create_new(int32_t idx, const std::string& container);
 int32_t container_delete(int32_t idx, const std::string& container);
 int32_t container_delete_cert(int32_t idx, const std::string& container, int32_t spec);
-int32_t container_get_cert(int32_t idx, const std::string& container, int32_t spec, uint8_t* buffer, int32_t& length);
+int32_t container_get_cert(int32_t idx, const std::string& container, int32_t spec, uint8_t* buffer,
+                           int32_t& length);
 // container_get_cert, container_get_pubkey and helper_get_cert_info2 in a row; 0 = present and parsed.
 int32_t ReadCertInfo(int32_t idx, const std::string& container, int32_t spec, TZartoCertInfo& info);
 // The algorithm code: 0 RSA, 3 ECC (any other value is shown as RSA).
@@ -52,7 +56,8 @@ int32_t container_get_prikey(int32_t idx, const std::string& container, int32_t 
 int32_t helper_show_cert_ui(void* owner, const uint8_t* cert, int32_t length);
 int32_t pkcs12_file_parse(const std::string& path, const char* password, int32_t& entries);
 int32_t pkcs12_import_certificate(int32_t idx, const std::string& container, int32_t spec, int32_t entry);
-int32_t x509_import_certificate(int32_t idx, const std::string& container, int32_t spec, const std::string& path);
+int32_t x509_import_certificate(int32_t idx, const std::string& container, int32_t spec,
+                                const std::string& path);
 int32_t container_addcert_to_store(const std::string& container, const std::string& cspName, int32_t spec,
                                    const uint8_t* cert, int32_t length);
 int32_t remove_all_certs_from_store(const std::string& cspName);

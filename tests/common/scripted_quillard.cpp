@@ -40,7 +40,7 @@ ScriptedQuillard::ScriptedQuillard(int32_t initResult) {
         return int32_t(0);
     };
     token::QuillardApi api{};
-#define SCRIPTED_BIND(name)                                                                                        \
+#define SCRIPTED_BIND(name)                                                                                  \
     api.name = &Thunk<decltype(&::name)>::template call<&ScriptedQuillard::name, names::name>;
     SCRIPTED_QUILLARD_FUNCTIONS(SCRIPTED_BIND)
 #undef SCRIPTED_BIND
@@ -57,4 +57,6 @@ int ScriptedQuillard::count(const std::string& name) const {
     return static_cast<int>(std::count(calls.begin(), calls.end(), name));
 }
 
-ScriptedQuillard* ScriptedQuillard::current() { return active; }
+ScriptedQuillard* ScriptedQuillard::current() {
+    return active;
+}

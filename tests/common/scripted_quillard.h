@@ -1,6 +1,6 @@
-// A scripted libquillard for tests: while an object lives, every operation of the token layer calls its members
-// instead of the real library. Each member starts as "succeed and fill nothing" and a test replaces the ones it
-// cares about; `calls` records the name of every call in order.
+// A scripted libquillard for tests: while an object lives, every operation of the token layer calls its
+// members instead of the real library. Each member starts as "succeed and fill nothing" and a test replaces
+// the ones it cares about; `calls` records the name of every call in order.
 #pragma once
 
 #include "quillard_api.h"
@@ -10,36 +10,36 @@
 #include <type_traits>
 #include <vector>
 
-#define SCRIPTED_QUILLARD_FUNCTIONS(X)                                                                             \
-    X(init_pkcs11)                                                                                                 \
-    X(uninit_pkcs11)                                                                                               \
-    X(token_find)                                                                                                  \
-    X(token_connect)                                                                                               \
-    X(token_get_info)                                                                                              \
-    X(token_get_pin_state)                                                                                         \
-    X(token_login)                                                                                                 \
-    X(token_login_so)                                                                                              \
-    X(token_logout)                                                                                                \
-    X(token_change_upin)                                                                                           \
-    X(token_change_sopin)                                                                                          \
-    X(token_set_upin)                                                                                              \
-    X(token_set_label)                                                                                             \
-    X(token_format)                                                                                                \
-    X(token_write_sectors)                                                                                         \
-    X(token_reload_all_objects)                                                                                    \
-    X(container_load_all)                                                                                          \
-    X(container_create_new)                                                                                        \
-    X(container_delete)                                                                                            \
-    X(container_delete_cert)                                                                                       \
-    X(container_get_cert)                                                                                          \
-    X(container_get_pubkey)                                                                                        \
-    X(container_get_prikey)                                                                                        \
-    X(helper_get_cert_info2)                                                                                       \
-    X(helper_show_cert_ui)                                                                                         \
-    X(pkcs12_file_parse)                                                                                           \
-    X(pkcs12_import_certificate)                                                                                   \
-    X(x509_import_certificate)                                                                                     \
-    X(container_addcert_to_store)                                                                                  \
+#define SCRIPTED_QUILLARD_FUNCTIONS(X)                                                                       \
+    X(init_pkcs11)                                                                                           \
+    X(uninit_pkcs11)                                                                                         \
+    X(token_find)                                                                                            \
+    X(token_connect)                                                                                         \
+    X(token_get_info)                                                                                        \
+    X(token_get_pin_state)                                                                                   \
+    X(token_login)                                                                                           \
+    X(token_login_so)                                                                                        \
+    X(token_logout)                                                                                          \
+    X(token_change_upin)                                                                                     \
+    X(token_change_sopin)                                                                                    \
+    X(token_set_upin)                                                                                        \
+    X(token_set_label)                                                                                       \
+    X(token_format)                                                                                          \
+    X(token_write_sectors)                                                                                   \
+    X(token_reload_all_objects)                                                                              \
+    X(container_load_all)                                                                                    \
+    X(container_create_new)                                                                                  \
+    X(container_delete)                                                                                      \
+    X(container_delete_cert)                                                                                 \
+    X(container_get_cert)                                                                                    \
+    X(container_get_pubkey)                                                                                  \
+    X(container_get_prikey)                                                                                  \
+    X(helper_get_cert_info2)                                                                                 \
+    X(helper_show_cert_ui)                                                                                   \
+    X(pkcs12_file_parse)                                                                                     \
+    X(pkcs12_import_certificate)                                                                             \
+    X(x509_import_certificate)                                                                               \
+    X(container_addcert_to_store)                                                                            \
     X(remove_all_certs_from_store)
 
 class ScriptedQuillard {
@@ -57,10 +57,16 @@ public:
     std::vector<std::string> calls;
     // How many times `name` was called.
     int count(const std::string& name) const;
-    int initCalls() const { return count("init_pkcs11"); }
-    int uninitCalls() const { return count("uninit_pkcs11"); }
+    int initCalls() const {
+        return count("init_pkcs11");
+    }
+    int uninitCalls() const {
+        return count("uninit_pkcs11");
+    }
     // The module name of the last init_pkcs11.
-    const std::string& module() const { return module_; }
+    const std::string& module() const {
+        return module_;
+    }
 
     // The object whose members the library calls go to.
     static ScriptedQuillard* current();

@@ -1,5 +1,5 @@
-// The exported C functions of libquillard. Each one checks its arguments, takes the library lock, translates the
-// caller's buffers to and from the driver's C++ types and returns the driver's result.
+// The exported C functions of libquillard. Each one checks its arguments, takes the library lock, translates
+// the caller's buffers to and from the driver's C++ types and returns the driver's result.
 #include "quillard.h"
 
 #include "cert_info.h"
@@ -48,9 +48,12 @@ void copyUtf16(uint16_t* buffer, std::size_t units, const std::u16string& text) 
     std::copy_n(text.begin(), std::min(text.size(), units - 1), buffer);
 }
 
-bool validSpec(int32_t spec) { return spec == 1 || spec == 2; }
+bool validSpec(int32_t spec) {
+    return spec == 1 || spec == 2;
+}
 
-// Copies `bytes` to the caller's buffer; QR_BUFFER_TOO_SMALL with the needed size in *length when it does not fit.
+// Copies `bytes` to the caller's buffer; QR_BUFFER_TOO_SMALL with the needed size in *length when it does not
+// fit.
 int32_t copyOut(const std::vector<uint8_t>& bytes, uint8_t* buffer, int32_t* length) {
     if (static_cast<std::size_t>(*length) < bytes.size()) {
         *length = static_cast<int32_t>(bytes.size());
@@ -63,9 +66,13 @@ int32_t copyOut(const std::vector<uint8_t>& bytes, uint8_t* buffer, int32_t* len
 }
 
 // The label of a token_set_label buffer: the bytes before the first NUL of the 64.
-std::string labelFromBuffer(const char* buffer) { return std::string(buffer, strnlen(buffer, 64)); }
+std::string labelFromBuffer(const char* buffer) {
+    return std::string(buffer, strnlen(buffer, 64));
+}
 
-std::string fieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
+std::string fieldText(const char* field, std::size_t size) {
+    return std::string(field, strnlen(field, size));
+}
 
 FormatSettings formatSettingsFrom(const TFormatParams& params) {
     FormatSettings settings;
@@ -124,11 +131,12 @@ int32_t token_connect(int32_t idx) {
 }
 
 int32_t token_get_info(int32_t idx, char* serial, char* label, char* manufacturer, char* model,
-                       int32_t* max_pin_len, int32_t* min_pin_len, int32_t* max_so_pin_len, int32_t* min_so_pin_len,
-                       int32_t* total_memory, int32_t* free_memory, int32_t* hardware_version,
-                       int32_t* firmware_version, int32_t* initialised) {
+                       int32_t* max_pin_len, int32_t* min_pin_len, int32_t* max_so_pin_len,
+                       int32_t* min_so_pin_len, int32_t* total_memory, int32_t* free_memory,
+                       int32_t* hardware_version, int32_t* firmware_version, int32_t* initialised) {
     if (!serial || !label || !manufacturer || !model || !max_pin_len || !min_pin_len || !max_so_pin_len ||
-        !min_so_pin_len || !total_memory || !free_memory || !hardware_version || !firmware_version || !initialised)
+        !min_so_pin_len || !total_memory || !free_memory || !hardware_version || !firmware_version ||
+        !initialised)
         return QR_ARGUMENTS_BAD;
     return withDriver([&](Driver& driver) -> int32_t {
         KeyInfo info;
@@ -158,7 +166,8 @@ int32_t token_get_pin_state(int32_t idx, int32_t user_type, int32_t* retries_lef
         return QR_ARGUMENTS_BAD;
     return withDriver([&](Driver& driver) -> int32_t {
         PinState state;
-        Result result = driver.getPinState(idx, user_type == 1 ? PinKind::User : PinKind::SecurityOfficer, state);
+        Result result =
+            driver.getPinState(idx, user_type == 1 ? PinKind::User : PinKind::SecurityOfficer, state);
         if (result != QR_OK)
             return result;
         *retries_left = state.retriesLeft;
@@ -174,7 +183,8 @@ int32_t token_get_pin_state(int32_t idx, int32_t user_type, int32_t* retries_lef
 static int32_t loginAs(int32_t idx, PinKind kind, const char* pin, int32_t* retries_left) {
     if (!pin || !retries_left)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) -> int32_t { return driver.login(idx, kind, SecureString(pin), *retries_left); });
+    return withDriver(
+        [&](Driver& driver) -> int32_t { return driver.login(idx, kind, SecureString(pin), *retries_left); });
 }
 
 int32_t token_login(int32_t idx, const char* user_pin, int32_t* retries_left) {
@@ -192,8 +202,9 @@ int32_t token_logout(int32_t idx) {
 static int32_t changePinOf(int32_t idx, PinKind kind, const char* old_pin, const char* new_pin) {
     if (!old_pin || !new_pin)
         return QR_ARGUMENTS_BAD;
-    return withDriver(
-        [&](Driver& driver) -> int32_t { return driver.changePin(idx, kind, SecureString(old_pin), SecureString(new_pin)); });
+    return withDriver([&](Driver& driver) -> int32_t {
+        return driver.changePin(idx, kind, SecureString(old_pin), SecureString(new_pin));
+    });
 }
 
 int32_t token_change_upin(int32_t idx, const char* old_pin, const char* new_pin) {
@@ -224,7 +235,8 @@ int32_t token_set_label(int32_t idx, const char* label) {
 int32_t token_format(int32_t idx, const TFormatParams* params) {
     if (!params)
         return QR_ARGUMENTS_BAD;
-    return withDriver([&](Driver& driver) -> int32_t { return driver.format(idx, formatSettingsFrom(*params)); });
+    return withDriver(
+        [&](Driver& driver) -> int32_t { return driver.format(idx, formatSettingsFrom(*params)); });
 }
 
 int32_t token_write_sectors(int32_t idx, uint32_t first_sector, uint32_t sector_count, const void* data) {
@@ -316,7 +328,8 @@ int32_t container_get_prikey(int32_t idx, const char* name, int32_t spec, int32_
 int32_t helper_get_cert_info2(const uint8_t* cert, int32_t length, uint16_t* subject, uint16_t* issuer,
                               int32_t* version, char* serial, int32_t* valid_from, int32_t* valid_to,
                               int32_t* algorithm) {
-    if (!cert || length <= 0 || !subject || !issuer || !version || !serial || !valid_from || !valid_to || !algorithm)
+    if (!cert || length <= 0 || !subject || !issuer || !version || !serial || !valid_from || !valid_to ||
+        !algorithm)
         return QR_ARGUMENTS_BAD;
     CertInfo info;
     Result result = readCertInfo(cert, static_cast<std::size_t>(length), info);
@@ -382,17 +395,19 @@ int32_t x509_import_certificate(int32_t idx, const char* container, int32_t spec
     Result result = parseCertificateFile(path, credential);
     if (result != QR_OK)
         return result;
-    return withDriver([&](Driver& driver) -> int32_t { return driver.importCredential(idx, container, spec, credential); });
+    return withDriver(
+        [&](Driver& driver) -> int32_t { return driver.importCredential(idx, container, spec, credential); });
 }
 
-int32_t container_addcert_to_store(const char* container, const char* csp_name, int32_t spec, const uint8_t* cert,
-                                   int32_t length) {
+int32_t container_addcert_to_store(const char* container, const char* csp_name, int32_t spec,
+                                   const uint8_t* cert, int32_t length) {
     if (!container || !csp_name || !cert || length <= 0 || !validSpec(spec))
         return QR_ARGUMENTS_BAD;
     LibraryState& state = libraryState();
     Lock lock(state.lock);
     CertStore store(certStorePath());
-    return store.add(container, csp_name, spec, std::span<const uint8_t>(cert, static_cast<std::size_t>(length)));
+    return store.add(container, csp_name, spec,
+                     std::span<const uint8_t>(cert, static_cast<std::size_t>(length)));
 }
 
 int32_t remove_all_certs_from_store(const char* csp_name) {
@@ -404,7 +419,9 @@ int32_t remove_all_certs_from_store(const char* csp_name) {
     return store.removeAllForCsp(csp_name);
 }
 
-const char* quillard_error_name(int32_t code) { return errorName(code); }
+const char* quillard_error_name(int32_t code) {
+    return errorName(code);
+}
 
 void quillard_set_cert_display_handler(quillard_cert_display_handler handler, void* context) {
     LibraryState& state = libraryState();
