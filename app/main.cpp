@@ -1,0 +1,9 @@
+// PellorZu Admin: administration of USB PKI keys.
+#include "program.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    return app::runProgram();
+}

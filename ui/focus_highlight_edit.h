@@ -1,0 +1,22 @@
+// A field whose background turns yellow while it has the keyboard focus and which leaves its text unselected
+// when the focus arrives (the login PIN field).
+#pragma once
+
+#include <QLineEdit>
+
+namespace ui {
+
+class FocusHighlightEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit FocusHighlightEdit(QWidget* parent);
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void setBackground(const QColor& colour);
+};
+
+} // namespace ui

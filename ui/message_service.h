@@ -1,0 +1,60 @@
+// The one way the program shows message boxes and file dialogs. The window code asks the current service; the
+// program uses the Qt dialogs, tests install a scripted service that records every request and answers from a
+// queue, so nothing blocks and every text can be checked.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace ui {
+
+enum class MessageIcon { Information, Question };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+// A file dialog request. `filter` uses the "description|patterns|description|patterns" form with patterns
+// separated by ';' (e.g. "Cert file|*.pfx;*.p12"); empty for no filter. `defaultSuffix` ("cer", no dot) is
+// appended to a saved name typed without one.
+struct FileDialogRequest {
+    QString title;
+    QString filter;
+    QString defaultSuffix;
+    QString folder;
+};
+
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+
+    // Shows a modal message box owned by `owner` and returns the button chosen (Ok for an Ok box).
+    virtual MessageAnswer showMessage(QWidget* owner, const QString& title, const QString& text,
+                                      MessageIcon icon, MessageButtons buttons) = 0;
+    // The chosen file's path; empty when the user cancelled.
+    virtual QString openFileName(QWidget* owner, const FileDialogRequest& request) = 0;
+    virtual QString saveFileName(QWidget* owner, const FileDialogRequest& request) = 0;
+
+    // A notice: title P_MSGTitle, information icon, one OK button.
+    void inform(QWidget* owner, const QString& text);
+    // A question: title P_MSGTitle, question icon, Yes and No; true when the answer is Yes.
+    bool ask(QWidget* owner, const QString& text);
+};
+
+// The service in use: the one installed last, or the Qt dialogs.
+MessageService& messageService();
+// Installs `service` (not owned; it must outlive its use); nullptr goes back to the Qt dialogs.
+void setMessageService(MessageService* service);
+
+// The Qt dialogs.
+class QtMessageService : public MessageService {
+public:
+    MessageAnswer showMessage(QWidget* owner, const QString& title, const QString& text, MessageIcon icon,
+                              MessageButtons buttons) override;
+    QString openFileName(QWidget* owner, const FileDialogRequest& request) override;
+    QString saveFileName(QWidget* owner, const FileDialogRequest& request) override;
+
+    // The filter of a request in Qt's form: "Cert file (*.pfx *.p12)" entries separated by ";;".
+    static QString qtFilter(const QString& filter);
+};
+
+} // namespace ui

@@ -1,0 +1,31 @@
+// Page 10 (TabSheet11): writing an ISO image to the key's disk area: user PIN, image path, progress, button.
+#pragma once
+
+#include <QWidget>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+
+namespace ui {
+
+class ActionButton;
+class ButtonEdit;
+struct MainActions;
+
+class IsoPage : public QWidget {
+    Q_OBJECT
+public:
+    IsoPage(const MainActions& actions, QWidget* parent);
+
+    QGroupBox* RzGroupBox6;
+    QLabel* LAdmin_UPIN;
+    QLineEdit* edtUPINForDownISO;
+    QLabel* LAdmin_ISOPath;
+    ButtonEdit* edtPath;
+    QProgressBar* PBISO;
+    ActionButton* Button8;
+};
+
+} // namespace ui

@@ -1,0 +1,19 @@
+#include "key_name_page.h"
+
+#include "ui/action_button.h"
+#include "ui/form_widgets.h"
+#include "ui/main_actions.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+namespace ui {
+
+KeyNamePage::KeyNamePage(const MainActions& actions, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("TabSheet3"));
+    Label8 = makeLabel(this, "Label8", QRect(30, 50, 390, 20));
+    edtKeyName = makeEdit(this, "edtKeyName", QRect(30, 75, 300, kRowHeight), kNameMaxLength);
+    RzButton1 = makeButton(this, "RzButton1", actions.AcSetKeyName, QRect(210, 120, 120, kButtonHeight));
+}
+
+} // namespace ui
