@@ -28,4 +28,5 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     "$1" & app=$!
     sleep "${SCREENSHOT_DELAY:-4}"
     import -window root "$2" && echo "Screenshot after start-up: $2"
-    wait $app' _ "$bin/PellorZuAdmin" "$shot"
+    # Nobody can use a window on a virtual display: close it once the picture is taken.
+    kill $app; wait $app 2>/dev/null || true' _ "$bin/PellorZuAdmin" "$shot"

@@ -1,5 +1,6 @@
 #include "demo_credentials.h"
 
+#include "der_coding.h"
 #include "key_description.h"
 #include "openssl_handles.h"
 #include "openssl_providers.h"
@@ -99,23 +100,13 @@ X509Ptr makeCertificate(EVP_PKEY* key, KeyType type, const std::string& commonNa
 }
 
 std::vector<uint8_t> certificateDer(X509* certificate) {
-    int length = i2d_X509(certificate, nullptr);
-    require(length > 0, "cannot encode the certificate");
-    std::vector<uint8_t> der(static_cast<std::size_t>(length));
-    unsigned char* cursor = der.data();
-    i2d_X509(certificate, &cursor);
+    std::vector<uint8_t> der;
+    require(encodeDer(i2d_X509, certificate, der), "cannot encode the certificate");
     return der;
 }
 
 X509Ptr decodeCertificate(const std::vector<uint8_t>& der) {
-    const unsigned char* cursor = der.data();
-    return X509Ptr(d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
-}
-
-EvpPkeyPtr decodePrivateKey(const SecureBytes& der) {
-    const unsigned char* cursor = der.data();
-    Pkcs8Ptr info(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &cursor, static_cast<long>(der.size())));
-    return EvpPkeyPtr(info ? EVP_PKCS82PKEY(info.get()) : nullptr);
+    return decodeWholeDer<X509Ptr>(d2i_X509, der.data(), der.size());
 }
 
 // The bytes held by a memory BIO.

@@ -1,75 +1,21 @@
 #include "cert_info.h"
 
+#include "der_coding.h"
+#include "hex_text.h"
 #include "openssl_handles.h"
 #include "quillard_errors.h"
+#include "utf8_text.h"
 
 #include <openssl/err.h>
 #include <openssl/objects.h>
 
-#include <climits>
+#include <algorithm>
 #include <ctime>
 #include <optional>
 
 namespace quillard {
 
 namespace {
-
-constexpr char16_t ReplacementCharacter = 0xFFFD;
-
-// Length of the UTF-8 sequence a lead byte starts, 0 for a byte that cannot start one.
-int utf8SequenceLength(unsigned char lead) {
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return 2;
-    if (lead >= 0xE0 && lead <= 0xEF)
-        return 3;
-    if (lead >= 0xF0 && lead <= 0xF4)
-        return 4;
-    return 0;
-}
-
-// Decodes one UTF-8 sequence at `text[i]`, advancing `i`. A malformed or cut-off sequence yields one U+FFFD
-// and is skipped as far as it was well-formed.
-char32_t decodeUtf8(const std::string& text, std::size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const int length = utf8SequenceLength(lead);
-    if (length == 0) {
-        ++i;
-        return ReplacementCharacter;
-    }
-    char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-        if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-            i += k;
-            return ReplacementCharacter;
-        }
-        code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    static constexpr char32_t Smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    i += length;
-    bool valid = code >= Smallest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-    return valid ? code : ReplacementCharacter;
-}
-
-// UTF-8 to UTF-16, at most `limit` units; a character that does not fit whole is left out.
-std::u16string utf8ToUtf16(const std::string& text, std::size_t limit) {
-    std::u16string result;
-    for (std::size_t i = 0; i < text.size();) {
-        char32_t code = decodeUtf8(text, i);
-        std::size_t units = code > 0xFFFF ? 2 : 1;
-        if (result.size() + units > limit)
-            break;
-        if (units == 1) {
-            result.push_back(static_cast<char16_t>(code));
-        } else {
-            code -= 0x10000;
-            result.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            result.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        }
-    }
-    return result;
-}
 
 // The text of a name entry in UTF-8, whatever string type the certificate uses; nothing for a value that is
 // no text (a name may hold any ASN.1 value).
@@ -109,18 +55,14 @@ std::u16string displayName(const X509_NAME* name) {
     return utf8ToUtf16(oneLineName(name), MaxCertInfoText);
 }
 
+// The serial as CertInfo::serial describes it, cut to the whole bytes that fit MaxCertInfoText.
 std::string serialText(const ASN1_INTEGER* serial) {
-    static constexpr char Digits[] = "0123456789ABCDEF";
     std::string text = ASN1_STRING_type(serial) == V_ASN1_NEG_INTEGER ? "-" : "";
-    const unsigned char* data = ASN1_STRING_get0_data(serial);
-    const int length = ASN1_STRING_length(serial);
+    const std::size_t length = static_cast<std::size_t>(ASN1_STRING_length(serial));
     if (length == 0)
-        text += "00";
-    for (int i = 0; i < length && text.size() + 2 <= MaxCertInfoText; ++i) {
-        text.push_back(Digits[data[i] >> 4]);
-        text.push_back(Digits[data[i] & 0x0F]);
-    }
-    return text;
+        return text + "00";
+    const std::size_t fitting = std::min(length, (MaxCertInfoText - text.size()) / 2);
+    return text + upperHex(ASN1_STRING_get0_data(serial), fitting);
 }
 
 // Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
@@ -157,21 +99,10 @@ int32_t signatureAlgorithm(const X509* certificate) {
     return rsaOrEcdsa ? 0 : 1;
 }
 
-X509Ptr decodeExactly(const uint8_t* der, std::size_t length) {
-    const unsigned char* cursor = der;
-    X509Ptr certificate(d2i_X509(nullptr, &cursor, static_cast<long>(length)));
-    ERR_clear_error();
-    if (certificate && cursor == der + length)
-        return certificate;
-    return nullptr;
-}
-
 } // namespace
 
 Result readCertInfo(const uint8_t* der, std::size_t length, CertInfo& out) {
-    if (!der || length == 0 || length > static_cast<std::size_t>(LONG_MAX))
-        return QR_ARGUMENTS_BAD;
-    X509Ptr certificate = decodeExactly(der, length);
+    X509Ptr certificate = decodeWholeDer<X509Ptr>(d2i_X509, der, length);
     if (!certificate)
         return QR_ARGUMENTS_BAD;
     CertInfo info;

@@ -4,9 +4,8 @@
 
 #include "credential.h"
 #include "driver.h"
+#include "openssl_handles.h"
 #include "secure_bytes.h"
-
-#include <openssl/types.h>
 
 #include <cstdint>
 #include <vector>
@@ -23,5 +22,10 @@ Result describePublicKey(const std::vector<uint8_t>& spkiDer, KeyDescription& ou
 
 // The private key of `key` as DER PKCS#8 PrivateKeyInfo, in wiping storage.
 Result encodePrivateKey(const EVP_PKEY* key, SecureBytes& pkcs8Der);
+
+// The key held by a DER SubjectPublicKeyInfo or PKCS#8 PrivateKeyInfo; null unless the bytes are exactly one
+// such structure.
+EvpPkeyPtr decodePublicKey(const std::vector<uint8_t>& spkiDer);
+EvpPkeyPtr decodePrivateKey(const SecureBytes& pkcs8Der);
 
 } // namespace quillard

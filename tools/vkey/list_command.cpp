@@ -3,31 +3,29 @@
 #include "arguments.h"
 #include "softkey/virtual_key_manager.h"
 #include "usage_error.h"
+#include "utf8_text.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace vkey {
 
 namespace {
 
-// Terminal cells taken by the UTF-8 sequence starting at text[i]: two for CJK, Hangul and full-width forms
-// (U+2E80 to U+D7FF, U+FF00 to U+FF60, U+20000 and up), one for the rest.
-std::size_t cellsOf(const std::string& text, std::size_t i) {
-    auto lead = static_cast<unsigned char>(text[i]);
-    auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-    bool wide = (lead >= 0xE3 && lead <= 0xED) || (lead == 0xE2 && next >= 0xBA) ||
-                (lead == 0xEF && (next == 0xBC || (next == 0xBD && i + 2 < text.size() &&
-                                                   static_cast<unsigned char>(text[i + 2]) <= 0xA0))) ||
-                (lead == 0xF0 && next >= 0xA0);
+// Terminal cells taken by a character: two for CJK, Hangul and full-width forms (U+2E80 to U+D7FF, U+FF00 to
+// U+FF60, U+20000 to U+3FFFF), one for the rest, a malformed sequence included.
+std::size_t cellsOf(std::optional<char32_t> character) {
+    const char32_t code = character.value_or(0);
+    bool wide = (code >= 0x2E80 && code <= 0xD7FF) || (code >= 0xFF00 && code <= 0xFF60) ||
+                (code >= 0x20000 && code <= 0x3FFFF);
     return wide ? 2 : 1;
 }
 
 // Pads `text` to `width` terminal cells.
 std::string column(const std::string& text, std::size_t width) {
     std::size_t cells = 0;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
-            cells += cellsOf(text, i);
+    for (std::size_t position = 0; position < text.size();)
+        cells += cellsOf(quillard::nextUtf8Character(text, position));
     return text + std::string(cells < width ? width - cells : 0, ' ') + " ";
 }
 

@@ -6,8 +6,8 @@
 
 #include "driver.h"
 #include "key_records.h"
-#include "sqlite_connection.h"
-#include "sqlite_transaction.h"
+#include "sqlite/sqlite_connection.h"
+#include "sqlite/sqlite_transaction.h"
 
 #include <filesystem>
 #include <optional>
@@ -23,8 +23,9 @@ public:
     static constexpr int64_t kContainerOverhead = 64;
     static constexpr int64_t kObjectOverhead = 32;
 
-    // Throws SoftkeyError: QR_FILE_NOT_FOUND when the file is missing, QR_TOKEN_NOT_RECOGNIZED when it is not
-    // a key database of this version.
+    // Throws StorageError(QR_FILE_NOT_FOUND) when the file is missing and StorageError(QR_FILE_UNUSABLE) when
+    // it is no database; SoftkeyError(QR_TOKEN_NOT_RECOGNIZED) when it is not a key database of this version.
+    // Every other method throws StorageError when the database fails.
     static KeyDatabase openExisting(const std::filesystem::path& file);
     // Creates `file` with the tables and the key record; the PINs are saved afterwards with savePin().
     static KeyDatabase createNew(const std::filesystem::path& file, const KeyRecord& key);

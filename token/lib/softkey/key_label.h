@@ -12,7 +12,6 @@ public:
     static constexpr std::size_t kLongestLabel = 31;
 
     static bool isValid(std::string_view label);
-    static bool isWellFormedUtf8(std::string_view text);
 };
 
 } // namespace quillard::softkey

@@ -1,7 +1,6 @@
 #include "key_material.h"
 
 #include "key_description.h"
-#include "openssl_handles.h"
 #include "softkey_error.h"
 
 namespace quillard::softkey {
@@ -9,18 +8,14 @@ namespace quillard::softkey {
 namespace {
 
 EvpPkeyPtr parsePublicKey(const std::vector<uint8_t>& spki) {
-    const unsigned char* cursor = spki.data();
-    EvpPkeyPtr key(d2i_PUBKEY(nullptr, &cursor, static_cast<long>(spki.size())));
-    if (!key || cursor != spki.data() + spki.size())
+    EvpPkeyPtr key = decodePublicKey(spki);
+    if (!key)
         throw SoftkeyError(QR_ARGUMENTS_BAD, "the public key does not parse");
     return key;
 }
 
 EvpPkeyPtr parsePrivateKey(const SecureBytes& pkcs8) {
-    const unsigned char* cursor = pkcs8.data();
-    Pkcs8Ptr info(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &cursor, static_cast<long>(pkcs8.size())));
-    bool whole = cursor == pkcs8.data() + pkcs8.size();
-    EvpPkeyPtr key(info && whole ? EVP_PKCS82PKEY(info.get()) : nullptr);
+    EvpPkeyPtr key = decodePrivateKey(pkcs8);
     if (!key)
         throw SoftkeyError(QR_ARGUMENTS_BAD, "the private key does not parse");
     return key;

@@ -2,6 +2,8 @@
 // containers.
 #pragma once
 
+#include "driver.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -53,6 +55,16 @@ struct PinRecord {
 
     bool isSet() const { return !verifier.empty(); }
     bool isLocked() const { return isSet() && retriesLeft <= 0; }
+    // Tries, policy and lock as the driver interface reports them; loggedIn is left to the caller.
+    PinState state() const {
+        PinState state;
+        state.retriesLeft = retriesLeft;
+        state.maxRetries = policy.maxRetries;
+        state.minLength = policy.minLength;
+        state.maxLength = policy.maxLength;
+        state.locked = isLocked() ? 1 : 0;
+        return state;
+    }
 };
 
 enum class ObjectKind : int32_t { Certificate = 0, PublicKey = 1, PrivateKey = 2 };

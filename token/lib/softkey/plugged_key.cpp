@@ -14,7 +14,7 @@ PluggedKey::PluggedKey(const std::filesystem::path& folder, const std::string& s
 KeyDatabase PluggedKey::openDatabase(const KeyFiles& files) {
     try {
         return KeyDatabase::openExisting(files.database());
-    } catch (const SoftkeyError& error) {
+    } catch (const StorageError& error) {
         if (error.code() == QR_FILE_NOT_FOUND)
             throw SoftkeyError(QR_DEVICE_REMOVED, "the key " + files.serial() + " has been removed");
         throw;

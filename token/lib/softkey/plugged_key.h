@@ -15,7 +15,7 @@ namespace quillard::softkey {
 class PluggedKey {
 public:
     // Throws SoftkeyError: QR_DEVICE_REMOVED when the key is not in `folder`, QR_TOKEN_NOT_RECOGNIZED when
-    // its database is damaged or belongs to another serial.
+    // its database belongs to another serial; a damaged database fails as KeyDatabase::openExisting says.
     PluggedKey(const std::filesystem::path& folder, const std::string& serial);
 
     SqliteTransaction lockForReading();

@@ -19,15 +19,6 @@ namespace {
 constexpr uint32_t kMostBytesPerWrite = 65536;
 constexpr std::size_t kLongestMakerText = 32;
 
-void fillPinState(const PinRecord& record, bool loggedIn, PinState& state) {
-    state.retriesLeft = record.retriesLeft;
-    state.maxRetries = record.policy.maxRetries;
-    state.minLength = record.policy.minLength;
-    state.maxLength = record.policy.maxLength;
-    state.locked = record.isLocked() ? 1 : 0;
-    state.loggedIn = loggedIn ? 1 : 0;
-}
-
 Personalisation personalisationFrom(const FormatSettings& settings) {
     Personalisation personalisation;
     personalisation.userPolicy = {settings.userPinMinLength, settings.userPinMaxLength,
@@ -52,6 +43,25 @@ SoftkeyDriver::SoftkeyDriver(std::filesystem::path keysFolder) : keysFolder_(std
 template <typename Work> Result SoftkeyDriver::guarded(Work&& work) {
     std::lock_guard<std::mutex> lock(mutex_);
     return runGuarded(std::forward<Work>(work));
+}
+
+template <typename Read> Result SoftkeyDriver::reading(int32_t idx, Read&& read) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForReading();
+        read(key);
+        return QR_OK;
+    });
+}
+
+template <typename Change> Result SoftkeyDriver::writing(int32_t idx, Change&& change) {
+    return guarded([&] {
+        PluggedKey key = plugged(idx);
+        SqliteTransaction transaction = key.lockForWriting();
+        Result result = change(key);
+        transaction.commit();
+        return result;
+    });
 }
 
 PluggedKey SoftkeyDriver::plugged(int32_t idx) {
@@ -99,9 +109,7 @@ Result SoftkeyDriver::reloadObjects(int32_t idx) {
 }
 
 Result SoftkeyDriver::getInfo(int32_t idx, KeyInfo& info) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForReading();
+    return reading(idx, [&](PluggedKey& key) {
         KeyDatabase& database = key.database();
         KeyRecord record = database.key();
         PinRecord user = database.pin(PinKind::User);
@@ -120,17 +128,14 @@ Result SoftkeyDriver::getInfo(int32_t idx, KeyInfo& info) {
         info.hardwareVersion = record.hardwareVersion;
         info.firmwareVersion = record.firmwareVersion;
         info.initialised = record.initialised ? 1 : 0;
-        return QR_OK;
     });
 }
 
 Result SoftkeyDriver::getPinState(int32_t idx, PinKind kind, PinState& state) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForReading();
+    return reading(idx, [&](PluggedKey& key) {
         KeyRecord record = key.database().key();
-        fillPinState(key.database().pin(kind), isLoggedIn(key, record, kind), state);
-        return QR_OK;
+        state = key.database().pin(kind).state();
+        state.loggedIn = isLoggedIn(key, record, kind) ? 1 : 0;
     });
 }
 
@@ -159,45 +164,33 @@ Result SoftkeyDriver::logout(int32_t idx) {
 
 Result SoftkeyDriver::changePin(int32_t idx, PinKind kind, const SecureString& oldPin,
                                 const SecureString& newPin) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForWriting();
-        PinGate gate(key.database(), key.database().key());
-        gate.requireInitialised();
-        gate.requireAllowed(kind, newPin);
-        PinGate::Outcome outcome = gate.verify(kind, oldPin);
-        if (outcome.result == QR_OK)
-            gate.replace(kind, newPin, outcome.masterKey);
-        transaction.commit();
-        return outcome.result;
-    });
+    return replacePin(idx, kind, oldPin, kind, newPin);
 }
 
 Result SoftkeyDriver::unlockUserPin(int32_t idx, const SecureString& soPin, const SecureString& newUserPin) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForWriting();
+    return replacePin(idx, PinKind::SecurityOfficer, soPin, PinKind::User, newUserPin);
+}
+
+Result SoftkeyDriver::replacePin(int32_t idx, PinKind verifiedKind, const SecureString& verifiedPin,
+                                 PinKind replacedKind, const SecureString& newPin) {
+    return writing(idx, [&](PluggedKey& key) {
         PinGate gate(key.database(), key.database().key());
         gate.requireInitialised();
-        gate.requireAllowed(PinKind::User, newUserPin);
-        PinGate::Outcome outcome = gate.verify(PinKind::SecurityOfficer, soPin);
+        gate.requireAllowed(replacedKind, newPin);
+        PinGate::Outcome outcome = gate.verify(verifiedKind, verifiedPin);
         if (outcome.result == QR_OK)
-            gate.replace(PinKind::User, newUserPin, outcome.masterKey);
-        transaction.commit();
+            gate.replace(replacedKind, newPin, outcome.masterKey);
         return outcome.result;
     });
 }
 
 Result SoftkeyDriver::setLabel(int32_t idx, const std::string& utf8Label) {
-    return guarded([&] {
-        if (!KeyLabel::isValid(utf8Label))
-            throw SoftkeyError(QR_ARGUMENTS_BAD, "the label must be UTF-8 of fewer than 32 bytes");
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForWriting();
+    if (!KeyLabel::isValid(utf8Label))
+        return QR_ARGUMENTS_BAD;
+    return writing(idx, [&](PluggedKey& key) {
         KeyRecord record = key.database().key();
         record.label = utf8Label;
         key.database().saveKey(record);
-        transaction.commit();
         return QR_OK;
     });
 }
@@ -230,11 +223,9 @@ Result SoftkeyDriver::format(int32_t idx, const FormatSettings& settings) {
 
 Result SoftkeyDriver::writeSectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount,
                                    const uint8_t* data) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
+    return writing(idx, [&](PluggedKey& key) {
         if (static_cast<uint64_t>(sectorCount) * DiskImage::kSectorSize > kMostBytesPerWrite)
             throw SoftkeyError(QR_DATA_LEN_RANGE, "at most 65536 bytes a call");
-        SqliteTransaction transaction = key.lockForWriting();
         KeyRecord record = key.database().key();
         requireUser(key, record);
         if (sectorCount == 0)
@@ -249,92 +240,64 @@ Result SoftkeyDriver::writeSectors(int32_t idx, uint32_t firstSector, uint32_t s
 }
 
 Result SoftkeyDriver::listContainers(int32_t idx, std::vector<std::string>& names) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForReading();
-        names = ContainerStore(key.database()).names();
-        return QR_OK;
-    });
+    return reading(idx, [&](PluggedKey& key) { names = ContainerStore(key.database()).names(); });
 }
 
 Result SoftkeyDriver::createContainer(int32_t idx, const std::string& name) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForWriting();
+    return writing(idx, [&](PluggedKey& key) {
         KeyRecord record = key.database().key();
         requireUser(key, record);
         ContainerStore store(key.database());
         store.create(name);
         store.checkRoom(record.totalMemory);
-        transaction.commit();
         return QR_OK;
     });
 }
 
 Result SoftkeyDriver::deleteContainer(int32_t idx, const std::string& name) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForWriting();
+    return writing(idx, [&](PluggedKey& key) {
         requireUser(key, key.database().key());
         ContainerStore(key.database()).remove(name);
-        transaction.commit();
         return QR_OK;
     });
 }
 
 Result SoftkeyDriver::deleteCertificate(int32_t idx, const std::string& name, int32_t spec) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForWriting();
+    return writing(idx, [&](PluggedKey& key) {
         requireUser(key, key.database().key());
         ContainerStore(key.database()).removeCertificate(name, spec);
-        transaction.commit();
         return QR_OK;
     });
 }
 
 Result SoftkeyDriver::getCertificate(int32_t idx, const std::string& name, int32_t spec,
                                      std::vector<uint8_t>& der) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForReading();
-        der = ContainerStore(key.database()).certificate(name, spec);
-        return QR_OK;
-    });
+    return reading(idx,
+                   [&](PluggedKey& key) { der = ContainerStore(key.database()).certificate(name, spec); });
 }
 
 Result SoftkeyDriver::getPublicKey(int32_t idx, const std::string& name, int32_t spec,
                                    KeyDescription& description) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForReading();
-        description = ContainerStore(key.database()).publicKey(name, spec);
-        return QR_OK;
-    });
+    return reading(
+        idx, [&](PluggedKey& key) { description = ContainerStore(key.database()).publicKey(name, spec); });
 }
 
 Result SoftkeyDriver::getPrivateKey(int32_t idx, const std::string& name, int32_t spec,
                                     KeyDescription& description) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForReading();
+    return reading(idx, [&](PluggedKey& key) {
         const SecureBytes& masterKey = requireUser(key, key.database().key());
         description = ContainerStore(key.database()).privateKey(name, spec, masterKey);
-        return QR_OK;
     });
 }
 
 Result SoftkeyDriver::importCredential(int32_t idx, const std::string& name, int32_t spec,
                                        const Credential& credential) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForWriting();
+    return writing(idx, [&](PluggedKey& key) {
         KeyRecord record = key.database().key();
         const SecureBytes& masterKey = requireUser(key, record);
         ContainerStore store(key.database());
         store.import(name, spec, credential, masterKey);
         store.checkRoom(record.totalMemory);
-        transaction.commit();
         return QR_OK;
     });
 }

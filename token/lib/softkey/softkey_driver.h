@@ -52,6 +52,14 @@ public:
 private:
     // Runs `work` under the driver's lock and turns its failures into result codes.
     template <typename Work> Result guarded(Work&& work);
+    // Runs `read(key)` on the key at `idx` under the key's read lock; QR_OK unless it throws.
+    template <typename Read> Result reading(int32_t idx, Read&& read);
+    // Runs `change(key)` on the key at `idx` under the key's write lock and commits what it did, also when it
+    // returns an error code (a wrong PIN still costs a try); rolls back when it throws.
+    template <typename Change> Result writing(int32_t idx, Change&& change);
+    // Proves `verifiedPin` and, when it is right, sets `replacedKind`'s PIN to `newPin`.
+    Result replacePin(int32_t idx, PinKind verifiedKind, const SecureString& verifiedPin,
+                      PinKind replacedKind, const SecureString& newPin);
     softkey::PluggedKey plugged(int32_t idx);
     // The master key of the user's login to `key`; throws QR_USER_NOT_LOGGED_IN without one.
     const SecureBytes& requireUser(const softkey::PluggedKey& key, const softkey::KeyRecord& record);

@@ -1,6 +1,7 @@
 #include "virtual_key_manager.h"
 
 #include "disk_image.h"
+#include "hex_text.h"
 #include "key_database.h"
 #include "key_files.h"
 #include "key_label.h"
@@ -12,7 +13,6 @@
 #include <openssl/rand.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 
 namespace quillard {
@@ -64,13 +64,7 @@ std::string randomSerial() {
     uint8_t bytes[7];
     if (RAND_bytes(bytes, sizeof bytes) != 1)
         throw SoftkeyError(QR_GENERAL_ERROR, "no random bytes");
-    std::string serial = "VK";
-    char digits[3];
-    for (uint8_t byte : bytes) {
-        std::snprintf(digits, sizeof digits, "%02X", byte);
-        serial += digits;
-    }
-    return serial;
+    return "VK" + upperHex(bytes, sizeof bytes);
 }
 
 KeyRecord recordOf(const VirtualKeySettings& settings, const std::string& serial) {
@@ -99,16 +93,6 @@ void buildKey(const KeyFiles& files, const VirtualKeySettings& settings) {
         personalisationOf(settings).saveBlankTo(database);
     transaction.commit();
     DiskImage(files.diskImage()).create(settings.diskBytes);
-}
-
-PinState pinStateOf(const PinRecord& record) {
-    PinState state;
-    state.retriesLeft = record.retriesLeft;
-    state.maxRetries = record.policy.maxRetries;
-    state.minLength = record.policy.minLength;
-    state.maxLength = record.policy.maxLength;
-    state.locked = record.isLocked() ? 1 : 0;
-    return state;
 }
 
 } // namespace
@@ -227,8 +211,8 @@ VirtualKeyStatus VirtualKeyManager::readStatus(const std::filesystem::path& fold
             status.label = record.label;
             status.initialised = record.initialised;
             status.productId = record.productId;
-            status.userPin = pinStateOf(database.pin(PinKind::User));
-            status.soPin = pinStateOf(database.pin(PinKind::SecurityOfficer));
+            status.userPin = database.pin(PinKind::User).state();
+            status.soPin = database.pin(PinKind::SecurityOfficer).state();
             status.totalMemory = record.totalMemory;
             status.freeMemory = std::max<int64_t>(0, record.totalMemory - database.usedMemory());
             status.diskBytes = record.diskBytes;

@@ -5,7 +5,7 @@
 
 #include "sqlite_connection.h"
 
-namespace quillard::softkey {
+namespace quillard {
 
 class SqliteTransaction {
 public:
@@ -24,4 +24,4 @@ private:
     SqliteConnection* connection_;
 };
 
-} // namespace quillard::softkey
+} // namespace quillard

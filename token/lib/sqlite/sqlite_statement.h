@@ -1,4 +1,4 @@
-// One prepared SQLite statement, finalised when it goes. Every failure throws a SoftkeyError
+// One prepared SQLite statement, finalised when it goes. Every failure throws a StorageError
 // (sqlite_failure.h).
 #pragma once
 
@@ -10,7 +10,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace quillard::softkey {
+namespace quillard {
 
 class SqliteStatement {
 public:
@@ -42,4 +42,4 @@ private:
     sqlite3_stmt* statement_ = nullptr;
 };
 
-} // namespace quillard::softkey
+} // namespace quillard

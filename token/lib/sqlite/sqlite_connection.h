@@ -10,14 +10,14 @@
 
 struct sqlite3;
 
-namespace quillard::softkey {
+namespace quillard {
 
 class SqliteConnection {
 public:
     enum class OpenMode { ExistingOnly, CreateIfMissing };
 
-    // Throws SoftkeyError: QR_FILE_NOT_FOUND when an existing file was asked for and there is none, otherwise
-    // as sqlite_failure.h says.
+    // Throws StorageError: QR_FILE_NOT_FOUND when an existing file was asked for and there is none,
+    // QR_STORAGE_ERROR when the file cannot be opened, otherwise as sqlite_failure.h says.
     SqliteConnection(const std::filesystem::path& file, OpenMode mode);
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;
@@ -34,4 +34,4 @@ private:
     sqlite3* db_ = nullptr;
 };
 
-} // namespace quillard::softkey
+} // namespace quillard

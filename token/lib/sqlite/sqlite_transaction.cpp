@@ -1,6 +1,6 @@
 #include "sqlite_transaction.h"
 
-namespace quillard::softkey {
+namespace quillard {
 
 namespace {
 
@@ -50,4 +50,4 @@ void SqliteTransaction::commit() {
     connection_ = nullptr;
 }
 
-} // namespace quillard::softkey
+} // namespace quillard

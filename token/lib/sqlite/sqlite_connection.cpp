@@ -1,13 +1,14 @@
 #include "sqlite_connection.h"
 
-#include "softkey_error.h"
+#include "quillard_errors.h"
 #include "sqlite_failure.h"
+#include "storage_error.h"
 
 #include <sqlite3.h>
 
 #include <string>
 
-namespace quillard::softkey {
+namespace quillard {
 
 namespace {
 
@@ -26,7 +27,7 @@ SqliteConnection::SqliteConnection(const std::filesystem::path& file, OpenMode m
         db_ = nullptr;
         std::error_code ignored;
         bool missing = mode == OpenMode::ExistingOnly && !std::filesystem::exists(file, ignored);
-        throw SoftkeyError(missing ? QR_FILE_NOT_FOUND : QR_STORAGE_ERROR,
+        throw StorageError(missing ? QR_FILE_NOT_FOUND : QR_STORAGE_ERROR,
                            "cannot open " + file.string() + ": " + message);
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
@@ -60,4 +61,4 @@ void SqliteConnection::execute(std::string_view sql) {
     }
 }
 
-} // namespace quillard::softkey
+} // namespace quillard

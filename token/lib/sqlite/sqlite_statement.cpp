@@ -4,7 +4,7 @@
 
 #include <sqlite3.h>
 
-namespace quillard::softkey {
+namespace quillard {
 
 SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) : db_(db) {
     if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr) != SQLITE_OK)
@@ -65,4 +65,4 @@ std::vector<uint8_t> SqliteStatement::blob(int column) const {
                 : std::vector<uint8_t>();
 }
 
-} // namespace quillard::softkey
+} // namespace quillard

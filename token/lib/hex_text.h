@@ -1,0 +1,12 @@
+// Bytes as upper-case hexadecimal text, two digits a byte: certificate serials and thumbprints, key serials.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace quillard {
+
+std::string upperHex(const uint8_t* bytes, std::size_t size);
+
+} // namespace quillard
