@@ -4,6 +4,7 @@
 #include "platform/user_identity.h"
 
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QTimer>
 #include <memory>
 
@@ -20,7 +21,12 @@ constexpr qsizetype kMaxRequestBytes = 4096;
 } // namespace
 
 QString SingleInstance::defaultServerName() {
-    return QStringLiteral("{PellorZuAdmin-94AD-4233-B821-1CD5AC3F08E1}-") + platform::currentUserId();
+    const QString name =
+        QStringLiteral("{PellorZuAdmin-94AD-4233-B821-1CD5AC3F08E1}-") + platform::currentUserId();
+    // The user's private runtime folder (mode 0700) keeps other users from taking the name first; the shared
+    // temporary folder is the fallback.
+    const QString runtimeFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtimeFolder.isEmpty() ? name : runtimeFolder + QLatin1Char('/') + name;
 }
 
 SingleInstance::SingleInstance(const QString& serverName, QObject* parent)

@@ -13,7 +13,8 @@ namespace app {
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    // "{PellorZuAdmin-94AD-4233-B821-1CD5AC3F08E1}-" followed by the user id.
+    // "{PellorZuAdmin-94AD-4233-B821-1CD5AC3F08E1}-" followed by the user id, in the user's runtime folder
+    // when there is one (a client sending "CLOSE" connects to the same path).
     static QString defaultServerName();
 
     explicit SingleInstance(const QString& serverName, QObject* parent = nullptr);

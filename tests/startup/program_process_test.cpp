@@ -4,6 +4,7 @@
 #include "temp_world.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -17,12 +18,15 @@ protected:
     ProgramProcessTest() {
         const QString root = QString::fromStdString(world.root().string());
         QDir().mkpath(root + "/tmp");
+        // A runtime folder must be private to its user, or Qt does not use it.
+        QFile::setPermissions(root + "/tmp", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("TMPDIR", root + "/tmp"); // the instance socket lives here
         environment.insert("XDG_DATA_HOME", QString::fromStdString(world.dataHome().string()));
         environment.insert("XDG_CONFIG_HOME", QString::fromStdString(world.configHome().string()));
-        environment.insert("XDG_RUNTIME_DIR", root + "/tmp");
+        environment.insert("XDG_RUNTIME_DIR",
+                           root + "/tmp"); // ... or here, the user's private runtime folder
         socketFolder = root + "/tmp";
     }
     ~ProgramProcessTest() override {
