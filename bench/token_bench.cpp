@@ -1,6 +1,6 @@
 // Times the two key reads the window repeats most: a scan of 32 plugged keys (find, connect, information of
-// each) and the full read of a key with 65 containers that the certificate tree makes (names, then certificate,
-// public key and private key of both pairs of every container).
+// each) and the full read of a key with 65 containers that the certificate tree makes (names, then
+// certificate, public key and private key of both pairs of every container).
 #include "demo_credentials.h"
 #include "quillard_errors.h"
 #include "softkey/virtual_key_manager.h"

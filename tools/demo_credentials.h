@@ -10,14 +10,14 @@ namespace quillard::demo {
 
 enum class KeyType { Rsa2048, EcP256 };
 
-// A fresh key pair with a self-signed certificate for `commonName`, valid from now for `days` days. The credential
-// carries certificate, public key (with algorithm and bits) and the PKCS#8 private key.
+// A fresh key pair with a self-signed certificate for `commonName`, valid from now for `days` days. The
+// credential carries certificate, public key (with algorithm and bits) and the PKCS#8 private key.
 Credential makeSelfSignedCredential(KeyType type, const std::string& commonName, int days = 365);
 
-// Writes `credential` as a PKCS#12 file protected by `password`. `legacy` uses the RC2/3DES encryption of older
-// Windows exports instead of AES. Returns false with a message in `error` when it cannot.
-bool writePkcs12File(const std::filesystem::path& path, const Credential& credential, const std::string& password,
-                     bool legacy, std::string* error = nullptr);
+// Writes `credential` as a PKCS#12 file protected by `password`. `legacy` uses the RC2/3DES encryption of
+// older Windows exports instead of AES. Returns false with a message in `error` when it cannot.
+bool writePkcs12File(const std::filesystem::path& path, const Credential& credential,
+                     const std::string& password, bool legacy, std::string* error = nullptr);
 
 // Writes the certificate as DER, or as PEM when `pem` is true.
 bool writeCertificateFile(const std::filesystem::path& path, const Credential& credential, bool pem,

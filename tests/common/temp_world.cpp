@@ -23,7 +23,8 @@ void restoreEnv(const char* name, const std::optional<std::string>& value) {
 TempWorld::TempWorld() : oldData_(readEnv("XDG_DATA_HOME")), oldConfig_(readEnv("XDG_CONFIG_HOME")) {
     std::random_device random;
     for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
-        auto candidate = std::filesystem::temp_directory_path() / ("pellorzu-test-" + std::to_string(random()));
+        auto candidate =
+            std::filesystem::temp_directory_path() / ("pellorzu-test-" + std::to_string(random()));
         if (std::filesystem::create_directory(candidate))
             root_ = candidate;
     }

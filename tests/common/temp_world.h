@@ -1,5 +1,5 @@
-// A private world for one test: a temporary folder that XDG_DATA_HOME and XDG_CONFIG_HOME point into while the
-// object lives. The folder and the previous environment are restored when it goes.
+// A private world for one test: a temporary folder that XDG_DATA_HOME and XDG_CONFIG_HOME point into while
+// the object lives. The folder and the previous environment are restored when it goes.
 #pragma once
 
 #include <filesystem>

@@ -91,8 +91,8 @@ TEST_F(TokenOpsTest, FindNeverReportsMoreKeysThanTheListHolds) {
 
 TEST_F(TokenOpsTest, InfoFillsTheThirteenFieldsInTableOrder) {
     lib.token_get_info = [](int32_t, char* serial, char* label, char* manufacturer, char* model, int32_t* a,
-                            int32_t* b, int32_t* c, int32_t* d, int32_t* e, int32_t* f, int32_t* g, int32_t* h,
-                            int32_t* i) {
+                            int32_t* b, int32_t* c, int32_t* d, int32_t* e, int32_t* f, int32_t* g,
+                            int32_t* h, int32_t* i) {
         std::strcpy(serial, "SN1");
         std::strcpy(label, "  标签 ");
         std::strcpy(manufacturer, "M");
@@ -119,9 +119,8 @@ TEST_F(TokenOpsTest, InfoFillsTheThirteenFieldsInTableOrder) {
 
 TEST_F(TokenOpsTest, PinStateOfARemovedKeyReadsAsZeros) {
     TPinState state{7, 10, 1, 1, 1, 1};
-    lib.token_get_pin_state = [](int32_t, int32_t, int32_t*, int32_t*, int32_t*, int32_t*, int32_t*, int32_t*) {
-        return int32_t(0x32);
-    };
+    lib.token_get_pin_state = [](int32_t, int32_t, int32_t*, int32_t*, int32_t*, int32_t*, int32_t*,
+                                 int32_t*) { return int32_t(0x32); };
     token_get_pin_state(0, 1, state);
     EXPECT_EQ(state.retriesLeft, 0);
     EXPECT_EQ(state.maxRetries, 0);
@@ -251,8 +250,8 @@ TEST_F(TokenOpsTest, ReadCertInfoKeepsTheStringsWhenDecodingFails) {
         *length = 10;
         return int32_t(0);
     };
-    lib.helper_get_cert_info2 = [](const uint8_t*, int32_t, uint16_t* subject, uint16_t*, int32_t*, char*, int32_t*,
-                                   int32_t*, int32_t*) {
+    lib.helper_get_cert_info2 = [](const uint8_t*, int32_t, uint16_t* subject, uint16_t*, int32_t*, char*,
+                                   int32_t*, int32_t*, int32_t*) {
         subject[0] = u'X';
         return int32_t(0x0A000011);
     };

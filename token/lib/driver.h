@@ -1,5 +1,6 @@
-// The interface every key driver of libquillard implements. The exported C functions translate their buffers into
-// these calls; a driver never sees a caller's raw buffer. `idx` is the position of a key in the last find().
+// The interface every key driver of libquillard implements. The exported C functions translate their buffers
+// into these calls; a driver never sees a caller's raw buffer. `idx` is the position of a key in the last
+// find().
 #pragma once
 
 #include "credential.h"
@@ -67,18 +68,21 @@ public:
     virtual Result getPinState(int32_t idx, PinKind kind, PinState& state) = 0;
     virtual Result login(int32_t idx, PinKind kind, const SecureString& pin, int32_t& retriesLeft) = 0;
     virtual Result logout(int32_t idx) = 0;
-    virtual Result changePin(int32_t idx, PinKind kind, const SecureString& oldPin, const SecureString& newPin) = 0;
+    virtual Result changePin(int32_t idx, PinKind kind, const SecureString& oldPin,
+                             const SecureString& newPin) = 0;
     virtual Result unlockUserPin(int32_t idx, const SecureString& soPin, const SecureString& newUserPin) = 0;
     virtual Result setLabel(int32_t idx, const std::string& utf8Label) = 0;
     virtual Result format(int32_t idx, const FormatSettings& settings) = 0;
-    virtual Result writeSectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount, const uint8_t* data) = 0;
+    virtual Result writeSectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount,
+                                const uint8_t* data) = 0;
     virtual Result reloadObjects(int32_t idx) = 0;
 
     virtual Result listContainers(int32_t idx, std::vector<std::string>& names) = 0;
     virtual Result createContainer(int32_t idx, const std::string& name) = 0;
     virtual Result deleteContainer(int32_t idx, const std::string& name) = 0;
     virtual Result deleteCertificate(int32_t idx, const std::string& name, int32_t spec) = 0;
-    virtual Result getCertificate(int32_t idx, const std::string& name, int32_t spec, std::vector<uint8_t>& der) = 0;
+    virtual Result getCertificate(int32_t idx, const std::string& name, int32_t spec,
+                                  std::vector<uint8_t>& der) = 0;
     virtual Result getPublicKey(int32_t idx, const std::string& name, int32_t spec, KeyDescription& key) = 0;
     virtual Result getPrivateKey(int32_t idx, const std::string& name, int32_t spec, KeyDescription& key) = 0;
     // Stores the certificate, its public key and, when present, its private key under `spec` in one step:

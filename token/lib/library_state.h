@@ -1,6 +1,6 @@
 // The state of libquillard between calls: the active driver, the last parsed PKCS#12 file and the certificate
-// display handler. Every exported function holds the library lock while it works, so the import worker thread and
-// the window thread never meet inside a driver.
+// display handler. Every exported function holds the library lock while it works, so the import worker thread
+// and the window thread never meet inside a driver.
 #pragma once
 
 #include "credential.h"

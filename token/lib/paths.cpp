@@ -15,10 +15,16 @@ std::filesystem::path dataFolder() {
     return base / "Norvale" / "PellorZu";
 }
 
-std::filesystem::path keysFolder() { return dataFolder() / "keys"; }
+std::filesystem::path keysFolder() {
+    return dataFolder() / "keys";
+}
 
-std::filesystem::path unpluggedKeysFolder() { return dataFolder() / "unplugged-keys"; }
+std::filesystem::path unpluggedKeysFolder() {
+    return dataFolder() / "unplugged-keys";
+}
 
-std::filesystem::path certStorePath() { return dataFolder() / "certstore.db"; }
+std::filesystem::path certStorePath() {
+    return dataFolder() / "certstore.db";
+}
 
 } // namespace quillard

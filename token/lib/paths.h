@@ -1,5 +1,5 @@
-// Where libquillard keeps its files: the per-user data folder (XDG_DATA_HOME, else ~/.local/share) followed by
-// Norvale/PellorZu. Read at every call, so tests can point it elsewhere.
+// Where libquillard keeps its files: the per-user data folder (XDG_DATA_HOME, else ~/.local/share) followed
+// by Norvale/PellorZu. Read at every call, so tests can point it elsewhere.
 #pragma once
 
 #include <filesystem>

@@ -1,8 +1,8 @@
 /*
  * libquillard: the token manager library. Every function returns a 32-bit result, 0 on success, otherwise one
- * of the codes of quillard_errors.h. Strings are NUL-terminated 8-bit text; key labels are UTF-8. `idx` is the
- * 0-based position of a key in the last token_find result; `spec` is 1 (exchange pair) or 2 (signature pair).
- * All functions may be called from any thread; the library serialises them internally.
+ * of the codes of quillard_errors.h. Strings are NUL-terminated 8-bit text; key labels are UTF-8. `idx` is
+ * the 0-based position of a key in the last token_find result; `spec` is 1 (exchange pair) or 2 (signature
+ * pair). All functions may be called from any thread; the library serialises them internally.
  */
 #ifndef QUILLARD_H
 #define QUILLARD_H
@@ -36,28 +36,30 @@ typedef struct TFormatParams {
 } TFormatParams;
 #pragma pack(pop)
 
-/* Starts the library. The maker's module name (any extension) selects the built-in virtual keys; any other name or
- * path is loaded as a PKCS#11 module. */
+/* Starts the library. The maker's module name (any extension) selects the built-in virtual keys; any other
+ * name or path is loaded as a PKCS#11 module. */
 QUILLARD_API int32_t init_pkcs11(const char* module_name);
 QUILLARD_API int32_t uninit_pkcs11(void);
 
-/* Lists the plugged keys: `list` receives up to *count entries (32 by convention), *count the number found. */
+/* Lists the plugged keys: `list` receives up to *count entries (32 by convention), *count the number found.
+ */
 QUILLARD_API int32_t token_find(int32_t* list, int32_t* count);
 QUILLARD_API int32_t token_connect(int32_t idx);
 
-/* serial 33 bytes, label 129 bytes (UTF-8), manufacturer 65, model 65; then maximum user PIN length, minimum user
- * PIN length, maximum SO PIN length, minimum SO PIN length, total memory, free memory (bytes), hardware version,
- * firmware version (major * 256 + minor) and the initialised flag. */
+/* serial 33 bytes, label 129 bytes (UTF-8), manufacturer 65, model 65; then maximum user PIN length, minimum
+ * user PIN length, maximum SO PIN length, minimum SO PIN length, total memory, free memory (bytes), hardware
+ * version, firmware version (major * 256 + minor) and the initialised flag. */
 QUILLARD_API int32_t token_get_info(int32_t idx, char* serial, char* label, char* manufacturer, char* model,
                                     int32_t* max_pin_len, int32_t* min_pin_len, int32_t* max_so_pin_len,
                                     int32_t* min_so_pin_len, int32_t* total_memory, int32_t* free_memory,
-                                    int32_t* hardware_version, int32_t* firmware_version, int32_t* initialised);
+                                    int32_t* hardware_version, int32_t* firmware_version,
+                                    int32_t* initialised);
 
 /* user_type 1 = user PIN, 0 = SO PIN. Fills retries left, maximum retries, minimum length, maximum length,
  * locked flag (1 = locked) and logged-in flag. */
 QUILLARD_API int32_t token_get_pin_state(int32_t idx, int32_t user_type, int32_t* retries_left,
-                                         int32_t* max_retries, int32_t* min_len, int32_t* max_len, int32_t* locked,
-                                         int32_t* logged_in);
+                                         int32_t* max_retries, int32_t* min_len, int32_t* max_len,
+                                         int32_t* locked, int32_t* logged_in);
 
 QUILLARD_API int32_t token_login(int32_t idx, const char* user_pin, int32_t* retries_left);
 QUILLARD_API int32_t token_login_so(int32_t idx, const char* so_pin, int32_t* retries_left);
@@ -90,26 +92,30 @@ QUILLARD_API int32_t container_get_prikey(int32_t idx, const char* name, int32_t
                                           int32_t* bits);
 
 /* subject and issuer: 257 UTF-16 units each; serial: 257 bytes of upper-case hexadecimal; the dates are nine
- * integers: year, month, day, hour, minute, second, day of week (0 = Sunday), day of year, 0. algorithm is 0 for
- * RSA and ECDSA certificates, 1 for any other signature key. */
+ * integers: year, month, day, hour, minute, second, day of week (0 = Sunday), day of year, 0. algorithm is 0
+ * for RSA and ECDSA certificates, 1 for any other signature key. */
 QUILLARD_API int32_t helper_get_cert_info2(const uint8_t* cert, int32_t length, uint16_t* subject,
-                                           uint16_t* issuer, int32_t* version, char* serial, int32_t* valid_from,
-                                           int32_t* valid_to, int32_t* algorithm);
+                                           uint16_t* issuer, int32_t* version, char* serial,
+                                           int32_t* valid_from, int32_t* valid_to, int32_t* algorithm);
 /* Hands the certificate to the display handler registered with quillard_set_cert_display_handler. */
 QUILLARD_API int32_t helper_show_cert_ui(void* owner, const uint8_t* cert, int32_t length);
 
-/* Parses a PKCS#12 file and keeps it for pkcs12_import_certificate; *entries = number of key/certificate pairs. */
+/* Parses a PKCS#12 file and keeps it for pkcs12_import_certificate; *entries = number of key/certificate
+ * pairs. */
 QUILLARD_API int32_t pkcs12_file_parse(const char* path, const char* password, int32_t* entries);
-QUILLARD_API int32_t pkcs12_import_certificate(int32_t idx, const char* container, int32_t spec, int32_t entry);
+QUILLARD_API int32_t pkcs12_import_certificate(int32_t idx, const char* container, int32_t spec,
+                                               int32_t entry);
 /* DER or PEM certificate file; stores the certificate and its public key. */
-QUILLARD_API int32_t x509_import_certificate(int32_t idx, const char* container, int32_t spec, const char* path);
+QUILLARD_API int32_t x509_import_certificate(int32_t idx, const char* container, int32_t spec,
+                                             const char* path);
 
 QUILLARD_API int32_t container_addcert_to_store(const char* container, const char* csp_name, int32_t spec,
                                                 const uint8_t* cert, int32_t length);
 QUILLARD_API int32_t remove_all_certs_from_store(const char* csp_name);
 
 /* Not part of the 30 key functions: the application registers how a certificate is shown. */
-typedef int32_t (*quillard_cert_display_handler)(void* owner, const uint8_t* cert, int32_t length, void* context);
+typedef int32_t (*quillard_cert_display_handler)(void* owner, const uint8_t* cert, int32_t length,
+                                                 void* context);
 QUILLARD_API void quillard_set_cert_display_handler(quillard_cert_display_handler handler, void* context);
 /* The symbolic name of a result code ("CKR_PIN_INCORRECT"), or "UNKNOWN". */
 QUILLARD_API const char* quillard_error_name(int32_t code);
