@@ -82,6 +82,9 @@ QTreeWidget* makeTree(QWidget* parent, const char* name, const QRect& geometry) 
     auto* tree = place(new QTreeWidget(parent), name, geometry);
     tree->setHeaderHidden(true);
     tree->setColumnCount(1);
+    // Long node texts are shown whole; the tree scrolls sideways instead of cutting them short.
+    tree->header()->setStretchLastSection(false);
+    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tree->setIndentation(19);
     tree->setIconSize(QSize(16, 16));
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -7,6 +7,11 @@
 #include "builtin_pictures.h"
 #include "filesystem_icons.h"
 #include "form_widgets.h"
+#include "handlers/key_info_view.h"
+#include "handlers/key_name_handler.h"
+#include "handlers/key_navigator.h"
+#include "handlers/login_handler.h"
+#include "handlers/user_pin_handler.h"
 #include "i18n/string_table.h"
 #include "image_list.h"
 #include "message_service.h"
@@ -93,6 +98,14 @@ void TMainForm::buildWindow() {
     tv = ui::makeTree(this, "tv", QRect(0, kBannerHeight, kTreeWidth, kClientHeight - kBannerHeight));
     buildPages();
     buildTimers();
+    buildHandlers();
+}
+
+void TMainForm::buildHandlers() {
+    navigator = new ui::KeyNavigator(*this);
+    loginHandler = new ui::LoginHandler(*this);
+    userPinHandler = new ui::UserPinHandler(*this);
+    keyNameHandler = new ui::KeyNameHandler(*this);
 }
 
 void TMainForm::buildPages() {
@@ -171,8 +184,24 @@ void TMainForm::BuildRootNodes() {
 }
 
 int32_t TMainForm::ScanKeys() {
-    return 1;
+    return navigator->ScanKeys();
 }
+
+void TMainForm::ShowKeyInfo(int32_t slot) {
+    ui::ShowKeyInfo(*this, slot);
+}
+
+void TMainForm::UpdateCertActions() {
+    navigator->UpdateCertActions();
+}
+
+void TMainForm::BuildCertTree(int32_t) {}
+
+void TMainForm::LoadInitDefaults() {}
+
+void TMainForm::ShowSystemInfo() {}
+
+void TMainForm::OpenArrivalURL() {}
 
 void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -215,6 +244,5 @@ void TMainForm::TCloseProjectTimer() {
 }
 
 void TMainForm::TCheckInitTimer() {
-    // Each start gives one check of the keys found by the last scan.
-    TCheckInit->stop();
+    loginHandler->TCheckInitTimer();
 }

@@ -24,6 +24,10 @@ class ActionUpdater;
 class CertificatesPage;
 class ImageList;
 class InitPage;
+class KeyNameHandler;
+class KeyNavigator;
+class LoginHandler;
+class UserPinHandler;
 class IsoPage;
 class KeyInfoPage;
 class KeyNamePage;
@@ -75,6 +79,26 @@ public:
     void BuildRootNodes();
     // Finds the keys and rebuilds their nodes; 0 when at least one key was found and read.
     int32_t ScanKeys();
+    // Fills the key information page for `slot`.
+    void ShowKeyInfo(int32_t slot);
+    // Enables the certificate actions from the login state and the certificate tree's selection.
+    void UpdateCertActions();
+
+    // Extension points of features still to come; each does nothing yet. Virtual so that tests can observe
+    // when the window calls them.
+    // Rebuilds the certificate tree of `key`.
+    virtual void BuildCertTree(int32_t key);
+    // Fills the initialisation page from Initconfig.ini.
+    virtual void LoadInitDefaults();
+    // Fills the system check page.
+    virtual void ShowSystemInfo();
+    // Opens the address configured for key arrivals.
+    virtual void OpenArrivalURL();
+
+    ui::KeyNavigator* navigator;
+    ui::LoginHandler* loginHandler;
+    ui::UserPinHandler* userPinHandler;
+    ui::KeyNameHandler* keyNameHandler;
 
     ui::ImageList* IFilesystem;
     ui::MainActions actions;
@@ -110,6 +134,7 @@ private:
     void buildWindow();
     void buildPages();
     void buildTimers();
+    void buildHandlers();
     QTimer* makeTimer(const char* name, int interval);
     void setUpWindow();
     void loadBanner();

@@ -1,0 +1,19 @@
+// Building the texts of the PIN pages' messages from string-table entries that come from language files.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace ui {
+
+// `pattern` with its first integer placeholder replaced by `value`, as the language files
+// write it: "%d" (also "%5d", "%-5d", "%.3d", upper case, or "%u" for the unsigned reading) takes the
+// number and "%%" gives "%". A pattern comes from a language file, so it is never handed to printf: any other
+// placeholder ("%s", "%x", a second "%d") is kept as it stands instead of reading an argument that is not
+// there.
+QString formatCount(const QString& pattern, int32_t value);
+
+// A library result code as eight upper-case hexadecimal digits with leading zeros ("0000001A").
+QString errorCodeHex(int32_t code);
+
+} // namespace ui

@@ -1,0 +1,51 @@
+#include "user_pin_session.h"
+
+#include "i18n/string_table.h"
+#include "token/key_table.h"
+#include "token/token_ops.h"
+#include "ui/message_service.h"
+
+#include <QLineEdit>
+
+namespace ui {
+
+namespace {
+
+constexpr int32_t kUserPinType = 1;
+
+} // namespace
+
+bool userPinLocked(int32_t key) {
+    token::TPinState& state = token::keyTable().pinState;
+    token::token_get_pin_state(key, kUserPinType, state);
+    return state.locked == 1;
+}
+
+bool userPinUsable(QWidget* owner, int32_t key) {
+    if (token::keyTable().keys[key].initialised == 0) {
+        messageService().inform(owner, i18n::text("Init_Info"));
+        return false;
+    }
+    if (userPinLocked(key)) {
+        messageService().inform(owner, i18n::text("K_Dead"));
+        return false;
+    }
+    return true;
+}
+
+platform::SecretBytes pinBytes(const QLineEdit& field) {
+    return platform::SecretBytes(field.text().toLocal8Bit());
+}
+
+void logOutKey(int32_t key) {
+    token::token_logout(key);
+    token::keyTable().loginState[key] = token::KeyPresent;
+}
+
+LoginOutcome logInKey(int32_t key, const platform::SecretBytes& pin) {
+    LoginOutcome outcome;
+    outcome.result = token::token_login(key, pin.c_str(), outcome.triesLeft);
+    return outcome;
+}
+
+} // namespace ui
