@@ -1,6 +1,7 @@
 // The main window as it is created: every named control, its place and size, its limits and initial values,
 // the actions with their buttons, and the timers.
 #include "main_form_fixture.h"
+#include "ui/apply_language.h"
 #include "ui/image_list.h"
 #include "ui/main_actions.h"
 
@@ -338,5 +339,23 @@ TEST_F(MainFormTest, TimersExistStoppedWithTheirIntervals) {
         ASSERT_NE(timer, nullptr) << name;
         EXPECT_FALSE(timer->isActive()) << name;
         EXPECT_EQ(timer->interval(), interval) << name;
+    }
+}
+
+// Clipped captions show up only with real texts in a real font: every button and label of every page is
+// checked with both shipped language files (the fixed button widths leave the translation to fit).
+TEST_F(MainFormTest, EveryCaptionFitsItsControlInBothShippedLanguages) {
+    for (const char* file : {"CHS_2052.lng", "EN_1033.lng"}) {
+        i18n::LoadLanguageFile(QStringLiteral(PELLORZU_SOURCE_DIR "/Languages/") + QLatin1String(file));
+        ApplyLanguage(form());
+        for (QPushButton* button : form().findChildren<QPushButton*>())
+            EXPECT_LE(button->sizeHint().width(), button->width())
+                << file << " " << button->objectName().toStdString() << ": " << button->text().toStdString();
+        for (QLabel* label : form().findChildren<QLabel*>()) {
+            if (label->text().isEmpty() || label->wordWrap())
+                continue;
+            EXPECT_LE(label->sizeHint().width(), label->width())
+                << file << " " << label->objectName().toStdString() << ": " << label->text().toStdString();
+        }
     }
 }
