@@ -13,7 +13,8 @@ int ReadLanguageID(const QString& path, qint32& id) {
     const platform::IniFile ini = platform::IniFile::load(path);
     if (!ini.exists())
         return 1;
-    id = ini.readInt(section, key, 0);
+    // A value that is not a whole number ("1033abc", "english") counts as 0, like a missing one.
+    id = ini.readNumber(section, key).value_or(0);
     return 0;
 }
 

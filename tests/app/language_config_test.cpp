@@ -44,6 +44,24 @@ TEST_F(LanguageConfig, MissingFileOrValue) {
     EXPECT_EQ(id, 0);
 }
 
+TEST_F(LanguageConfig, OnlyAWholeNumberIsAnIdentifier) {
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const auto readValue = [this](const QByteArray& value) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[language]\nlanguageid=" + value + "\n");
+        file.close();
+        qint32 id = -1;
+        EXPECT_EQ(ReadLanguageID(path, id), 0);
+        return id;
+    };
+    EXPECT_EQ(readValue("1033abc"), 0);
+    EXPECT_EQ(readValue("20 52"), 0);
+    EXPECT_EQ(readValue(" 1033 "), 1033);
+    EXPECT_EQ(readValue("0x804"), 2052);
+    EXPECT_EQ(readValue(""), 0);
+}
+
 TEST_F(LanguageConfig, RefusedWriteReportsThePath) {
     QString error;
     EXPECT_FALSE(WriteLanguageID(path, 1033, error));
