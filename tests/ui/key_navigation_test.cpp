@@ -156,6 +156,22 @@ TEST_F(KeyNavigationTest, SelectionChoosesThePageAndTheCurrentKey) {
     EXPECT_EQ(window.calls.last(), "BuildCertTree(1)");
 }
 
+TEST_F(KeyNavigationTest, LoginPageShowsALabelThatLooksLikeMarkupAsItStands) {
+    const QString markup = QStringLiteral("<b>Boss</b> <i>key</i>");
+    keys = {{markup.toStdString()}};
+    shownForm();
+    select(keyNode(0)->child(2));
+    ASSERT_EQ(page(), PageLogin);
+    auto* keyName = form().findChild<QLabel*>("Lkeyname");
+    EXPECT_EQ(keyName->text(), markup);
+    // Drawn as plain text, the label needs the room of every character of the markup.
+    QLabel plain;
+    plain.setFont(keyName->font());
+    plain.setTextFormat(Qt::PlainText);
+    plain.setText(markup);
+    EXPECT_EQ(keyName->sizeHint(), plain.sizeHint());
+}
+
 TEST_F(KeyNavigationTest, DeviceEventsOfOtherProductsOrBeforeTheLibraryStartsAreIgnored) {
     keys = {{"Alpha"}};
     form().navigator->onKeyArrival(0xE917);

@@ -208,6 +208,20 @@ TEST_F(InitialisationCheckTest, InitialisedKeysGiveNoMessageAndEachStartGivesOne
     EXPECT_EQ(form().tv->currentItem(), taskNode(0, AdministrationTask)->child(0));
 }
 
+TEST_F(InitialisationCheckTest, KeyWhoseInformationCouldNotBeReadIsNotCalledUninitialised) {
+    // The first scan stops at the second key, whose record stays zeroed.
+    auto readInfo = library->token_get_info;
+    library->token_get_info = [readInfo](int32_t idx, auto... fields) {
+        return idx == 1 ? int32_t(0x32) : readInfo(idx, fields...);
+    };
+    readyForm();
+    ASSERT_EQ(token::keyTable().keyCount, 3);
+    ASSERT_EQ(token::keyTable().keys[1].initialised, 0);
+    runCheck();
+    EXPECT_TRUE(messages.messageTexts().isEmpty());
+    EXPECT_EQ(page(), PageKeyInfo);
+}
+
 TEST_F(InitialisationCheckTest, KeyWithoutItsNodesIsWarnedAboutButNothingIsSelected) {
     uninitialised = {2};
     readyForm();

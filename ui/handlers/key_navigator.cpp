@@ -247,7 +247,10 @@ void KeyNavigator::showLoginOrCertificates() {
         showPage(PageCertificates);
     } else {
         showPage(PageLogin);
-        form_.TabSheet4->Lkeyname->setText(keyLabel(table.current()));
+        QLabel* keyName = form_.TabSheet4->Lkeyname;
+        // The label comes from the key: it is shown as it stands, never read as markup.
+        keyName->setTextFormat(Qt::PlainText);
+        keyName->setText(keyLabel(table.current()));
     }
 }
 

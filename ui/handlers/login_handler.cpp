@@ -98,7 +98,9 @@ void LoginHandler::TCheckInitTimer() {
     const token::KeyTable& table = token::keyTable();
     const int32_t keyCount = std::clamp(table.keyCount, 0, token::kMaxKeysFound);
     for (int32_t slot = 0; slot < keyCount; ++slot) {
-        if (table.keys[slot].initialised != 0)
+        // A slot still at "no key" was not read by the last scan (its information read failed): its zeroed
+        // record says nothing about the key, so it is not taken for an uninitialised key.
+        if (table.loginState[slot] == token::NoKey || table.keys[slot].initialised != 0)
             continue;
         messageService().inform(&form_, i18n::text("Init_Info"));
         // Selecting the node runs the tree's selection handler, which shows the initialisation page for

@@ -24,8 +24,8 @@ public:
     void AcCancelExecute();
     // Logs the current key out and shows the login page.
     void AclogoutExecute();
-    // The TCheckInit tick: warns about the first key that is not initialised and selects its
-    // initialisation node.
+    // The TCheckInit tick: warns about the first key read by the last scan that is not initialised and
+    // selects its initialisation node.
     void TCheckInitTimer();
 
 private:
