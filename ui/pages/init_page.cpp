@@ -36,22 +36,26 @@ QLineEdit* rowEdit(QWidget* tab, const char* name, int row, int maxLength, const
     return edit;
 }
 
-struct SpinRow {
-    QLabel* label;
-    QSpinBox* spin;
-    QLabel* hint;
+struct SpinRange {
+    int minimum;
+    int maximum;
+    int value;
 };
 
-// A spin box limited to minimum..maximum with its fixed range hint "(min--max)" to the right.
-SpinRow spinRow(QWidget* tab, const char* label, const char* spin, const char* hint, int row, int minimum,
-                int maximum, int value) {
-    SpinRow made{
-        rowLabel(tab, label, row),
-        makeSpin(tab, spin, QRect(kFieldLeft, rowTop(row), kSpinWidth, kRowHeight), minimum, maximum, value),
-        makeLabel(tab, hint, QRect(kHintLeft, rowTop(row), 80, kRowHeight))};
-    made.hint->setText(QStringLiteral("(%1--%2)").arg(minimum).arg(maximum));
-    return made;
+// A spin box limited to the range with its caption on the left and the fixed range hint "(min--max)" on the
+// right; the three widgets go to `label`, `spin` and `hint`.
+void addSpinRow(QWidget* tab, int row, const char* labelName, const char* spinName, const char* hintName,
+                SpinRange range, QLabel*& label, QSpinBox*& spin, QLabel*& hint) {
+    label = rowLabel(tab, labelName, row);
+    spin = makeSpin(tab, spinName, QRect(kFieldLeft, rowTop(row), kSpinWidth, kRowHeight), range.minimum,
+                    range.maximum, range.value);
+    hint = makeLabel(tab, hintName, QRect(kHintLeft, rowTop(row), 80, kRowHeight));
+    hint->setText(QStringLiteral("(%1--%2)").arg(range.minimum).arg(range.maximum));
 }
+
+constexpr SpinRange kPinLengthRange{4, 16, 4};
+constexpr SpinRange kPinMaxLengthRange{4, 16, 16};
+constexpr SpinRange kRetryRange{1, 15, 10};
 
 } // namespace
 
@@ -87,42 +91,24 @@ void InitPage::buildSoPinTab() {
     TabSheet13 = addTab("TabSheet13");
     LInit_SOPIN = rowLabel(TabSheet13, "LInit_SOPIN", 0);
     edtInit_SPIN = rowEdit(TabSheet13, "edtInit_SPIN", 0, kPinMaxLength, "qzvke");
-    const SpinRow minimum =
-        spinRow(TabSheet13, "lInit_SOPINLenMin", "edtInit_SOPINlenMin", "Label23", 1, 4, 16, 4);
-    lInit_SOPINLenMin = minimum.label;
-    edtInit_SOPINlenMin = minimum.spin;
-    Label23 = minimum.hint;
-    const SpinRow maximum =
-        spinRow(TabSheet13, "lInit_SOPINLenMax", "edtInit_SOPINlenMax", "Label13", 2, 4, 16, 16);
-    lInit_SOPINLenMax = maximum.label;
-    edtInit_SOPINlenMax = maximum.spin;
-    Label13 = maximum.hint;
-    const SpinRow retries =
-        spinRow(TabSheet13, "LInit_TryCount_SOPIN", "edtInit_MaxCount_SOPIN", "Label21", 3, 1, 15, 10);
-    LInit_TryCount_SOPIN = retries.label;
-    edtInit_MaxCount_SOPIN = retries.spin;
-    Label21 = retries.hint;
+    addSpinRow(TabSheet13, 1, "lInit_SOPINLenMin", "edtInit_SOPINlenMin", "Label23", kPinLengthRange,
+               lInit_SOPINLenMin, edtInit_SOPINlenMin, Label23);
+    addSpinRow(TabSheet13, 2, "lInit_SOPINLenMax", "edtInit_SOPINlenMax", "Label13", kPinMaxLengthRange,
+               lInit_SOPINLenMax, edtInit_SOPINlenMax, Label13);
+    addSpinRow(TabSheet13, 3, "LInit_TryCount_SOPIN", "edtInit_MaxCount_SOPIN", "Label21", kRetryRange,
+               LInit_TryCount_SOPIN, edtInit_MaxCount_SOPIN, Label21);
 }
 
 void InitPage::buildUserPinTab() {
     TabSheet14 = addTab("TabSheet14");
     lInit_UPIN = rowLabel(TabSheet14, "lInit_UPIN", 0);
     edtInit_UPIN = rowEdit(TabSheet14, "edtInit_UPIN", 0, kPinMaxLength, "40729316");
-    const SpinRow minimum =
-        spinRow(TabSheet14, "lInit_PINLenMin", "edtInit_PINlenMin", "Label31", 1, 4, 16, 4);
-    lInit_PINLenMin = minimum.label;
-    edtInit_PINlenMin = minimum.spin;
-    Label31 = minimum.hint;
-    const SpinRow maximum =
-        spinRow(TabSheet14, "lINit_PINLenMax", "edtInit_PINLenMax", "Label28", 2, 4, 16, 16);
-    lINit_PINLenMax = maximum.label;
-    edtInit_PINLenMax = maximum.spin;
-    Label28 = maximum.hint;
-    const SpinRow retries =
-        spinRow(TabSheet14, "LInit_TryCount", "edtInit_MaxCount", "Label29", 3, 1, 15, 10);
-    LInit_TryCount = retries.label;
-    edtInit_MaxCount = retries.spin;
-    Label29 = retries.hint;
+    addSpinRow(TabSheet14, 1, "lInit_PINLenMin", "edtInit_PINlenMin", "Label31", kPinLengthRange,
+               lInit_PINLenMin, edtInit_PINlenMin, Label31);
+    addSpinRow(TabSheet14, 2, "lINit_PINLenMax", "edtInit_PINLenMax", "Label28", kPinMaxLengthRange,
+               lINit_PINLenMax, edtInit_PINLenMax, Label28);
+    addSpinRow(TabSheet14, 3, "LInit_TryCount", "edtInit_MaxCount", "Label29", kRetryRange, LInit_TryCount,
+               edtInit_MaxCount, Label29);
 }
 
 } // namespace ui
