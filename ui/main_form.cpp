@@ -244,5 +244,8 @@ void TMainForm::TCloseProjectTimer() {
 }
 
 void TMainForm::TCheckInitTimer() {
+    // While a key is in use the check waits for the next tick.
+    if (keyGuard.busy())
+        return;
     loginHandler->TCheckInitTimer();
 }

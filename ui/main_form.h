@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/config_info.h"
+#include "key_guard.h"
 #include "main_actions.h"
 
 #include <QString>
@@ -99,6 +100,9 @@ public:
     ui::LoginHandler* loginHandler;
     ui::UserPinHandler* userPinHandler;
     ui::KeyNameHandler* keyNameHandler;
+
+    // Keeps key operations on their key across nested event loops and holds scans while a key is in use.
+    ui::KeyGuard keyGuard;
 
     ui::ImageList* IFilesystem;
     ui::MainActions actions;

@@ -2,6 +2,7 @@
 
 #include "i18n/string_table.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -26,6 +27,18 @@ QString filterEntry(QString description, const QString& patterns) {
     return QStringLiteral("%1 (%2)").arg(description.trimmed(), parts.join(QLatin1Char(' ')));
 }
 
+QMessageBox::Icon boxIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::Error:
+        return QMessageBox::Critical;
+    case MessageIcon::Information:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
 QString runFileDialog(QWidget* owner, const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
     QFileDialog dialog(owner, request.title, request.folder, QtMessageService::qtFilter(request.filter));
     dialog.setAcceptMode(mode);
@@ -47,6 +60,10 @@ bool MessageService::ask(QWidget* owner, const QString& text) {
            MessageAnswer::Yes;
 }
 
+void MessageService::reportError(QWidget* owner, const QString& text) {
+    showMessage(owner, QCoreApplication::applicationName(), text, MessageIcon::Error, MessageButtons::Ok);
+}
+
 MessageService& messageService() {
     static QtMessageService qtService;
     MessageService* service = installedService();
@@ -63,8 +80,8 @@ MessageAnswer QtMessageService::showMessage(QWidget* owner, const QString& title
     // A carriage return separates the lines of a message; the box shows the text as plain text.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box(icon == MessageIcon::Question ? QMessageBox::Question : QMessageBox::Information, title,
-                    shown, question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner);
+    QMessageBox box(boxIcon(icon), title, shown,
+                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner);
     box.setTextFormat(Qt::PlainText);
     const int chosen = box.exec();
     if (!question)

@@ -9,7 +9,7 @@ class QWidget;
 
 namespace ui {
 
-enum class MessageIcon { Information, Question };
+enum class MessageIcon { Information, Question, Error };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
@@ -38,6 +38,9 @@ public:
     void inform(QWidget* owner, const QString& text);
     // A question: title P_MSGTitle, question icon, Yes and No; true when the answer is Yes.
     bool ask(QWidget* owner, const QString& text);
+    // A failure the program itself met (a file it could not write): title the program's name, error icon,
+    // one OK button.
+    void reportError(QWidget* owner, const QString& text);
 };
 
 // The service in use: the one installed last, or the Qt dialogs.

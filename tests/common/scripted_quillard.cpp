@@ -1,6 +1,7 @@
 #include "scripted_quillard.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
@@ -15,7 +16,11 @@ SCRIPTED_QUILLARD_FUNCTIONS(SCRIPTED_NAME)
 template <typename F> struct Thunk;
 template <typename R, typename... A> struct Thunk<R (*)(A...)> {
     template <std::function<R(A...)> ScriptedQuillard::*Member, const char* Name> static R call(A... args) {
-        active->calls.emplace_back(Name);
+        {
+            // The import worker calls the library from its own thread.
+            const std::lock_guard lock(active->callsMutex);
+            active->calls.emplace_back(Name);
+        }
         return (active->*Member)(args...);
     }
 };
@@ -54,6 +59,7 @@ ScriptedQuillard::~ScriptedQuillard() {
 }
 
 int ScriptedQuillard::count(const std::string& name) const {
+    const std::lock_guard lock(callsMutex);
     return static_cast<int>(std::count(calls.begin(), calls.end(), name));
 }
 

@@ -6,6 +6,7 @@
 #include "quillard_api.h"
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -54,7 +55,9 @@ public:
     SCRIPTED_QUILLARD_FUNCTIONS(SCRIPTED_MEMBER)
 #undef SCRIPTED_MEMBER
 
+    // Read it once no other thread calls the library any more.
     std::vector<std::string> calls;
+    mutable std::mutex callsMutex;
     // How many times `name` was called.
     int count(const std::string& name) const;
     int initCalls() const {

@@ -106,6 +106,7 @@ KeyNavigator::KeyNavigator(TMainForm& form) : QObject(&form), form_(form) {
 }
 
 int32_t KeyNavigator::ScanKeys() {
+    form_.keyGuard.scanStarted();
     forgetKeys();
     QTreeWidgetItem* keyList = keyListNode();
     removeKeyNodes(keyList);
@@ -287,6 +288,9 @@ void KeyNavigator::onKeyRemoval(int productId) {
 }
 
 void KeyNavigator::TFindUSBKeyTimer() {
+    // While a key is in use the scan waits for a later tick, without counting down.
+    if (form_.keyGuard.busy())
+        return;
     if (--scanCountdown_ <= 0) {
         form_.TFindUSBKey->stop();
         return;

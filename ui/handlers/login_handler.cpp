@@ -7,6 +7,7 @@
 #include "ui/main_form.h"
 #include "ui/message_service.h"
 #include "ui/pages/login_page.h"
+#include "ui/wait_cursor.h"
 #include "user_pin_session.h"
 
 #include <QAction>
@@ -26,15 +27,6 @@ namespace {
 constexpr int kKeyListNode = 0;
 constexpr int kAdministrationNode = 3;
 constexpr int kInitialisationNode = 0;
-
-// Shows the hourglass while it lives.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // What a refused login shows: the tries left, or "locked" when none are left (or the library did not say).
 QString refusedLoginText(int32_t triesLeft) {
