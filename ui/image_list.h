@@ -30,4 +30,12 @@ void setNodeImage(QTreeWidgetItem* node, const ImageList& images, int index);
 // The image index recorded on `node`; -1 when it has none.
 int nodeImage(const QTreeWidgetItem* node);
 
+// The item data role that holds the image index a node shows while it is expanded.
+inline constexpr int kExpandedImageIndexRole = Qt::UserRole + 101;
+
+// Like setNodeImage, and the node shows icon `expandedIndex` while it is expanded.
+void setNodeImages(QTreeWidgetItem* node, const ImageList& images, int index, int expandedIndex);
+// The expanded image index recorded on `node`; -1 when it has none.
+int nodeExpandedImage(const QTreeWidgetItem* node);
+
 } // namespace ui

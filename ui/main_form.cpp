@@ -7,6 +7,9 @@
 #include "builtin_pictures.h"
 #include "filesystem_icons.h"
 #include "form_widgets.h"
+#include "handlers/cert_actions_handler.h"
+#include "handlers/cert_registration_handler.h"
+#include "handlers/cert_tree_handler.h"
 #include "handlers/key_info_view.h"
 #include "handlers/key_name_handler.h"
 #include "handlers/key_navigator.h"
@@ -106,6 +109,9 @@ void TMainForm::buildHandlers() {
     loginHandler = new ui::LoginHandler(*this);
     userPinHandler = new ui::UserPinHandler(*this);
     keyNameHandler = new ui::KeyNameHandler(*this);
+    certTree = new ui::CertTreeHandler(*this);
+    certActions = new ui::CertActionsHandler(*this);
+    certRegistration = new ui::CertRegistrationHandler(*this);
 }
 
 void TMainForm::buildPages() {
@@ -195,7 +201,9 @@ void TMainForm::UpdateCertActions() {
     navigator->UpdateCertActions();
 }
 
-void TMainForm::BuildCertTree(int32_t) {}
+void TMainForm::BuildCertTree(int32_t key) {
+    certTree->BuildCertTree(key);
+}
 
 void TMainForm::LoadInitDefaults() {}
 

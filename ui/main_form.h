@@ -21,6 +21,10 @@ class QTreeWidget;
 
 namespace ui {
 class AboutPage;
+class CertActionsHandler;
+class CertImportHandler;
+class CertRegistrationHandler;
+class CertTreeHandler;
 class ActionUpdater;
 class CertificatesPage;
 class ImageList;
@@ -100,6 +104,9 @@ public:
     ui::LoginHandler* loginHandler;
     ui::UserPinHandler* userPinHandler;
     ui::KeyNameHandler* keyNameHandler;
+    ui::CertTreeHandler* certTree;
+    ui::CertActionsHandler* certActions;
+    ui::CertRegistrationHandler* certRegistration;
 
     // Keeps key operations on their key across nested event loops and holds scans while a key is in use.
     ui::KeyGuard keyGuard;

@@ -26,12 +26,18 @@ class RecordingMainForm : public TMainForm {
 public:
     using TMainForm::TMainForm;
 
-    void BuildCertTree(int32_t key) override { calls << QStringLiteral("BuildCertTree(%1)").arg(key); }
+    void BuildCertTree(int32_t key) override {
+        calls << QStringLiteral("BuildCertTree(%1)").arg(key);
+        if (buildsCertTree)
+            TMainForm::BuildCertTree(key);
+    }
     void LoadInitDefaults() override { calls << QStringLiteral("LoadInitDefaults"); }
     void ShowSystemInfo() override { calls << QStringLiteral("ShowSystemInfo"); }
     void OpenArrivalURL() override { calls << QStringLiteral("OpenArrivalURL"); }
 
     QStringList calls;
+    // Tests of the certificate tree let the window build it for real.
+    bool buildsCertTree = false;
 };
 
 // What the scripted library reports for one key.
@@ -70,6 +76,8 @@ protected:
             form_ = std::make_unique<RecordingMainForm>(programFolder);
         return *form_;
     }
+    // Destroys the window (the library shuts down).
+    void resetForm() { form_.reset(); }
     // Shows the window: the library starts and the first scan runs.
     RecordingMainForm& shownForm() {
         form().show();

@@ -11,6 +11,7 @@
 #include "ui/pages/key_info_page.h"
 #include "ui/pages/key_name_page.h"
 #include "ui/pages/login_page.h"
+#include "ui/tree_nodes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,31 +61,11 @@ constexpr int kPauseAfterArrivalMs = 100;
 constexpr int kScansAfterArrival = 3;
 constexpr int kScansAfterRemoval = 2;
 
-int nodeLevel(const QTreeWidgetItem* node) {
-    int level = 0;
-    for (const QTreeWidgetItem* parent = node->parent(); parent; parent = parent->parent())
-        ++level;
-    return level;
-}
-
-// The node's index among its siblings (top-level nodes count among the top-level nodes).
-int nodePosition(QTreeWidgetItem* node) {
-    if (QTreeWidgetItem* parent = node->parent())
-        return parent->indexOfChild(node);
-    return node->treeWidget()->indexOfTopLevelItem(node);
-}
-
 // For a node of level 2 or deeper its key node; otherwise the node itself.
 QTreeWidgetItem* keyAncestor(QTreeWidgetItem* node) {
     while (nodeLevel(node) > kKeyLevel)
         node = node->parent();
     return node;
-}
-
-void expandWithDescendants(QTreeWidgetItem* node) {
-    node->setExpanded(true);
-    for (int i = 0; i < node->childCount(); ++i)
-        expandWithDescendants(node->child(i));
 }
 
 // The class name without its namespace.

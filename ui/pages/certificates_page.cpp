@@ -61,9 +61,6 @@ void CertificatesPage::buildContextMenu(const MainActions& actions) {
     PMCertInfo = new QMenu(this);
     PMCertInfo->setObjectName(QStringLiteral("PMCertInfo"));
     PMCertInfo->addActions({actions.AcListCert, actions.AcOutput, actions.AcDel, actions.AcDelCert});
-    tvCert->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(tvCert, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& position) { PMCertInfo->popup(tvCert->viewport()->mapToGlobal(position)); });
 }
 
 } // namespace ui

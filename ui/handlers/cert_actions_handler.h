@@ -1,0 +1,40 @@
+// The actions on the node selected in the certificate tree: AcListCert shows a certificate, AcOutput saves it
+// to a file, AcDelCert deletes it and AcDel deletes a whole container. A deletion asks first; the key, the
+// container and the certificate are noted before the question and checked after it, so a rescan while the
+// question is open makes the deletion stop as if the user had said No.
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class TMainForm;
+
+namespace ui {
+
+struct CertTarget;
+
+class CertActionsHandler : public QObject {
+    Q_OBJECT
+public:
+    explicit CertActionsHandler(TMainForm& form);
+
+    void AcListCertExecute();
+    void AcOutputExecute();
+    void AcDelCertExecute();
+    void AcDelExecute();
+
+private:
+    // Reads the selected certificate of the current key; K_GetKeyCert_Error and nothing when it cannot.
+    std::optional<std::vector<uint8_t>> readSelectedCertificate();
+    // Asks K_DEL_YES_NO; true when the answer is Yes and the current key is still the one it was.
+    bool confirmDeletion();
+    // What follows a deletion: the store rebuilt and the tree rebuilt, or the failure message.
+    void finishDeletion(int32_t result);
+    void focusTree();
+
+    TMainForm& form_;
+};
+
+} // namespace ui

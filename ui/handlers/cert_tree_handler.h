@@ -1,0 +1,42 @@
+// The certificate tree of the logged-in key: BuildCertTree reads every container of the key and shows its
+// certificates, each certificate's subject and the public and private keys of the pair, and records in
+// CertPresence which certificates each container holds. Also Acrefresh and the tree's mouse events: a double
+// click views a certificate, a right click over a node selects it and opens PMCertInfo.
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+
+class QPoint;
+class QTreeWidgetItem;
+class TMainForm;
+
+namespace token {
+struct TZartoCertInfo;
+}
+
+namespace ui {
+
+class CertTreeHandler : public QObject {
+    Q_OBJECT
+public:
+    explicit CertTreeHandler(TMainForm& form);
+
+    // Clears tvCert and rebuilds it and the CertPresence row of `key` from the key.
+    void BuildCertTree(int32_t key);
+    // Acrefresh: reloads the key's objects and rebuilds the tree.
+    void AcrefreshExecute();
+
+private:
+    void addContainer(int32_t key, int32_t position);
+    void addCertificate(QTreeWidgetItem* container, int32_t key, int32_t spec,
+                        const token::TZartoCertInfo& info);
+    void addKeyNode(QTreeWidgetItem* certificate, const char* textKey, int image, int32_t key, int32_t spec,
+                    int32_t keyBits, bool privateKey);
+    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, int image, int expandedImage = -1);
+    void openContextMenu(const QPoint& position);
+
+    TMainForm& form_;
+};
+
+} // namespace ui
