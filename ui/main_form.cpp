@@ -7,10 +7,14 @@
 #include "builtin_pictures.h"
 #include "filesystem_icons.h"
 #include "form_widgets.h"
+#include "handlers/init_handler.h"
+#include "handlers/iso_handler.h"
 #include "handlers/key_info_view.h"
 #include "handlers/key_name_handler.h"
 #include "handlers/key_navigator.h"
 #include "handlers/login_handler.h"
+#include "handlers/so_pin_handler.h"
+#include "handlers/unlock_handler.h"
 #include "handlers/user_pin_handler.h"
 #include "i18n/string_table.h"
 #include "image_list.h"
@@ -106,6 +110,10 @@ void TMainForm::buildHandlers() {
     loginHandler = new ui::LoginHandler(*this);
     userPinHandler = new ui::UserPinHandler(*this);
     keyNameHandler = new ui::KeyNameHandler(*this);
+    initHandler = new ui::InitHandler(*this);
+    soPinHandler = new ui::SoPinHandler(*this);
+    unlockHandler = new ui::UnlockHandler(*this);
+    isoHandler = new ui::IsoHandler(*this);
 }
 
 void TMainForm::buildPages() {
@@ -197,7 +205,9 @@ void TMainForm::UpdateCertActions() {
 
 void TMainForm::BuildCertTree(int32_t) {}
 
-void TMainForm::LoadInitDefaults() {}
+void TMainForm::LoadInitDefaults() {
+    initHandler->LoadInitDefaults();
+}
 
 void TMainForm::ShowSystemInfo() {}
 
