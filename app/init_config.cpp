@@ -66,7 +66,9 @@ bool WriteInitConfig(const QString& path, const TZartoBaseInfo& baseInfo) {
         {QStringLiteral("maxSOPINLen"), QString::number(baseInfo.maxSOPINLen)},
         {QStringLiteral("ISOFile"), QString::fromLocal8Bit(baseInfo.ISOFile)},
     };
-    const bool written = platform::IniFile::writeStrings(path, section, values);
+    // The file holds both PINs in clear: a new one is readable by its owner only.
+    const bool written =
+        platform::IniFile::writeStrings(path, section, values, platform::IniFile::NewFileAccess::OwnerOnly);
     for (auto& [key, value] : values)
         platform::secureWipe(value);
     return written;

@@ -15,5 +15,6 @@ int ReadInitConfig(const QString& path, TZartoBaseInfo& baseInfo);
 
 // Writes the twelve keys of [InitData] (integers in decimal), creating the file when needed and keeping its
 // other lines. All keys are written in one replacement of the file; returns false, with the file untouched,
-// when it cannot be written.
+// when it cannot be written. A file it creates is readable by its owner only (it holds PINs); an existing
+// file keeps its mode.
 bool WriteInitConfig(const QString& path, const TZartoBaseInfo& baseInfo);

@@ -85,11 +85,16 @@ bool readWholeFile(const QString& path, QByteArray& bytes) {
 }
 
 // QSaveFile writes a temporary file beside the target and renames it into place on commit, so a failure at
-// any point leaves the old file as it was.
-bool saveAtomically(const QString& path, const QByteArray& bytes) {
+// any point leaves the old file as it was. The temporary file takes the mode of the file it replaces; an
+// owner-only new file gets its mode before any byte is written.
+bool saveAtomically(const QString& path, const QByteArray& bytes, bool ownerOnly) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    if (ownerOnly && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        file.cancelWriting();
+        return false;
+    }
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;
@@ -295,7 +300,7 @@ bool IniFile::writeString(const QString& path, const QString& section, const QSt
 }
 
 bool IniFile::writeStrings(const QString& path, const QString& section,
-                           const QList<QPair<QString, QString>>& keysAndValues) {
+                           const QList<QPair<QString, QString>>& keysAndValues, NewFileAccess access) {
     if (!isWritableRequest(section, keysAndValues))
         return false;
     // Something that exists but cannot be read as a file is refused rather than replaced; QSaveFile refuses a
@@ -307,7 +312,7 @@ bool IniFile::writeStrings(const QString& path, const QString& section,
     for (const auto& [key, value] : keysAndValues)
         file.setValue(section, key, protectValue(value));
     QByteArray bytes = file.serialize();
-    const bool saved = saveAtomically(path, bytes);
+    const bool saved = saveAtomically(path, bytes, !existed && access == NewFileAccess::OwnerOnly);
     secureWipe(bytes);
     return saved;
 }

@@ -21,6 +21,9 @@ namespace platform {
 
 class IniFile {
 public:
+    // Who may read a file that a write creates; a file that exists keeps its mode.
+    enum class NewFileAccess { Default, OwnerOnly };
+
     // The longest value a read returns, in UTF-16 code units; longer values are cut.
     static constexpr qsizetype maxValueLength = 2047;
 
@@ -54,9 +57,10 @@ public:
     // Sets several values of one section in a single replacement of the file: all of them or, on failure,
     // none. Values with leading or trailing blanks, or wrapped in quotes, are written in quotes so they read
     // back unchanged. Names or values holding a line break (or a key holding '=') are refused: they would
-    // break the file's structure.
+    // break the file's structure. A file the write creates gets `access`.
     static bool writeStrings(const QString& path, const QString& section,
-                             const QList<QPair<QString, QString>>& keysAndValues);
+                             const QList<QPair<QString, QString>>& keysAndValues,
+                             NewFileAccess access = NewFileAccess::Default);
 
 private:
     struct Line;

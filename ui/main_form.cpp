@@ -10,10 +10,14 @@
 #include "handlers/cert_actions_handler.h"
 #include "handlers/cert_registration_handler.h"
 #include "handlers/cert_tree_handler.h"
+#include "handlers/init_handler.h"
+#include "handlers/iso_handler.h"
 #include "handlers/key_info_view.h"
 #include "handlers/key_name_handler.h"
 #include "handlers/key_navigator.h"
 #include "handlers/login_handler.h"
+#include "handlers/so_pin_handler.h"
+#include "handlers/unlock_handler.h"
 #include "handlers/user_pin_handler.h"
 #include "i18n/string_table.h"
 #include "image_list.h"
@@ -112,6 +116,10 @@ void TMainForm::buildHandlers() {
     certTree = new ui::CertTreeHandler(*this);
     certActions = new ui::CertActionsHandler(*this);
     certRegistration = new ui::CertRegistrationHandler(*this);
+    initHandler = new ui::InitHandler(*this);
+    soPinHandler = new ui::SoPinHandler(*this);
+    unlockHandler = new ui::UnlockHandler(*this);
+    isoHandler = new ui::IsoHandler(*this);
 }
 
 void TMainForm::buildPages() {
@@ -205,7 +213,9 @@ void TMainForm::BuildCertTree(int32_t key) {
     certTree->BuildCertTree(key);
 }
 
-void TMainForm::LoadInitDefaults() {}
+void TMainForm::LoadInitDefaults() {
+    initHandler->LoadInitDefaults();
+}
 
 void TMainForm::ShowSystemInfo() {}
 

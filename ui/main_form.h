@@ -33,6 +33,10 @@ class KeyNameHandler;
 class KeyNavigator;
 class LoginHandler;
 class UserPinHandler;
+class InitHandler;
+class SoPinHandler;
+class UnlockHandler;
+class IsoHandler;
 class IsoPage;
 class KeyInfoPage;
 class KeyNamePage;
@@ -93,7 +97,8 @@ public:
     // when the window calls them.
     // Rebuilds the certificate tree of `key`.
     virtual void BuildCertTree(int32_t key);
-    // Fills the initialisation page from Initconfig.ini.
+    // Fills the initialisation page from Initconfig.ini; a missing file changes nothing. Virtual so that
+    // tests can observe when the window calls it.
     virtual void LoadInitDefaults();
     // Fills the system check page.
     virtual void ShowSystemInfo();
@@ -107,6 +112,11 @@ public:
     ui::CertTreeHandler* certTree;
     ui::CertActionsHandler* certActions;
     ui::CertRegistrationHandler* certRegistration;
+    // The administration pages.
+    ui::InitHandler* initHandler;
+    ui::SoPinHandler* soPinHandler;
+    ui::UnlockHandler* unlockHandler;
+    ui::IsoHandler* isoHandler;
 
     // Keeps key operations on their key across nested event loops and holds scans while a key is in use.
     ui::KeyGuard keyGuard;

@@ -1,6 +1,7 @@
 #include "message_service.h"
 
 #include "i18n/string_table.h"
+#include "password_query.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -95,6 +96,13 @@ QString QtMessageService::openFileName(QWidget* owner, const FileDialogRequest& 
 
 QString QtMessageService::saveFileName(QWidget* owner, const FileDialogRequest& request) {
     return runFileDialog(owner, request, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> QtMessageService::askPassword(QWidget* owner, const PasswordRequest& request) {
+    PasswordQuery query(owner, request);
+    if (query.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return query.takePassword();
 }
 
 QString QtMessageService::qtFilter(const QString& filter) {

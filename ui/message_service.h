@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -23,6 +24,16 @@ struct FileDialogRequest {
     QString folder;
 };
 
+// A password prompt: the caller's caption, the prompt above the masked field, the field's first text and the
+// captions of the two buttons.
+struct PasswordRequest {
+    QString caption;
+    QString prompt;
+    QString defaultText;
+    QString confirmCaption;
+    QString cancelCaption;
+};
+
 class MessageService {
 public:
     virtual ~MessageService() = default;
@@ -33,6 +44,8 @@ public:
     // The chosen file's path; empty when the user cancelled.
     virtual QString openFileName(QWidget* owner, const FileDialogRequest& request) = 0;
     virtual QString saveFileName(QWidget* owner, const FileDialogRequest& request) = 0;
+    // A modal password prompt owned by `owner`: the typed text when the user confirms, nothing on cancel.
+    virtual std::optional<QString> askPassword(QWidget* owner, const PasswordRequest& request) = 0;
 
     // A notice: title P_MSGTitle, information icon, one OK button.
     void inform(QWidget* owner, const QString& text);
@@ -55,6 +68,8 @@ public:
                               MessageButtons buttons) override;
     QString openFileName(QWidget* owner, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* owner, const FileDialogRequest& request) override;
+    // The PasswordQuery dialog.
+    std::optional<QString> askPassword(QWidget* owner, const PasswordRequest& request) override;
 
     // The filter of a request in Qt's form: "Cert file (*.pfx *.p12)" entries separated by ";;".
     static QString qtFilter(const QString& filter);

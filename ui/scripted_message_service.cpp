@@ -32,6 +32,17 @@ QString ScriptedMessageService::saveFileName(QWidget* owner, const FileDialogReq
     return nextFileName(RecordedFileDialog::Save, owner, request);
 }
 
+std::optional<QString> ScriptedMessageService::askPassword(QWidget* owner, const PasswordRequest& request) {
+    passwordQueries_.append({owner, request});
+    if (onPasswordQuery_)
+        onPasswordQuery_(passwordQueries_.constLast());
+    if (passwords_.isEmpty()) {
+        ++unansweredPasswordQueries_;
+        return std::nullopt;
+    }
+    return passwords_.dequeue();
+}
+
 QString ScriptedMessageService::nextFileName(RecordedFileDialog::Kind kind, QWidget* owner,
                                              const FileDialogRequest& request) {
     fileDialogs_.append({kind, owner, request});
@@ -54,8 +65,11 @@ void ScriptedMessageService::clear() {
     fileDialogs_.clear();
     answers_.clear();
     fileNames_.clear();
+    passwordQueries_.clear();
+    passwords_.clear();
     unansweredQuestions_ = 0;
     unansweredFileDialogs_ = 0;
+    unansweredPasswordQueries_ = 0;
 }
 
 } // namespace ui

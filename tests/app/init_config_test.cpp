@@ -3,6 +3,7 @@
 #include "temp_world.h"
 
 #include <QFile>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -82,4 +83,15 @@ TEST_F(InitConfig, MissingFileLeavesTheRecordUntouched) {
     EXPECT_EQ(info.LabelName, sampleInfo().LabelName);
     EXPECT_EQ(info.uPinRetryTimes, 6);
     EXPECT_FALSE(WriteInitConfig(path + "/missing-folder/Initconfig.ini", info));
+}
+
+TEST_F(InitConfig, NewFileIsOwnerOnlyAndAnExistingFileKeepsItsMode) {
+    namespace fs = std::filesystem;
+    const fs::path file = path.toStdString();
+    ASSERT_TRUE(WriteInitConfig(path, sampleInfo()));
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(WriteInitConfig(path, sampleInfo()));
+    EXPECT_EQ(fs::status(file).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }

@@ -1,5 +1,7 @@
 #include "message_text.h"
 
+#include "i18n/string_table.h"
+
 #include <QRegularExpression>
 #include <cstdlib>
 
@@ -49,6 +51,12 @@ QString formatCount(const QString& pattern, int32_t value) {
     }
     result += QStringView(pattern).sliced(copiedUpTo);
     return result;
+}
+
+QString refusedOldPinText(int32_t triesLeft) {
+    if (triesLeft == 0)
+        return i18n::text("K_Dead");
+    return formatCount(i18n::text("K_OldCheck"), triesLeft);
 }
 
 QString errorCodeHex(int32_t code) {

@@ -13,6 +13,10 @@ namespace ui {
 // there.
 QString formatCount(const QString& pattern, int32_t value);
 
+// What a refused old PIN (user or SO) shows: K_OldCheck with the tries left, or K_Dead when none are left (or
+// the library did not say).
+QString refusedOldPinText(int32_t triesLeft);
+
 // A library result code as eight upper-case hexadecimal digits with leading zeros ("0000001A").
 QString errorCodeHex(int32_t code);
 

@@ -14,17 +14,6 @@
 
 namespace ui {
 
-namespace {
-
-// What a refused old PIN shows: the tries left, or "locked" when none are left (or the library did not say).
-QString refusedOldPinText(int32_t triesLeft) {
-    if (triesLeft == 0)
-        return i18n::text("K_Dead");
-    return formatCount(i18n::text("K_OldCheck"), triesLeft);
-}
-
-} // namespace
-
 UserPinHandler::UserPinHandler(TMainForm& form) : QObject(&form), form_(form) {
     connect(form.actions.AcSetUserPIN, &QAction::triggered, this, &UserPinHandler::AcSetUserPINExecute);
     form.addUpdateHandler(form.actions.AcSetUserPIN, [this] { AcSetUserPINUpdate(); });

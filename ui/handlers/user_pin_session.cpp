@@ -1,6 +1,7 @@
 #include "user_pin_session.h"
 
 #include "i18n/string_table.h"
+#include "token/flows/key_session.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "ui/message_service.h"
@@ -38,8 +39,7 @@ platform::SecretBytes pinBytes(const QLineEdit& field) {
 }
 
 void logOutKey(int32_t key) {
-    token::token_logout(key);
-    token::keyTable().loginState[key] = token::KeyPresent;
+    token::flows::logOutKey(key);
 }
 
 LoginOutcome logInKey(int32_t key, const platform::SecretBytes& pin) {

@@ -1,0 +1,213 @@
+// Writing an ISO image: the steps before the write and their messages, the block arithmetic of the write,
+// the progress bar, the error text, unreadable files and a key replaced during the write; end to end on a
+// virtual key, whose disk image then holds exactly the file's bytes followed by zeros.
+#include "admin_pages_fixture.h"
+#include "ui/handlers/iso_handler.h"
+#include "ui/pages/iso_page.h"
+
+#include <QProgressBar>
+#include <QRandomGenerator>
+
+namespace {
+
+struct Write {
+    uint32_t first;
+    uint32_t count;
+    QByteArray data;
+    bool operator==(const Write&) const = default;
+};
+
+class IsoDownloadTest : public AdminPagesTest {
+protected:
+    IsoDownloadTest() {
+        goodPin = kUserPin;
+        library->token_write_sectors = [this](int32_t, uint32_t first, uint32_t count, const void* data) {
+            writes.push_back(
+                {first, count, QByteArray(static_cast<const char*>(data), qsizetype(count) * 2048)});
+            return writes.size() == failingWrite ? failureCode : 0;
+        };
+    }
+    QString imageFile(const QByteArray& bytes, const char* name = "image.iso") {
+        const QString path = programFolder + QLatin1String(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+    static QByteArray randomBytes(qsizetype size) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (char& byte : bytes)
+            byte = static_cast<char>(QRandomGenerator::global()->bounded(256));
+        return bytes;
+    }
+    void openIso(int slot = 0) {
+        readyForm();
+        openAdmin(slot, IsoTask);
+        ASSERT_EQ(page(), PageIso);
+    }
+    void download(const QString& path, const QString& pin = QString::fromLatin1(kUserPin)) {
+        typeInto("edtUPINForDownISO", pin);
+        find("edtPath")->setText(path);
+        form().actions.AcDownISO->trigger();
+    }
+    QProgressBar* bar() { return form().TabSheet11->PBISO; }
+
+    std::vector<Write> writes;
+    std::size_t failingWrite = 0;
+    int32_t failureCode = 0;
+};
+
+TEST_F(IsoDownloadTest, BrowseOffersIsoFilesAndKeepsThePathOnCancel) {
+    openIso();
+    find("edtPath")->setText("kept.iso");
+    messages.queueFileName("/images/chosen.iso");
+    QTest::mouseClick(find<QWidget>("edtPathButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QWidget>("edtPathButton"), Qt::LeftButton);
+    ASSERT_EQ(messages.fileDialogs().size(), 2);
+    EXPECT_EQ(messages.fileDialogs().first().request.filter, "ISO File (*.iso)|*.iso");
+    EXPECT_EQ(find("edtPath")->text(), "/images/chosen.iso");
+}
+
+TEST_F(IsoDownloadTest, ActionNeedsTheMinimumPinLengthAndAPath) {
+    openIso();
+    for (const auto& [pin, path, enabled] : std::vector<std::tuple<QString, QString, bool>>{
+             {"1234", "a.iso", true}, {"123", "a.iso", false}, {"1234", "", false}}) {
+        typeInto("edtUPINForDownISO", pin);
+        find("edtPath")->setText(path);
+        letTheEventLoopIdle();
+        EXPECT_EQ(form().actions.AcDownISO->isEnabled(), enabled);
+    }
+}
+
+TEST_F(IsoDownloadTest, StepsBeforeTheWriteStopWithTheirMessage) {
+    openIso();
+    download(programFolder + "missing.iso");
+    download(programFolder); // a folder is no file
+    EXPECT_TRUE(library->calls.empty());
+    const QString path = imageFile("data");
+    keys[0].locked = 1;
+    download(path);
+    EXPECT_EQ(library->calls, (std::vector<std::string>{"token_logout", "token_get_pin_state"}));
+    keys[0].locked = 0;
+    download(path, "9999");
+    EXPECT_EQ(messages.messageTexts(),
+              (QStringList{"ISO文件不存在", "ISO文件不存在", "USBKey已锁死", "用户PIN码不正确"}));
+    EXPECT_TRUE(writes.empty());
+    EXPECT_EQ(loginState(0), token::KeyPresent);
+}
+
+TEST_F(IsoDownloadTest, BlocksAreWholeSectorsAndOnlyTheLastIsShortAndPadded) {
+    openIso();
+    const QByteArray twoBlocks = randomBytes(65536 + 1000);
+    download(imageFile(twoBlocks));
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ((std::pair{writes[0].first, writes[0].count}), (std::pair{0u, 32u}));
+    EXPECT_EQ((std::pair{writes[1].first, writes[1].count}), (std::pair{32u, 1u}));
+    EXPECT_EQ(writes[0].data + writes[1].data, twoBlocks + QByteArray(2048 - 1000, '\0'));
+    EXPECT_EQ(bar()->value(), bar()->maximum());
+    EXPECT_EQ(bar()->maximum(), 64); // 66536 bytes are 64 whole KiB
+
+    writes.clear();
+    download(imageFile(randomBytes(6144)));
+    download(imageFile(randomBytes(6145)));
+    download(imageFile(QByteArray()));
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].count, 3u);
+    EXPECT_EQ(writes[1].count, 4u);
+    EXPECT_EQ(writes[1].data.sliced(6145), QByteArray(2047, '\0'));
+    EXPECT_EQ(messages.messageTexts(), (QStringList(4, "下载成功")));
+    EXPECT_EQ(library->calls.back(), "token_logout");
+}
+
+TEST_F(IsoDownloadTest, FailedWriteStopsAtItsBlockWithTheCodeAfterTheText) {
+    openIso();
+    failingWrite = 2;
+    failureCode = 31;
+    download(imageFile(randomBytes(4 * 65536)));
+    EXPECT_EQ(writes.size(), 2u);
+    ASSERT_EQ(messages.messages().size(), 1);
+    EXPECT_EQ(messages.messages().first().text, "下载失败(ErrorCode = 0x0000001F)");
+    EXPECT_EQ(messages.messages().first().title, "提示 ");
+    EXPECT_EQ(library->calls.back(), "token_logout");
+    EXPECT_EQ(loginState(0), token::KeyPresent);
+}
+
+TEST_F(IsoDownloadTest, ReadErrorIsAFailureNotTheEndOfTheImage) {
+    openIso();
+    // Reading this file fails at its first byte.
+    download(QStringLiteral("/proc/self/mem"));
+    EXPECT_TRUE(writes.empty());
+    EXPECT_EQ(messages.messageTexts(), QStringList{"下载失败(ErrorCode = 0x0A000011)"});
+    EXPECT_EQ(library->calls.back(), "token_logout");
+}
+
+TEST_F(IsoDownloadTest, KeyReplacedDuringTheWriteStopsIt) {
+    openIso();
+    // After the first block the library reports another key at the slot.
+    auto reportInfo = library->token_get_info;
+    library->token_get_info = [this, reportInfo](auto... fields) {
+        const int32_t result = reportInfo(fields...);
+        if (!writes.empty())
+            std::strcpy(std::get<1>(std::tie(fields...)), "OTHER");
+        return result;
+    };
+    download(imageFile(randomBytes(3 * 65536)));
+    EXPECT_EQ(writes.size(), 1u);
+    EXPECT_EQ(messages.messageTexts(), QStringList{"下载失败(ErrorCode = 0x00000032)"});
+}
+
+TEST_F(IsoDownloadTest, RescanTicksWaitWhileTheImageIsWritten) {
+    openIso();
+    form().TFindUSBKey->setInterval(20);
+    form().TFindUSBKey->start();
+    const int scansBefore = library->count("token_find");
+    download(imageFile(randomBytes(3 * 65536)));
+    EXPECT_EQ(library->count("token_find"), scansBefore);
+    EXPECT_EQ(writes.size(), 3u);
+    form().TFindUSBKey->stop();
+}
+
+// The same page over a virtual key and the real library.
+class IsoDownloadOnVirtualKeyTest : public IsoDownloadTest {
+protected:
+    IsoDownloadOnVirtualKeyTest() {
+        useVirtualKeys();
+        quillard::VirtualKeySettings settings = virtualKey("DISK01");
+        settings.diskBytes = 4u << 20;
+        createVirtualKey(settings);
+        createVirtualKey(virtualKey("SMALL02")); // 64 sectors
+        shownForm();
+        form().TCheckInit->stop();
+    }
+    void downloadTo(int slot, const QByteArray& bytes) {
+        select(adminNode(slot, IsoTask));
+        download(imageFile(bytes));
+    }
+};
+
+TEST_F(IsoDownloadOnVirtualKeyTest, DiskAreaHoldsTheImageFollowedByZeros) {
+    // A 3 MiB image, then one whose size is no multiple of 2048 over its start.
+    const QByteArray large = randomBytes(3 << 20);
+    downloadTo(0, large);
+    EXPECT_EQ(bar()->value(), 3072);
+    EXPECT_EQ(bar()->maximum(), 3072);
+    const QByteArray small = randomBytes(5000);
+    downloadTo(0, small);
+    EXPECT_EQ(messages.messageTexts(), (QStringList{"下载成功", "下载成功"}));
+    const QByteArray disk = diskImage("DISK01");
+    ASSERT_EQ(disk.size(), 4 << 20);
+    EXPECT_EQ(disk.first(5000), small);
+    EXPECT_EQ(disk.sliced(5000, 6144 - 5000), QByteArray(6144 - 5000, '\0'));
+    EXPECT_EQ(disk.sliced(6144, large.size() - 6144), large.sliced(6144));
+    EXPECT_EQ(disk.sliced(3 << 20), QByteArray((4 << 20) - (3 << 20), '\0'));
+    EXPECT_EQ(loginState(0), token::KeyPresent);
+}
+
+TEST_F(IsoDownloadOnVirtualKeyTest, ImageLargerThanTheDiskAreaFails) {
+    downloadTo(1, randomBytes(3 * 65536));
+    EXPECT_EQ(messages.messageTexts(), QStringList{"下载失败(ErrorCode = 0x00000007)"});
+    // The two blocks that fit were written.
+    EXPECT_EQ(diskImage("SMALL02").size(), 64 * 2048);
+}
+
+} // namespace

@@ -1,0 +1,43 @@
+// The ISO page: writing an ISO image file to the current key's disk area after a user login, in blocks of
+// 64 KiB with a pause before each, the window kept alive and the progress bar PBISO counting KiB.
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+
+class QString;
+class TMainForm;
+
+namespace ui {
+
+class IsoHandler : public QObject {
+    Q_OBJECT
+public:
+    // The result of a write whose image file could not be opened or read to its end.
+    static constexpr int32_t kImageUnreadable = 0x0A000011;
+    // The result of a write stopped because the key at the slot is no longer the one it started on.
+    static constexpr int32_t kKeyReplaced = 0x00000032;
+    // The pause before each block, in milliseconds.
+    static constexpr int kPauseBeforeBlock = 100;
+
+    // Connects AcDownISO and the browse button of edtPath and registers the update handler.
+    explicit IsoHandler(TMainForm& form);
+
+    // Lets the user choose an .iso file for edtPath.
+    void edtPathButtonClick();
+    // Logs in with the user PIN, writes the image and reports the outcome; the key ends logged out.
+    void AcDownISOExecute();
+    // Enables AcDownISO when the user PIN holds the key's minimum length and a path is entered.
+    void AcDownISOUpdate();
+    // Writes the file at `path` to the disk area of `slot` from sector 0; 0 or the first failure's code. The
+    // key is held by the key guard while it runs.
+    int32_t WriteIsoImage(int32_t slot, const QString& path);
+
+private:
+    bool logIn(int32_t key);
+    void reportWrite(int32_t result);
+
+    TMainForm& form_;
+};
+
+} // namespace ui
