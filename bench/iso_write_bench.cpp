@@ -1,6 +1,7 @@
 // Timed run of the ISO image write through the window: a 3 MiB image goes to a virtual key's disk area while
 // the window thread is watched. Prints the longest time the thread went without returning to its event loop
 // (goal: under 50 ms) and the write's duration.
+#include "event_loop_watch.h"
 #include "softkey/virtual_key_manager.h"
 #include "temp_world.h"
 #include "token/key_table.h"
@@ -24,31 +25,6 @@
 namespace {
 
 constexpr qint64 kImageBytes = 3 << 20;
-
-// The longest stretch between the thread leaving its event loop's wait and coming back to it.
-class LoopWatch {
-public:
-    explicit LoopWatch(QAbstractEventDispatcher* dispatcher) {
-        clock_.start();
-        QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [this] { mark(true); });
-        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] { mark(false); });
-    }
-    qint64 longestBusyMs() const { return longest_ / 1000000; }
-
-private:
-    void mark(bool awake) {
-        const qint64 now = clock_.nsecsElapsed();
-        if (busy_)
-            longest_ = std::max(longest_, now - since_);
-        busy_ = awake;
-        since_ = now;
-    }
-
-    QElapsedTimer clock_;
-    qint64 since_ = 0;
-    qint64 longest_ = 0;
-    bool busy_ = false;
-};
 
 bool createKey(const std::string& serial) {
     quillard::VirtualKeySettings settings;

@@ -8,6 +8,7 @@
 #include "filesystem_icons.h"
 #include "form_widgets.h"
 #include "handlers/cert_actions_handler.h"
+#include "handlers/cert_import_handler.h"
 #include "handlers/cert_registration_handler.h"
 #include "handlers/cert_tree_handler.h"
 #include "handlers/init_handler.h"
@@ -83,6 +84,8 @@ TMainForm::TMainForm(const QString& programFolder, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
+    // An import still running keeps the library until it ends.
+    certImport->waitForWorker();
     token::uninit_pkcs11();
 }
 
@@ -116,6 +119,7 @@ void TMainForm::buildHandlers() {
     certTree = new ui::CertTreeHandler(*this);
     certActions = new ui::CertActionsHandler(*this);
     certRegistration = new ui::CertRegistrationHandler(*this);
+    certImport = new ui::CertImportHandler(*this);
     initHandler = new ui::InitHandler(*this);
     soPinHandler = new ui::SoPinHandler(*this);
     unlockHandler = new ui::UnlockHandler(*this);

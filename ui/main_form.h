@@ -112,6 +112,7 @@ public:
     ui::CertTreeHandler* certTree;
     ui::CertActionsHandler* certActions;
     ui::CertRegistrationHandler* certRegistration;
+    ui::CertImportHandler* certImport;
     // The administration pages.
     ui::InitHandler* initHandler;
     ui::SoPinHandler* soPinHandler;

@@ -11,6 +11,7 @@
 #include "softkey/virtual_key_manager.h"
 #include "token/cert_info_record.h"
 
+#include "ui/handlers/cert_import_handler.h"
 #include "ui/image_list.h"
 #include "ui/pages/certificates_page.h"
 
