@@ -50,13 +50,28 @@ std::optional<std::string> timeText(const ASN1_TIME* time) {
     return std::string(text);
 }
 
+// The key type's common name: "RSA", "EC", else OpenSSL's name of the type ("ED25519").
+std::string keyTypeName(const EVP_PKEY* key) {
+    switch (EVP_PKEY_get_base_id(key)) {
+    case EVP_PKEY_RSA:
+        return "RSA";
+    case EVP_PKEY_RSA_PSS:
+        return "RSA-PSS";
+    case EVP_PKEY_EC:
+        return "EC";
+    default: {
+        const char* name = EVP_PKEY_get0_type_name(key);
+        return name ? name : "unknown";
+    }
+    }
+}
+
 // "RSA", "EC P-256" (the NIST name of the curve where it has one, else its short name), "ED25519", ...
 std::optional<std::string> keyAlgorithmText(const X509* certificate) {
     EVP_PKEY* key = X509_get0_pubkey(certificate);
     if (!key)
         return std::nullopt;
-    const char* type = OBJ_nid2sn(EVP_PKEY_get_base_id(key));
-    std::string text = type ? type : "unknown";
+    std::string text = keyTypeName(key);
     char curve[80] = {};
     std::size_t curveLength = 0;
     if (EVP_PKEY_get_base_id(key) == EVP_PKEY_EC &&
