@@ -3,6 +3,7 @@
 #include "platform/ini_file.h"
 #include "string_table_entries.h"
 
+#include <QFileInfo>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -13,6 +14,20 @@ namespace i18n {
 namespace {
 
 const QString kCaptionSection = QStringLiteral("Caption");
+constexpr int kBuiltInLanguageId = 2052;
+
+int& currentLanguageId() {
+    static int id = kBuiltInLanguageId;
+    return id;
+}
+
+// The number after the last '_' of the file's base name, 0 when there is none.
+int languageIdOfFile(const QString& path) {
+    const QString base = QFileInfo(path).completeBaseName();
+    bool isNumber = false;
+    const int id = base.mid(base.lastIndexOf(QLatin1Char('_')) + 1).toInt(&isNumber, 10);
+    return isNumber ? id : 0;
+}
 
 QString builtInOf(const StringTableEntry& entry) {
     return QString::fromUtf8(entry.builtInText);
@@ -73,12 +88,18 @@ void LoadLanguageFile(const QString& path) {
         const auto key = QString::fromLatin1(entries[i].key);
         table().textAt(i) = file.readString(kCaptionSection, key, missingValueOf(entries[i]));
     }
+    currentLanguageId() = languageIdOfFile(path);
 }
 
 void resetStringTable() {
     const auto entries = stringTableEntries();
     for (std::size_t i = 0; i < entries.size(); ++i)
         table().textAt(i) = builtInOf(entries[i]);
+    currentLanguageId() = kBuiltInLanguageId;
+}
+
+int loadedLanguageId() {
+    return currentLanguageId();
 }
 
 QStringList stringTableKeys() {

@@ -20,6 +20,11 @@ void LoadLanguageFile(const QString& path);
 // Puts every entry back to its built-in text (used at start and by tests).
 void resetStringTable();
 
+// The language of the texts in the table: the number that ends the name of the language file loaded last
+// (2052 for "CHS_2052.lng", 1033 for "EN_1033.lng"), 2052 while the built-in texts are in place, and 0 for
+// a loaded file whose name ends in no number. Texts that are not in the table follow it.
+int loadedLanguageId();
+
 // Every key of the table, in table order.
 QStringList stringTableKeys();
 // The built-in text and the missing-key value of `key`.

@@ -38,6 +38,8 @@ const QuillardApi& realQuillardApi() {
         ::container_get_prikey,
         ::helper_get_cert_info2,
         ::helper_show_cert_ui,
+        ::quillard_set_cert_display_handler,
+        ::helper_get_cert_text,
         ::pkcs12_file_parse,
         ::pkcs12_import_certificate,
         ::x509_import_certificate,

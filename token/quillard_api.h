@@ -33,6 +33,8 @@ struct QuillardApi {
     decltype(&::container_get_prikey) container_get_prikey;
     decltype(&::helper_get_cert_info2) helper_get_cert_info2;
     decltype(&::helper_show_cert_ui) helper_show_cert_ui;
+    decltype(&::quillard_set_cert_display_handler) quillard_set_cert_display_handler;
+    decltype(&::helper_get_cert_text) helper_get_cert_text;
     decltype(&::pkcs12_file_parse) pkcs12_file_parse;
     decltype(&::pkcs12_import_certificate) pkcs12_import_certificate;
     decltype(&::x509_import_certificate) x509_import_certificate;

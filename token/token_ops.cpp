@@ -1,6 +1,7 @@
 #include "token_ops.h"
 
 #include "quillard_api.h"
+#include "quillard_errors.h"
 #include "utf16.h"
 
 #include <algorithm>
@@ -211,6 +212,24 @@ int32_t container_get_prikey(int32_t idx, const std::string& container, int32_t 
 
 int32_t helper_show_cert_ui(void* owner, const uint8_t* cert, int32_t length) {
     return api().helper_show_cert_ui(owner, cert, length);
+}
+
+void set_cert_display_handler(quillard_cert_display_handler handler, void* context) {
+    api().quillard_set_cert_display_handler(handler, context);
+}
+
+int32_t helper_get_cert_text(const uint8_t* cert, int32_t length, int32_t field, std::string& text) {
+    int32_t needed = 0;
+    int32_t result = api().helper_get_cert_text(cert, length, field, nullptr, &needed);
+    if (result != 0 && result != QR_BUFFER_TOO_SMALL)
+        return result;
+    std::string buffer(static_cast<std::size_t>(std::max(needed, 1)), '\0');
+    result = api().helper_get_cert_text(cert, length, field, buffer.data(), &needed);
+    if (result != 0)
+        return result;
+    buffer.resize(static_cast<std::size_t>(std::max(needed - 1, 0)));
+    text = std::move(buffer);
+    return 0;
 }
 
 int32_t pkcs12_file_parse(const std::string& path, const char* password, int32_t& entries) {

@@ -54,6 +54,10 @@ int32_t container_get_pubkey(int32_t idx, const std::string& container, int32_t 
 int32_t container_get_prikey(int32_t idx, const std::string& container, int32_t spec, int32_t& algorithm);
 
 int32_t helper_show_cert_ui(void* owner, const uint8_t* cert, int32_t length);
+// Registers how helper_show_cert_ui shows a certificate; `context` is handed back to every call.
+void set_cert_display_handler(quillard_cert_display_handler handler, void* context);
+// The text of `field` (QUILLARD_CERT_*) of a DER certificate in UTF-8; `text` is left alone on failure.
+int32_t helper_get_cert_text(const uint8_t* cert, int32_t length, int32_t field, std::string& text);
 int32_t pkcs12_file_parse(const std::string& path, const char* password, int32_t& entries);
 int32_t pkcs12_import_certificate(int32_t idx, const std::string& container, int32_t spec, int32_t entry);
 int32_t x509_import_certificate(int32_t idx, const std::string& container, int32_t spec,

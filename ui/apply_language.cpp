@@ -75,18 +75,8 @@ QString captionText(const char* key, Colon colon) {
     return colon == Colon::Append ? text + QLatin1Char(':') : text;
 }
 
-// A font name or size that the string table leaves blank or not a number keeps the current one, so a
-// language file without them still shows every text.
 void applyWindowFont(TMainForm& form) {
-    QFont font = form.font();
-    const QString family = i18n::text("FontName").trimmed();
-    if (!family.isEmpty())
-        font.setFamily(family);
-    bool isNumber = false;
-    const int points = i18n::text("FontSize").trimmed().toInt(&isNumber, 10);
-    if (isNumber && points > 0)
-        font.setPointSize(points);
-    form.setFont(font);
+    form.setFont(stringTableFont(form.font()));
 }
 
 void applyWindowTitle(TMainForm& form) {
@@ -130,6 +120,17 @@ void applyInitTabs(TMainForm& form) {
 }
 
 } // namespace
+
+QFont stringTableFont(QFont font) {
+    const QString family = i18n::text("FontName").trimmed();
+    if (!family.isEmpty())
+        font.setFamily(family);
+    bool isNumber = false;
+    const int points = i18n::text("FontSize").trimmed().toInt(&isNumber, 10);
+    if (isNumber && points > 0)
+        font.setPointSize(points);
+    return font;
+}
 
 void ApplyLanguage(TMainForm& form) {
     applyWindowFont(form);

@@ -4,6 +4,12 @@
 // created and after every change of language.
 #pragma once
 
+#include <QFont>
+
 class TMainForm;
+
+// `font` with the name and size of FontName and FontSize; a name or size that the string table leaves blank
+// or not a number keeps the one of `font`, so a language file without them still shows every text.
+QFont stringTableFont(QFont font);
 
 void ApplyLanguage(TMainForm& form);

@@ -7,6 +7,9 @@
 #include "temp_world.h"
 
 #include <gtest/gtest.h>
+#include <openssl/bio.h>
+#include <openssl/pkcs12.h>
+#include <openssl/x509.h>
 
 #include <cstring>
 #include <string>
@@ -367,4 +370,67 @@ TEST_F(CApiTest, AWorkerThreadAndTheWindowThreadMayCallAtOnce) {
     }
     worker.join();
     EXPECT_EQ(containers(0).size(), 20u);
+}
+
+namespace {
+
+std::string certText(const std::vector<uint8_t>& der, int32_t field) {
+    std::vector<char> buffer(16384);
+    int32_t length = static_cast<int32_t>(buffer.size());
+    EXPECT_EQ(
+        helper_get_cert_text(der.data(), static_cast<int32_t>(der.size()), field, buffer.data(), &length),
+        QR_OK);
+    return std::string(buffer.data(), length > 0 ? std::size_t(length - 1) : 0);
+}
+
+} // namespace
+
+TEST_F(CApiTest, CertificateTextsForTheViewer) {
+    auto credential = quillard::demo::makeSelfSignedCredential(quillard::demo::KeyType::EcP256, "张三 Test");
+    const std::vector<uint8_t>& der = credential.certificateDer;
+    EXPECT_NE(certText(der, QUILLARD_CERT_SUBJECT).find("CN = 张三 Test"), std::string::npos)
+        << certText(der, QUILLARD_CERT_SUBJECT);
+    EXPECT_EQ(certText(der, QUILLARD_CERT_KEY_ALGORITHM), "EC P-256");
+    EXPECT_EQ(certText(der, QUILLARD_CERT_KEY_BITS), "256");
+    EXPECT_EQ(certText(der, QUILLARD_CERT_KEY_USAGE), "Digital Signature, Key Agreement");
+    EXPECT_EQ(certText(der, QUILLARD_CERT_EXTENDED_KEY_USAGE), "") << "the demo certificate carries none";
+    EXPECT_EQ(certText(der, QUILLARD_CERT_SHA256).size(), 32u * 3 - 1);
+    EXPECT_NE(certText(der, QUILLARD_CERT_DETAILS).find("X509v3 Subject Key Identifier"), std::string::npos);
+    EXPECT_EQ(certText(der, QUILLARD_CERT_PEM).rfind("-----BEGIN CERTIFICATE-----\n", 0), 0u);
+
+    // Asking with too small a buffer gives the size needed, NUL included.
+    char tiny[2];
+    int32_t length = sizeof tiny;
+    const auto size = static_cast<int32_t>(der.size());
+    EXPECT_EQ(helper_get_cert_text(der.data(), size, QUILLARD_CERT_KEY_BITS, tiny, &length),
+              QR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(length, 4);
+    length = 0;
+    EXPECT_EQ(helper_get_cert_text(der.data(), size, QUILLARD_CERT_PEM + 1, nullptr, &length),
+              QR_ARGUMENTS_BAD);
+    EXPECT_EQ(helper_get_cert_text(der.data(), size - 1, QUILLARD_CERT_SUBJECT, nullptr, &length),
+              QR_ARGUMENTS_BAD);
+    std::vector<uint8_t> trailing = der;
+    trailing.push_back(0);
+    EXPECT_EQ(helper_get_cert_text(trailing.data(), size + 1, QUILLARD_CERT_SUBJECT, nullptr, &length),
+              QR_ARGUMENTS_BAD);
+}
+
+TEST_F(CApiTest, APkcs12FileWithoutAKeyPairParsesWithNoEntries) {
+    auto credential = quillard::demo::makeSelfSignedCredential(quillard::demo::KeyType::Rsa2048, "Only cert");
+    const unsigned char* cursor = credential.certificateDer.data();
+    X509* certificate = d2i_X509(nullptr, &cursor, long(credential.certificateDer.size()));
+    PKCS12* p12 = PKCS12_create("pw", nullptr, nullptr, certificate, nullptr, 0, 0, 1000, 1000, 0);
+    const auto path = world.root() / "certonly.pfx";
+    BIO* file = BIO_new_file(path.c_str(), "wb");
+    ASSERT_EQ(i2d_PKCS12_bio(file, p12), 1);
+    BIO_free(file);
+    PKCS12_free(p12);
+    X509_free(certificate);
+
+    int32_t entries = -1;
+    EXPECT_EQ(pkcs12_file_parse(path.c_str(), "wrong", &entries), QR_WRONG_PASSWORD);
+    ASSERT_EQ(pkcs12_file_parse(path.c_str(), "pw", &entries), QR_OK);
+    EXPECT_EQ(entries, 0);
+    EXPECT_EQ(pkcs12_import_certificate(0, "c", 1, 0), QR_OPERATION_NOT_INITIALIZED) << "nothing is kept";
 }

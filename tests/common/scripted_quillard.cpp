@@ -27,7 +27,7 @@ template <typename R, typename... A> struct Thunk<R (*)(A...)> {
 
 template <typename F> struct Succeed;
 template <typename R, typename... A> struct Succeed<R (*)(A...)> {
-    static R call(A...) { return R{}; }
+    static R call(A...) { return R(); }
 };
 
 } // namespace

@@ -37,6 +37,8 @@
     X(container_get_prikey)                                                                                  \
     X(helper_get_cert_info2)                                                                                 \
     X(helper_show_cert_ui)                                                                                   \
+    X(quillard_set_cert_display_handler)                                                                     \
+    X(helper_get_cert_text)                                                                                  \
     X(pkcs12_file_parse)                                                                                     \
     X(pkcs12_import_certificate)                                                                             \
     X(x509_import_certificate)                                                                               \

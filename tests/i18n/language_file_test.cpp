@@ -158,3 +158,18 @@ TEST_F(LanguageFileTest, ResetRestoresTheBuiltInTexts) {
 }
 
 } // namespace
+
+TEST_F(LanguageFileTest, LanguageIdFollowsTheFileLoadedLast) {
+    EXPECT_EQ(i18n::loadedLanguageId(), 2052);
+    const QString caption = QStringLiteral("[Caption]\nK_Dead=x\n");
+    i18n::LoadLanguageFile(writeFile(QStringLiteral("EN_1033.lng"), caption));
+    EXPECT_EQ(i18n::loadedLanguageId(), 1033);
+    i18n::LoadLanguageFile(missingPath());
+    EXPECT_EQ(i18n::loadedLanguageId(), 1033) << "a missing file changes nothing";
+    i18n::LoadLanguageFile(writeFile(QStringLiteral("CHS_2052.lng"), caption));
+    EXPECT_EQ(i18n::loadedLanguageId(), 2052);
+    i18n::LoadLanguageFile(writeFile(QStringLiteral("custom.lng"), caption));
+    EXPECT_EQ(i18n::loadedLanguageId(), 0);
+    i18n::resetStringTable();
+    EXPECT_EQ(i18n::loadedLanguageId(), 2052);
+}

@@ -118,7 +118,8 @@ std::vector<Credential> pairKeysWithCertificates(Pkcs12Contents& contents) {
 
 } // namespace
 
-Result parsePkcs12File(const std::string& path, const SecureString& password, std::vector<Credential>& out) {
+Result parsePkcs12Entries(const std::string& path, const SecureString& password,
+                          std::vector<Credential>& out) {
     SecureBytes bytes;
     if (Result result = readCredentialFile(path, bytes); result != QR_OK)
         return result;
@@ -128,7 +129,14 @@ Result parsePkcs12File(const std::string& path, const SecureString& password, st
     Pkcs12Contents contents;
     if (Result result = readPkcs12Contents(p12.get(), password, contents); result != QR_OK)
         return result;
-    std::vector<Credential> entries = pairKeysWithCertificates(contents);
+    out = pairKeysWithCertificates(contents);
+    return QR_OK;
+}
+
+Result parsePkcs12File(const std::string& path, const SecureString& password, std::vector<Credential>& out) {
+    std::vector<Credential> entries;
+    if (Result result = parsePkcs12Entries(path, password, entries); result != QR_OK)
+        return result;
     if (entries.empty())
         return QR_FILE_UNUSABLE;
     out = std::move(entries);

@@ -18,6 +18,10 @@ namespace quillard {
 // not a PKCS#12 file, damaged, or without a key and its certificate; QR_FUNCTION_NOT_SUPPORTED: the file
 // needs the OpenSSL legacy provider, which is missing. `out` is left alone on failure.
 Result parsePkcs12File(const std::string& path, const SecureString& password, std::vector<Credential>& out);
+// As parsePkcs12File, except that a file the password opens but that holds no key with its certificate gives
+// QR_OK and no entries, so a caller can tell "nothing usable inside" from "cannot be opened".
+Result parsePkcs12Entries(const std::string& path, const SecureString& password,
+                          std::vector<Credential>& out);
 
 // An X.509 certificate file, DER or PEM (the first certificate of a PEM file). Fills the certificate and its
 // public key; the private key stays empty. QR_FILE_NOT_FOUND or QR_FILE_UNUSABLE as above; a certificate

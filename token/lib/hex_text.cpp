@@ -13,4 +13,14 @@ std::string upperHex(const uint8_t* bytes, std::size_t size) {
     return text;
 }
 
+std::string colonHex(const uint8_t* bytes, std::size_t size) {
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (i > 0)
+            text.push_back(':');
+        text += upperHex(bytes + i, 1);
+    }
+    return text;
+}
+
 } // namespace quillard

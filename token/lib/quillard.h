@@ -100,8 +100,32 @@ QUILLARD_API int32_t helper_get_cert_info2(const uint8_t* cert, int32_t length, 
 /* Hands the certificate to the display handler registered with quillard_set_cert_display_handler. */
 QUILLARD_API int32_t helper_show_cert_ui(void* owner, const uint8_t* cert, int32_t length);
 
+/* The text forms of a DER certificate for a viewer, in UTF-8: `field` is one of QUILLARD_CERT_*; names one a
+ * line ("CN = Alice, O = Example"), serial and fingerprints as colon-separated hexadecimal, times as
+ * "YYYY-MM-DD HH:MM:SS UTC", the key algorithm ("RSA", "EC P-256") and its size in bits, the usage
+ * extensions as OpenSSL prints them (empty when absent), every field and extension as X509_print_ex prints
+ * them, and the PEM form. *length in: buffer size, out: bytes of the text with its NUL (QR_BUFFER_TOO_SMALL
+ * when it does not fit). Bytes that are not exactly one certificate give QR_ARGUMENTS_BAD. */
+enum {
+    QUILLARD_CERT_SUBJECT = 0,
+    QUILLARD_CERT_ISSUER = 1,
+    QUILLARD_CERT_SERIAL = 2,
+    QUILLARD_CERT_NOT_BEFORE = 3,
+    QUILLARD_CERT_NOT_AFTER = 4,
+    QUILLARD_CERT_KEY_ALGORITHM = 5,
+    QUILLARD_CERT_KEY_BITS = 6,
+    QUILLARD_CERT_KEY_USAGE = 7,
+    QUILLARD_CERT_EXTENDED_KEY_USAGE = 8,
+    QUILLARD_CERT_SHA1 = 9,
+    QUILLARD_CERT_SHA256 = 10,
+    QUILLARD_CERT_DETAILS = 11,
+    QUILLARD_CERT_PEM = 12
+};
+QUILLARD_API int32_t helper_get_cert_text(const uint8_t* cert, int32_t length, int32_t field, char* text,
+                                          int32_t* text_length);
+
 /* Parses a PKCS#12 file and keeps it for pkcs12_import_certificate; *entries = number of key/certificate
- * pairs. */
+ * pairs, 0 (with result 0) for a file the password opens that holds no key with its certificate. */
 QUILLARD_API int32_t pkcs12_file_parse(const char* path, const char* password, int32_t* entries);
 QUILLARD_API int32_t pkcs12_import_certificate(int32_t idx, const char* container, int32_t spec,
                                                int32_t entry);

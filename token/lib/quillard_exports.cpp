@@ -4,6 +4,7 @@
 
 #include "cert_info.h"
 #include "cert_store.h"
+#include "cert_text.h"
 #include "credential_parser.h"
 #include "error_names.h"
 #include "library_state.h"
@@ -360,11 +361,25 @@ int32_t helper_show_cert_ui(void* owner, const uint8_t* cert, int32_t length) {
     return handler ? handler(owner, cert, length, context) : QR_NO_DISPLAY_HANDLER;
 }
 
+int32_t helper_get_cert_text(const uint8_t* cert, int32_t length, int32_t field, char* text,
+                             int32_t* text_length) {
+    if (!cert || length <= 0 || !text_length || *text_length < 0 || (*text_length > 0 && !text))
+        return QR_ARGUMENTS_BAD;
+    std::string value;
+    if (Result result = certificateText(cert, static_cast<std::size_t>(length), field, value);
+        result != QR_OK)
+        return result;
+    const std::vector<uint8_t> bytes(value.c_str(), value.c_str() + value.size() + 1);
+    return copyOut(bytes, reinterpret_cast<uint8_t*>(text), text_length);
+}
+
 int32_t pkcs12_file_parse(const char* path, const char* password, int32_t* entries) {
     if (!path || !entries)
         return QR_ARGUMENTS_BAD;
     std::vector<Credential> parsed;
-    Result result = parsePkcs12File(path, SecureString(password ? password : ""), parsed);
+    // A file that opens but holds no key with its certificate answers 0 entries, not an error, so the caller
+    // can tell the user the file is unusable rather than that the password is wrong.
+    Result result = parsePkcs12Entries(path, SecureString(password ? password : ""), parsed);
     LibraryState& state = libraryState();
     Lock lock(state.lock);
     state.parsedPkcs12.clear();
