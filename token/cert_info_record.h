@@ -8,10 +8,10 @@
 
 namespace token {
 
-constexpr int32_t kCertificateBufferSize = 65536;
+constexpr int32_t kCertificateBufferSize = 65536; // the longest certificate a record holds
 
 struct TZartoCertInfo {
-    std::vector<uint8_t> certificate = std::vector<uint8_t>(kCertificateBufferSize); // as the key returns it
+    std::vector<uint8_t> certificate; // as the key returns it, certificateLength bytes
     int32_t certificateLength = 0;
     std::u16string subject;
     std::u16string issuer;

@@ -19,7 +19,11 @@ const QuillardApi& api() {
 }
 
 constexpr int32_t kContainerListBufferSize = 8192;
-constexpr int32_t kPublicKeyScratchSize = 65536;
+// Room first offered for a certificate and for a public key, enough for nearly every one. The library says
+// how much a longer one needs, and it is asked again with that room, at most 64 KiB.
+constexpr int32_t kFirstCertificateRoom = 4096;
+constexpr int32_t kFirstPublicKeyRoom = 2048;
+constexpr int32_t kLargestPublicKey = 65536;
 constexpr std::size_t kCertNameUnits = 257;
 constexpr std::size_t kSerialBytes = 257;
 
@@ -44,6 +48,43 @@ std::vector<std::string> splitNames(const char* buffer, int32_t length) {
     if (!piece.empty())
         names.push_back(std::move(piece));
     return names;
+}
+
+// Reads the certificate of `spec` into info.certificate, sized to it.
+int32_t readCertificate(int32_t idx, const std::string& container, int32_t spec, TZartoCertInfo& info) {
+    int32_t room = kFirstCertificateRoom;
+    for (;;) {
+        info.certificate.resize(static_cast<std::size_t>(room));
+        info.certificateLength = room;
+        int32_t result = api().container_get_cert(idx, container.c_str(), spec, info.certificate.data(),
+                                                  &info.certificateLength);
+        if (result == QR_BUFFER_TOO_SMALL && info.certificateLength > room &&
+            info.certificateLength <= kCertificateBufferSize) {
+            room = info.certificateLength;
+            continue;
+        }
+        if (result != 0) {
+            info.certificate.clear();
+            return result;
+        }
+        info.certificateLength = std::clamp(info.certificateLength, 0, room);
+        info.certificate.resize(static_cast<std::size_t>(info.certificateLength));
+        return 0;
+    }
+}
+
+// container_get_pubkey for the key's algorithm and bits only; the key's bytes are dropped.
+int32_t readPublicKeyKind(int32_t idx, const std::string& container, int32_t spec, int32_t& algorithm,
+                          int32_t& bits) {
+    std::array<uint8_t, kFirstPublicKeyRoom> room;
+    int32_t length = kFirstPublicKeyRoom;
+    int32_t result =
+        api().container_get_pubkey(idx, container.c_str(), spec, &algorithm, &bits, room.data(), &length);
+    if (result != QR_BUFFER_TOO_SMALL || length <= kFirstPublicKeyRoom || length > kLargestPublicKey)
+        return result;
+    std::vector<uint8_t> larger(static_cast<std::size_t>(length));
+    return api().container_get_pubkey(idx, container.c_str(), spec, &algorithm, &bits, larger.data(),
+                                      &length);
 }
 
 } // namespace
@@ -161,21 +202,13 @@ int32_t container_get_cert(int32_t idx, const std::string& container, int32_t sp
 }
 
 int32_t ReadCertInfo(int32_t idx, const std::string& container, int32_t spec, TZartoCertInfo& info) {
-    info.certificate.assign(kCertificateBufferSize, 0);
-    info.certificateLength = kCertificateBufferSize;
-    int32_t result =
-        container_get_cert(idx, container, spec, info.certificate.data(), info.certificateLength);
+    int32_t result = readCertificate(idx, container, spec, info);
     if (result != 0)
         return result;
-    info.certificateLength = std::clamp(info.certificateLength, 0, kCertificateBufferSize);
+    readPublicKeyKind(idx, container, spec, info.keyType, info.keyBits); // its result is not examined
 
-    std::vector<uint8_t> scratch(kPublicKeyScratchSize);
-    int32_t scratchLength = kPublicKeyScratchSize;
-    api().container_get_pubkey(idx, container.c_str(), spec, &info.keyType, &info.keyBits, scratch.data(),
-                               &scratchLength);
-
-    std::vector<uint16_t> subject(kCertNameUnits, 0), issuer(kCertNameUnits, 0);
-    std::vector<char> serial(kSerialBytes, '\0');
+    std::array<uint16_t, kCertNameUnits> subject{}, issuer{};
+    std::array<char, kSerialBytes> serial{};
     std::array<int32_t, 9> from{}, to{};
     int32_t version = 0, algorithm = 0;
     result = api().helper_get_cert_info2(info.certificate.data(), info.certificateLength, subject.data(),
@@ -198,11 +231,8 @@ int32_t ReadCertInfo(int32_t idx, const std::string& container, int32_t spec, TZ
 }
 
 int32_t container_get_pubkey(int32_t idx, const std::string& container, int32_t spec, int32_t& algorithm) {
-    std::vector<uint8_t> scratch(kPublicKeyScratchSize);
-    int32_t scratchLength = kPublicKeyScratchSize;
     int32_t bits = 0;
-    return api().container_get_pubkey(idx, container.c_str(), spec, &algorithm, &bits, scratch.data(),
-                                      &scratchLength);
+    return readPublicKeyKind(idx, container, spec, algorithm, bits);
 }
 
 int32_t container_get_prikey(int32_t idx, const std::string& container, int32_t spec, int32_t& algorithm) {

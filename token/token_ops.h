@@ -47,7 +47,9 @@ int32_t container_delete(int32_t idx, const std::string& container);
 int32_t container_delete_cert(int32_t idx, const std::string& container, int32_t spec);
 int32_t container_get_cert(int32_t idx, const std::string& container, int32_t spec, uint8_t* buffer,
                            int32_t& length);
-// container_get_cert, container_get_pubkey and helper_get_cert_info2 in a row; 0 = present and parsed.
+// container_get_cert, container_get_pubkey and helper_get_cert_info2 in a row; 0 = present and parsed. The
+// certificate lands in info.certificate, sized to it (at most kCertificateBufferSize bytes; a longer one
+// gives the library's QR_BUFFER_TOO_SMALL); a certificate that cannot be read leaves info.certificate empty.
 int32_t ReadCertInfo(int32_t idx, const std::string& container, int32_t spec, TZartoCertInfo& info);
 // The algorithm code: 0 RSA, 3 ECC (any other value is shown as RSA).
 int32_t container_get_pubkey(int32_t idx, const std::string& container, int32_t spec, int32_t& algorithm);

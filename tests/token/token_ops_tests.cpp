@@ -205,14 +205,14 @@ TEST_F(TokenOpsTest, ReadCertInfoFillsTheRecord) {
     lib.container_get_cert = [](int32_t, const char* name, int32_t spec, uint8_t* buffer, int32_t* length) {
         EXPECT_STREQ(name, "my cont");
         EXPECT_EQ(spec, 2);
-        EXPECT_EQ(*length, 65536);
+        EXPECT_GE(*length, 3);
         buffer[0] = 0x30;
         *length = 3;
         return int32_t(0);
     };
     lib.container_get_pubkey = [](int32_t, const char*, int32_t, int32_t* alg, int32_t* bits, uint8_t*,
                                   int32_t* length) {
-        EXPECT_EQ(*length, 65536);
+        EXPECT_GT(*length, 0);
         *alg = 3;
         *bits = 256;
         return int32_t(0x54); // not examined
@@ -234,6 +234,7 @@ TEST_F(TokenOpsTest, ReadCertInfoFillsTheRecord) {
     TZartoCertInfo info;
     ASSERT_EQ(ReadCertInfo(0, "my cont", 2, info), 0);
     EXPECT_EQ(info.certificateLength, 3);
+    EXPECT_EQ(info.certificate, std::vector<uint8_t>({0x30, 0, 0}));
     EXPECT_EQ(info.subject, u"张三");
     EXPECT_EQ(info.issuer, u"I");
     EXPECT_EQ(info.serialNumber, "0A1B");
@@ -243,6 +244,65 @@ TEST_F(TokenOpsTest, ReadCertInfoFillsTheRecord) {
     EXPECT_EQ(info.validFrom[3], 0) << "only year, month and day are carried";
     EXPECT_EQ(info.keyType, 3);
     EXPECT_EQ(info.keyBits, 256);
+}
+
+// Scripts container_get_cert to answer with `size` bytes, or QR_BUFFER_TOO_SMALL and the size when the buffer
+// offered is shorter; container_get_pubkey likewise with a key of `keySize` bytes.
+void scriptLongObjects(ScriptedQuillard& lib, int32_t size, int32_t keySize, std::vector<int32_t>& offered) {
+    lib.container_get_cert = [size, &offered](int32_t, const char*, int32_t, uint8_t* buffer,
+                                              int32_t* length) {
+        offered.push_back(*length);
+        if (*length < size) {
+            *length = size;
+            return int32_t(0x150);
+        }
+        std::fill(buffer, buffer + size, uint8_t(0xC5));
+        *length = size;
+        return int32_t(0);
+    };
+    lib.container_get_pubkey = [keySize, &offered](int32_t, const char*, int32_t, int32_t* alg, int32_t* bits,
+                                                   uint8_t* buffer, int32_t* length) {
+        offered.push_back(-*length);
+        *alg = 0;
+        *bits = 16384;
+        if (*length < keySize) {
+            *length = keySize;
+            return int32_t(0x150);
+        }
+        std::fill(buffer, buffer + keySize, uint8_t(0x5C));
+        *length = keySize;
+        return int32_t(0);
+    };
+    lib.helper_get_cert_info2 = [](const uint8_t*, int32_t, uint16_t*, uint16_t*, int32_t*, char*, int32_t*,
+                                   int32_t*, int32_t*) { return int32_t(0); };
+}
+
+TEST_F(TokenOpsTest, ReadCertInfoAsksAgainWithTheRoomALongCertificateOrKeyNeeds) {
+    std::vector<int32_t> offered;
+    scriptLongObjects(lib, 65536, 9000, offered);
+    TZartoCertInfo info;
+    ASSERT_EQ(ReadCertInfo(0, "c", 1, info), 0);
+    EXPECT_EQ(info.certificateLength, 65536);
+    ASSERT_EQ(info.certificate.size(), 65536u);
+    EXPECT_EQ(info.certificate.back(), 0xC5);
+    EXPECT_EQ(info.keyBits, 16384);
+    // The certificate twice (a first try, then the room it needs), the public key likewise.
+    ASSERT_EQ(offered.size(), 4u);
+    EXPECT_LT(offered[0], 65536);
+    EXPECT_EQ(offered[1], 65536);
+    EXPECT_GT(-offered[2], 0);
+    EXPECT_EQ(-offered[3], 9000);
+}
+
+TEST_F(TokenOpsTest, ReadCertInfoRefusesACertificateLongerThanTheRecord) {
+    std::vector<int32_t> offered;
+    scriptLongObjects(lib, 65537, 100, offered);
+    TZartoCertInfo info;
+    EXPECT_EQ(ReadCertInfo(0, "c", 1, info), 0x150);
+    EXPECT_EQ(info.certificateLength, 65537);
+    EXPECT_TRUE(info.certificate.empty());
+    EXPECT_EQ(offered.size(), 1u);
+    EXPECT_EQ(lib.count("container_get_pubkey"), 0);
 }
 
 TEST_F(TokenOpsTest, ReadCertInfoKeepsTheStringsWhenDecodingFails) {

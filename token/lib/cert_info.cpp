@@ -8,10 +8,15 @@
 
 #include <openssl/err.h>
 #include <openssl/objects.h>
+#include <openssl/provider.h>
 
 #include <algorithm>
 #include <ctime>
+#include <list>
+#include <mutex>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace quillard {
 
@@ -89,6 +94,30 @@ bool certDate(const ASN1_TIME* time, CertDate& out) {
     return true;
 }
 
+// A library context without a single algorithm (only the `null` provider): a certificate decoded in it keeps
+// its public key as bytes. Decoding the key, which OpenSSL 3.0 does for every certificate through its decoder
+// machinery, costs nine tenths of the decoding, and nothing read from a certificate here needs the key. Never
+// freed: it lives as long as OpenSSL.
+OSSL_LIB_CTX* contextWithoutAlgorithms() {
+    static OSSL_LIB_CTX* const context = [] {
+        OSSL_LIB_CTX* made = OSSL_LIB_CTX_new();
+        if (made && !OSSL_PROVIDER_load(made, "null")) {
+            OSSL_LIB_CTX_free(made);
+            made = nullptr;
+        }
+        ERR_clear_error();
+        return made;
+    }();
+    return context;
+}
+
+// d2i_X509 in contextWithoutAlgorithms(), or in the default context when there is none.
+X509* decodeCertificate(X509** out, const unsigned char** der, long length) {
+    return reinterpret_cast<X509*>(ASN1_item_d2i_ex(reinterpret_cast<ASN1_VALUE**>(out), der, length,
+                                                    ASN1_ITEM_rptr(X509), contextWithoutAlgorithms(),
+                                                    nullptr));
+}
+
 int32_t signatureAlgorithm(const X509* certificate) {
     int digest = NID_undef;
     int keyType = NID_undef;
@@ -101,8 +130,9 @@ int32_t signatureAlgorithm(const X509* certificate) {
 
 } // namespace
 
-Result readCertInfo(const uint8_t* der, std::size_t length, CertInfo& out) {
-    X509Ptr certificate = decodeWholeDer<X509Ptr>(d2i_X509, der, length);
+// Decodes with OpenSSL, every time; the certificate's public key is left undecoded.
+static Result parseCertInfo(const uint8_t* der, std::size_t length, CertInfo& out) {
+    X509Ptr certificate = decodeWholeDer<X509Ptr>(decodeCertificate, der, length);
     if (!certificate)
         return QR_ARGUMENTS_BAD;
     CertInfo info;
@@ -118,6 +148,84 @@ Result readCertInfo(const uint8_t* der, std::size_t length, CertInfo& out) {
     info.algorithm = signatureAlgorithm(certificate.get());
     out = std::move(info);
     return QR_OK;
+}
+
+namespace {
+
+// What the certificates met lately decode to, so a tree read again and again decodes each certificate once.
+// Keyed by the certificate's bytes themselves: a hit is the same certificate, never one that hashes alike.
+// Bounded: the least recently used certificate goes first, and a certificate too long to be worth keeping is
+// decoded every time.
+class CertInfoCache {
+public:
+    static constexpr std::size_t kMostEntries = 512;
+    static constexpr std::size_t kLongestKept = 16384;
+
+    bool find(std::string_view der, CertInfo& out) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = index_.find(der);
+        if (found == index_.end())
+            return false;
+        entries_.splice(entries_.begin(), entries_, found->second);
+        out = found->second->info;
+        return true;
+    }
+
+    void keep(std::string_view der, const CertInfo& info) {
+        if (der.size() > kLongestKept)
+            return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (index_.count(der))
+            return;
+        entries_.push_front(Entry{std::string(der), info});
+        index_.emplace(entries_.front().der, entries_.begin());
+        if (entries_.size() > kMostEntries) {
+            index_.erase(entries_.back().der);
+            entries_.pop_back();
+        }
+    }
+
+    void clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        index_.clear();
+        entries_.clear();
+    }
+
+private:
+    struct Entry {
+        std::string der;
+        CertInfo info;
+    };
+
+    std::mutex mutex_;
+    std::list<Entry> entries_; // the most recently used first; a node and its bytes never move
+    std::unordered_map<std::string_view, std::list<Entry>::iterator> index_; // views of the entries' bytes
+};
+
+CertInfoCache& certInfoCache() {
+    static CertInfoCache cache;
+    return cache;
+}
+
+} // namespace
+
+Result readCertInfo(const uint8_t* der, std::size_t length, CertInfo& out) {
+    if (!der || length == 0)
+        return QR_ARGUMENTS_BAD;
+    const std::string_view bytes(reinterpret_cast<const char*>(der), length);
+    if (certInfoCache().find(bytes, out))
+        return QR_OK;
+    CertInfo info;
+    Result result = parseCertInfo(der, length, info);
+    if (result != QR_OK)
+        return result;
+    certInfoCache().keep(bytes, info);
+    out = std::move(info);
+    return QR_OK;
+}
+
+void forgetCertInfos() {
+    certInfoCache().clear();
 }
 
 } // namespace quillard

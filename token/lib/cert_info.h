@@ -34,7 +34,11 @@ struct CertInfo {
 };
 
 // Decodes exactly one DER certificate of `length` bytes. A null pointer, a zero length, or bytes that are not
-// exactly one certificate give QR_ARGUMENTS_BAD, and `out` is left alone.
+// exactly one certificate give QR_ARGUMENTS_BAD, and `out` is left alone. What the certificates met lately
+// decode to is kept (a bounded number of them, for the whole process), so the same bytes are decoded once.
 Result readCertInfo(const uint8_t* der, std::size_t length, CertInfo& out);
+
+// Forgets what readCertInfo() has kept.
+void forgetCertInfos();
 
 } // namespace quillard

@@ -108,6 +108,7 @@ int32_t uninit_pkcs11(void) {
     Lock lock(state.lock);
     state.driver.reset();
     state.parsedPkcs12.clear();
+    forgetCertInfos();
     return QR_OK;
 }
 

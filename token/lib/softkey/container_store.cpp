@@ -51,10 +51,12 @@ KeyDescription ContainerStore::publicKey(const std::string& name, int32_t spec) 
 KeyDescription ContainerStore::privateKey(const std::string& name, int32_t spec,
                                           const SecureBytes& masterKey) {
     StoredObject object = storedObject(name, spec, ObjectKind::PrivateKey);
+    // The tag check proves the sealed key whole and in its place; no need to decode it, its algorithm and
+    // size were stored beside it at the import.
     SecureBytes pkcs8;
     if (!AesGcm::open(masterKey, object.data, privateKeyPurpose(name, spec), pkcs8))
         throw SoftkeyError(QR_DEVICE_ERROR, "the stored private key does not open");
-    return KeyMaterial::describePrivateKey(pkcs8);
+    return KeyDescription{object.algorithm, object.bits, {}};
 }
 
 void ContainerStore::import(const std::string& name, int32_t spec, const Credential& credential,

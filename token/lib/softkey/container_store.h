@@ -32,7 +32,8 @@ public:
     // QR_OBJECT_HANDLE_INVALID when the object is missing.
     std::vector<uint8_t> certificate(const std::string& name, int32_t spec);
     KeyDescription publicKey(const std::string& name, int32_t spec);
-    // Unseals the private key to prove it is there and usable; QR_DEVICE_ERROR when it does not open.
+    // The algorithm and size of the private key, stored with it at the import, once its seal has opened
+    // (which proves it whole and in its place); QR_DEVICE_ERROR when it does not open.
     KeyDescription privateKey(const std::string& name, int32_t spec, const SecureBytes& masterKey);
 
     // Replaces what `spec` holds with the credential. A private key must belong to the certificate's public

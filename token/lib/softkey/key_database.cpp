@@ -72,15 +72,50 @@ KeyDatabase KeyDatabase::createNew(const std::filesystem::path& file, const KeyR
     return database;
 }
 
+template <typename T> const T* KeyDatabase::recall(const std::optional<T>& kept) const {
+    if (memoMode_ == MemoMode::Off)
+        return nullptr;
+    if (kept)
+        return &*kept;
+    if (memoMode_ == MemoMode::Only)
+        throw NotKept{};
+    return nullptr;
+}
+
+template <typename Map, typename Key>
+const typename Map::mapped_type* KeyDatabase::recall(const Map& kept, const Key& key) const {
+    if (memoMode_ == MemoMode::Off)
+        return nullptr;
+    auto found = kept.find(key);
+    if (found != kept.end())
+        return &found->second;
+    if (memoMode_ == MemoMode::Only)
+        throw NotKept{};
+    return nullptr;
+}
+
+bool KeyDatabase::keeping(std::size_t bytes) {
+    if (memoMode_ != MemoMode::Record || memo_.bytes + bytes > kMostMemoBytes)
+        return false;
+    memo_.bytes += bytes;
+    return true;
+}
+
+void KeyDatabase::forgetMemo() {
+    memo_ = Memo{};
+}
+
 void KeyDatabase::checkSchema() {
-    auto version = connection_.prepare("PRAGMA user_version");
-    if (version.step() && version.integer(0) == kSchemaVersion)
+    auto version = connection_.reuse("PRAGMA user_version");
+    if (version->step() && version->integer(0) == kSchemaVersion)
         return;
     throw SoftkeyError(QR_TOKEN_NOT_RECOGNIZED, "not a virtual key database of this version");
 }
 
 KeyRecord KeyDatabase::key() {
-    auto select = connection_.prepare(std::string("SELECT ") + kKeyColumns + " FROM key_info WHERE id = 1");
+    static const std::string kSelect = std::string("SELECT ") + kKeyColumns + " FROM key_info WHERE id = 1";
+    auto reused = connection_.reuse(kSelect);
+    SqliteStatement& select = *reused;
     if (!select.step())
         throw SoftkeyError(QR_TOKEN_NOT_RECOGNIZED, "the key record is missing");
     KeyRecord key;
@@ -101,18 +136,23 @@ KeyRecord KeyDatabase::key() {
 }
 
 void KeyDatabase::saveKey(const KeyRecord& key) {
-    auto update = connection_.prepare(
+    forgetMemo();
+    auto update = connection_.reuse(
         "UPDATE key_info SET serial = ?, label = ?, manufacturer = ?, model = ?, issuer = ?, product_id = ?, "
         "total_memory = ?, disk_bytes = ?, hardware_version = ?, firmware_version = ?, initialised = ?, "
         "kdf_iterations = ?, session_epoch = ? WHERE id = 1");
-    bindKey(update, key);
-    update.run();
+    bindKey(*update, key);
+    update->run();
 }
 
 PinRecord KeyDatabase::pin(PinKind kind) {
-    auto select =
-        connection_.prepare("SELECT min_length, max_length, max_retries, retries_left, salt, verifier, "
-                            "wrapped_master_key FROM pins WHERE kind = ?");
+    std::optional<PinRecord>& kept = memo_.pins[pinKindValue(kind)];
+    if (const PinRecord* recalled = recall(kept))
+        return *recalled;
+    auto reused =
+        connection_.reuse("SELECT min_length, max_length, max_retries, retries_left, salt, verifier, "
+                          "wrapped_master_key FROM pins WHERE kind = ?");
+    SqliteStatement& select = *reused;
     select.bindInteger(1, pinKindValue(kind));
     if (!select.step())
         throw SoftkeyError(QR_TOKEN_NOT_RECOGNIZED, "a PIN record is missing");
@@ -124,15 +164,17 @@ PinRecord KeyDatabase::pin(PinKind kind) {
     record.salt = select.blob(4);
     record.verifier = select.blob(5);
     record.wrappedMasterKey = select.blob(6);
+    if (keeping(record.salt.size() + record.verifier.size() + record.wrappedMasterKey.size()))
+        kept = record;
     return record;
 }
 
 void KeyDatabase::savePin(PinKind kind, const PinRecord& record) {
-    auto upsert =
-        connection_.prepare("INSERT OR REPLACE INTO pins (kind, min_length, max_length, max_retries, "
-                            "retries_left, salt, verifier, wrapped_master_key) "
-                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-    upsert.bindInteger(1, pinKindValue(kind))
+    forgetMemo();
+    auto upsert = connection_.reuse("INSERT OR REPLACE INTO pins (kind, min_length, max_length, max_retries, "
+                                    "retries_left, salt, verifier, wrapped_master_key) "
+                                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    upsert->bindInteger(1, pinKindValue(kind))
         .bindInteger(2, record.policy.minLength)
         .bindInteger(3, record.policy.maxLength)
         .bindInteger(4, record.policy.maxRetries)
@@ -144,59 +186,82 @@ void KeyDatabase::savePin(PinKind kind, const PinRecord& record) {
 }
 
 void KeyDatabase::setRetriesLeft(PinKind kind, int retriesLeft) {
-    connection_.prepare("UPDATE pins SET retries_left = ? WHERE kind = ?")
-        .bindInteger(1, retriesLeft)
+    forgetMemo();
+    connection_.reuse("UPDATE pins SET retries_left = ? WHERE kind = ?")
+        ->bindInteger(1, retriesLeft)
         .bindInteger(2, pinKindValue(kind))
         .run();
 }
 
 std::vector<std::string> KeyDatabase::containerNames() {
-    auto select = connection_.prepare("SELECT name FROM containers ORDER BY id");
+    if (const std::vector<std::string>* recalled = recall(memo_.names))
+        return *recalled;
+    auto select = connection_.reuse("SELECT name FROM containers ORDER BY id");
     std::vector<std::string> names;
-    while (select.step()) {
-        std::vector<uint8_t> name = select.blob(0);
+    while (select->step()) {
+        std::vector<uint8_t> name = select->blob(0);
         names.emplace_back(name.begin(), name.end());
     }
+    std::size_t bytes = 0;
+    for (const std::string& name : names)
+        bytes += name.size();
+    if (keeping(bytes))
+        memo_.names = names;
     return names;
 }
 
 std::optional<int64_t> KeyDatabase::findContainer(std::string_view name) {
-    auto select = connection_.prepare("SELECT id FROM containers WHERE name = ?");
-    select.bindBlob(1, name.data(), name.size());
-    if (!select.step())
-        return std::nullopt;
-    return select.integer(0);
+    if (const std::optional<int64_t>* recalled = recall(memo_.containers, name))
+        return *recalled;
+    auto select = connection_.reuse("SELECT id FROM containers WHERE name = ?");
+    select->bindBlob(1, name.data(), name.size());
+    std::optional<int64_t> container;
+    if (select->step())
+        container = select->integer(0);
+    if (keeping(name.size()))
+        memo_.containers.emplace(name, container);
+    return container;
 }
 
 void KeyDatabase::addContainer(std::string_view name) {
-    connection_.prepare("INSERT INTO containers (name) VALUES (?)")
-        .bindBlob(1, name.data(), name.size())
+    forgetMemo();
+    connection_.reuse("INSERT INTO containers (name) VALUES (?)")
+        ->bindBlob(1, name.data(), name.size())
         .run();
 }
 
 void KeyDatabase::removeContainer(int64_t container) {
-    connection_.prepare("DELETE FROM containers WHERE id = ?").bindInteger(1, container).run();
+    forgetMemo();
+    connection_.reuse("DELETE FROM containers WHERE id = ?")->bindInteger(1, container).run();
 }
 
 void KeyDatabase::removeAllContainers() {
+    forgetMemo();
     connection_.execute("DELETE FROM objects; DELETE FROM containers;");
 }
 
 std::optional<StoredObject> KeyDatabase::object(int64_t container, int32_t spec, ObjectKind kind) {
-    auto select = connection_.prepare(
+    const auto place = std::make_tuple(container, spec, kind);
+    if (const std::optional<StoredObject>* recalled = recall(memo_.objects, place))
+        return *recalled;
+    auto select = connection_.reuse(
         "SELECT algorithm, bits, data FROM objects WHERE container_id = ? AND spec = ? AND kind = ?");
-    select.bindInteger(1, container).bindInteger(2, spec).bindInteger(3, static_cast<int64_t>(kind));
-    if (!select.step())
-        return std::nullopt;
-    return StoredObject{static_cast<int32_t>(select.integer(0)), static_cast<int32_t>(select.integer(1)),
-                        select.blob(2)};
+    select->bindInteger(1, container).bindInteger(2, spec).bindInteger(3, static_cast<int64_t>(kind));
+    std::optional<StoredObject> object;
+    if (select->step())
+        object = StoredObject{static_cast<int32_t>(select->integer(0)),
+                              static_cast<int32_t>(select->integer(1)), select->blob(2)};
+    if (keeping(object ? object->data.size() : 0))
+        memo_.objects.emplace(place, object);
+    return object;
 }
 
 void KeyDatabase::saveObject(int64_t container, int32_t spec, ObjectKind kind, const StoredObject& object) {
+    forgetMemo();
     connection_
-        .prepare("INSERT OR REPLACE INTO objects (container_id, spec, kind, algorithm, bits, data) "
-                 "VALUES (?, ?, ?, ?, ?, ?)")
-        .bindInteger(1, container)
+        .reuse("INSERT OR REPLACE INTO objects (container_id, spec, kind, algorithm, bits, data) "
+               "VALUES (?, ?, ?, ?, ?, ?)")
+        ->bindInteger(1, container)
         .bindInteger(2, spec)
         .bindInteger(3, static_cast<int64_t>(kind))
         .bindInteger(4, object.algorithm)
@@ -206,8 +271,9 @@ void KeyDatabase::saveObject(int64_t container, int32_t spec, ObjectKind kind, c
 }
 
 bool KeyDatabase::removeObject(int64_t container, int32_t spec, ObjectKind kind) {
-    connection_.prepare("DELETE FROM objects WHERE container_id = ? AND spec = ? AND kind = ?")
-        .bindInteger(1, container)
+    forgetMemo();
+    connection_.reuse("DELETE FROM objects WHERE container_id = ? AND spec = ? AND kind = ?")
+        ->bindInteger(1, container)
         .bindInteger(2, spec)
         .bindInteger(3, static_cast<int64_t>(kind))
         .run();
@@ -215,12 +281,17 @@ bool KeyDatabase::removeObject(int64_t container, int32_t spec, ObjectKind kind)
 }
 
 int64_t KeyDatabase::usedMemory() {
+    if (const int64_t* recalled = recall(memo_.usedMemory))
+        return *recalled;
     auto select =
-        connection_.prepare("SELECT (SELECT COALESCE(SUM(length(name)), 0) + ? * COUNT(*) FROM containers) + "
-                            "(SELECT COALESCE(SUM(length(data)), 0) + ? * COUNT(*) FROM objects)");
-    select.bindInteger(1, kContainerOverhead).bindInteger(2, kObjectOverhead);
-    select.step();
-    return select.integer(0);
+        connection_.reuse("SELECT (SELECT COALESCE(SUM(length(name)), 0) + ? * COUNT(*) FROM containers) + "
+                          "(SELECT COALESCE(SUM(length(data)), 0) + ? * COUNT(*) FROM objects)");
+    select->bindInteger(1, kContainerOverhead).bindInteger(2, kObjectOverhead);
+    select->step();
+    int64_t used = select->integer(0);
+    if (keeping(0))
+        memo_.usedMemory = used;
+    return used;
 }
 
 } // namespace quillard::softkey

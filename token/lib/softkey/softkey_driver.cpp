@@ -40,40 +40,73 @@ void checkFormatTexts(const FormatSettings& settings) {
 
 SoftkeyDriver::SoftkeyDriver(std::filesystem::path keysFolder) : keysFolder_(std::move(keysFolder)) {}
 
+SoftkeyDriver::~SoftkeyDriver() = default;
+
 template <typename Work> Result SoftkeyDriver::guarded(Work&& work) {
     std::lock_guard<std::mutex> lock(mutex_);
     return runGuarded(std::forward<Work>(work));
 }
 
+template <SqliteTransaction::Kind kKind, typename Work>
+Result SoftkeyDriver::onKey(int32_t idx, Work&& work) {
+    return guarded([&]() -> Result {
+        if (idx < 0 || static_cast<std::size_t>(idx) >= serials_.size())
+            throw SoftkeyError(QR_SLOT_ID_INVALID, "no key at this index");
+        const std::string serial = serials_[idx];
+        // Set once the key is found fit to work on: what fails after that is the work's answer.
+        bool checked = false;
+        try {
+            PluggedKey& key = plugged(serial);
+            if constexpr (kKind == SqliteTransaction::Kind::Read) {
+                std::optional<Result> answer = key.readUnlocked([&]() -> Result {
+                    checked = true;
+                    return work(key, nullptr);
+                });
+                if (answer)
+                    return *answer;
+                checked = false;
+            }
+            SqliteTransaction transaction =
+                kKind == SqliteTransaction::Kind::Read ? key.lockForReading() : key.lockForWriting();
+            checked = true;
+            return work(key, &transaction);
+        } catch (const SoftkeyError& error) {
+            if (error.code() == QR_DEVICE_REMOVED)
+                sessions_.close(serial);
+            if (!checked || error.code() == QR_DEVICE_ERROR)
+                keys_.erase(serial);
+            throw;
+        } catch (const StorageError&) {
+            keys_.erase(serial);
+            throw;
+        } catch (...) {
+            if (!checked)
+                keys_.erase(serial);
+            throw;
+        }
+    });
+}
+
 template <typename Read> Result SoftkeyDriver::reading(int32_t idx, Read&& read) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForReading();
+    return onKey<SqliteTransaction::Kind::Read>(idx, [&](PluggedKey& key, SqliteTransaction*) {
         read(key);
         return QR_OK;
     });
 }
 
 template <typename Change> Result SoftkeyDriver::writing(int32_t idx, Change&& change) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForWriting();
+    return onKey<SqliteTransaction::Kind::Write>(idx, [&](PluggedKey& key, SqliteTransaction* transaction) {
         Result result = change(key);
-        transaction.commit();
+        transaction->commit();
         return result;
     });
 }
 
-PluggedKey SoftkeyDriver::plugged(int32_t idx) {
-    if (idx < 0 || static_cast<std::size_t>(idx) >= serials_.size())
-        throw SoftkeyError(QR_SLOT_ID_INVALID, "no key at this index");
-    try {
-        return PluggedKey(keysFolder_, serials_[idx]);
-    } catch (const SoftkeyError& error) {
-        if (error.code() == QR_DEVICE_REMOVED)
-            sessions_.close(serials_[idx]);
-        throw;
-    }
+PluggedKey& SoftkeyDriver::plugged(const std::string& serial) {
+    auto found = keys_.find(serial);
+    if (found == keys_.end())
+        found = keys_.emplace(serial, std::make_unique<PluggedKey>(keysFolder_, serial)).first;
+    return *found->second;
 }
 
 const SecureBytes& SoftkeyDriver::requireUser(const PluggedKey& key, const KeyRecord& record) {
@@ -92,16 +125,16 @@ Result SoftkeyDriver::find(std::vector<std::string>& serials) {
     return guarded([&] {
         serials_ = KeyFiles::serialsIn(keysFolder_);
         sessions_.keepOnly(serials_);
+        std::erase_if(keys_, [&](const auto& entry) {
+            return !std::binary_search(serials_.begin(), serials_.end(), entry.first);
+        });
         serials = serials_;
         return QR_OK;
     });
 }
 
 Result SoftkeyDriver::connect(int32_t idx) {
-    return guarded([&] {
-        plugged(idx);
-        return QR_OK;
-    });
+    return reading(idx, [](PluggedKey&) {});
 }
 
 Result SoftkeyDriver::reloadObjects(int32_t idx) {
@@ -111,7 +144,7 @@ Result SoftkeyDriver::reloadObjects(int32_t idx) {
 Result SoftkeyDriver::getInfo(int32_t idx, KeyInfo& info) {
     return reading(idx, [&](PluggedKey& key) {
         KeyDatabase& database = key.database();
-        KeyRecord record = database.key();
+        const KeyRecord& record = key.record();
         PinRecord user = database.pin(PinKind::User);
         PinRecord so = database.pin(PinKind::SecurityOfficer);
         info.serial = record.serial;
@@ -133,19 +166,16 @@ Result SoftkeyDriver::getInfo(int32_t idx, KeyInfo& info) {
 
 Result SoftkeyDriver::getPinState(int32_t idx, PinKind kind, PinState& state) {
     return reading(idx, [&](PluggedKey& key) {
-        KeyRecord record = key.database().key();
         state = key.database().pin(kind).state();
-        state.loggedIn = isLoggedIn(key, record, kind) ? 1 : 0;
+        state.loggedIn = isLoggedIn(key, key.record(), kind) ? 1 : 0;
     });
 }
 
 Result SoftkeyDriver::login(int32_t idx, PinKind kind, const SecureString& pin, int32_t& retriesLeft) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForWriting();
-        KeyRecord record = key.database().key();
+    return onKey<SqliteTransaction::Kind::Write>(idx, [&](PluggedKey& key, SqliteTransaction* transaction) {
+        const KeyRecord& record = key.record();
         PinGate::Outcome outcome = PinGate(key.database(), record).verify(kind, pin);
-        transaction.commit();
+        transaction->commit();
         retriesLeft = outcome.retriesLeft;
         if (outcome.result == QR_OK)
             sessions_.open(key.serial(), kind, record.sessionEpoch, std::move(outcome.masterKey));
@@ -154,12 +184,12 @@ Result SoftkeyDriver::login(int32_t idx, PinKind kind, const SecureString& pin, 
 }
 
 Result SoftkeyDriver::logout(int32_t idx) {
-    return guarded([&] {
+    guarded([&] {
         if (idx >= 0 && static_cast<std::size_t>(idx) < serials_.size())
             sessions_.close(serials_[idx]);
-        plugged(idx);
         return QR_OK;
     });
+    return connect(idx);
 }
 
 Result SoftkeyDriver::changePin(int32_t idx, PinKind kind, const SecureString& oldPin,
@@ -174,7 +204,7 @@ Result SoftkeyDriver::unlockUserPin(int32_t idx, const SecureString& soPin, cons
 Result SoftkeyDriver::replacePin(int32_t idx, PinKind verifiedKind, const SecureString& verifiedPin,
                                  PinKind replacedKind, const SecureString& newPin) {
     return writing(idx, [&](PluggedKey& key) {
-        PinGate gate(key.database(), key.database().key());
+        PinGate gate(key.database(), key.record());
         gate.requireInitialised();
         gate.requireAllowed(replacedKind, newPin);
         PinGate::Outcome outcome = gate.verify(verifiedKind, verifiedPin);
@@ -188,7 +218,7 @@ Result SoftkeyDriver::setLabel(int32_t idx, const std::string& utf8Label) {
     if (!KeyLabel::isValid(utf8Label))
         return QR_ARGUMENTS_BAD;
     return writing(idx, [&](PluggedKey& key) {
-        KeyRecord record = key.database().key();
+        KeyRecord record = key.record();
         record.label = utf8Label;
         key.database().saveKey(record);
         return QR_OK;
@@ -196,11 +226,9 @@ Result SoftkeyDriver::setLabel(int32_t idx, const std::string& utf8Label) {
 }
 
 Result SoftkeyDriver::format(int32_t idx, const FormatSettings& settings) {
-    return guarded([&] {
-        PluggedKey key = plugged(idx);
-        SqliteTransaction transaction = key.lockForWriting();
+    return onKey<SqliteTransaction::Kind::Write>(idx, [&](PluggedKey& key, SqliteTransaction* transaction) {
         KeyDatabase& database = key.database();
-        KeyRecord record = database.key();
+        KeyRecord record = key.record();
         if (record.initialised && !isLoggedIn(key, record, PinKind::SecurityOfficer))
             throw SoftkeyError(QR_USER_NOT_LOGGED_IN, "formatting an initialised key needs the SO login");
         checkFormatTexts(settings);
@@ -215,7 +243,7 @@ Result SoftkeyDriver::format(int32_t idx, const FormatSettings& settings) {
         record.sessionEpoch = LoginSessions::newEpoch();
         database.saveKey(record);
         personalisation.saveTo(database, PinVault(record.kdfIterations));
-        transaction.commit();
+        transaction->commit();
         sessions_.close(key.serial());
         return QR_OK;
     });
@@ -226,7 +254,7 @@ Result SoftkeyDriver::writeSectors(int32_t idx, uint32_t firstSector, uint32_t s
     return writing(idx, [&](PluggedKey& key) {
         if (static_cast<uint64_t>(sectorCount) * DiskImage::kSectorSize > kMostBytesPerWrite)
             throw SoftkeyError(QR_DATA_LEN_RANGE, "at most 65536 bytes a call");
-        KeyRecord record = key.database().key();
+        const KeyRecord& record = key.record();
         requireUser(key, record);
         if (sectorCount == 0)
             return QR_OK;
@@ -245,7 +273,7 @@ Result SoftkeyDriver::listContainers(int32_t idx, std::vector<std::string>& name
 
 Result SoftkeyDriver::createContainer(int32_t idx, const std::string& name) {
     return writing(idx, [&](PluggedKey& key) {
-        KeyRecord record = key.database().key();
+        const KeyRecord& record = key.record();
         requireUser(key, record);
         ContainerStore store(key.database());
         store.create(name);
@@ -256,7 +284,7 @@ Result SoftkeyDriver::createContainer(int32_t idx, const std::string& name) {
 
 Result SoftkeyDriver::deleteContainer(int32_t idx, const std::string& name) {
     return writing(idx, [&](PluggedKey& key) {
-        requireUser(key, key.database().key());
+        requireUser(key, key.record());
         ContainerStore(key.database()).remove(name);
         return QR_OK;
     });
@@ -264,7 +292,7 @@ Result SoftkeyDriver::deleteContainer(int32_t idx, const std::string& name) {
 
 Result SoftkeyDriver::deleteCertificate(int32_t idx, const std::string& name, int32_t spec) {
     return writing(idx, [&](PluggedKey& key) {
-        requireUser(key, key.database().key());
+        requireUser(key, key.record());
         ContainerStore(key.database()).removeCertificate(name, spec);
         return QR_OK;
     });
@@ -285,7 +313,7 @@ Result SoftkeyDriver::getPublicKey(int32_t idx, const std::string& name, int32_t
 Result SoftkeyDriver::getPrivateKey(int32_t idx, const std::string& name, int32_t spec,
                                     KeyDescription& description) {
     return reading(idx, [&](PluggedKey& key) {
-        const SecureBytes& masterKey = requireUser(key, key.database().key());
+        const SecureBytes& masterKey = requireUser(key, key.record());
         description = ContainerStore(key.database()).privateKey(name, spec, masterKey);
     });
 }
@@ -293,7 +321,7 @@ Result SoftkeyDriver::getPrivateKey(int32_t idx, const std::string& name, int32_
 Result SoftkeyDriver::importCredential(int32_t idx, const std::string& name, int32_t spec,
                                        const Credential& credential) {
     return writing(idx, [&](PluggedKey& key) {
-        KeyRecord record = key.database().key();
+        const KeyRecord& record = key.record();
         const SecureBytes& masterKey = requireUser(key, record);
         ContainerStore store(key.database());
         store.import(name, spec, credential, masterKey);

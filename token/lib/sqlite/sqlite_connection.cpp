@@ -41,15 +41,46 @@ SqliteConnection::SqliteConnection(const std::filesystem::path& file, OpenMode m
 }
 
 SqliteConnection::~SqliteConnection() {
+    statements_.clear(); // SQLite closes no connection with statements left
     sqlite3_close(db_);
 }
 
-SqliteConnection::SqliteConnection(SqliteConnection&& other) noexcept : db_(other.db_) {
+SqliteConnection::SqliteConnection(SqliteConnection&& other) noexcept
+    : db_(other.db_), statements_(std::move(other.statements_)) {
     other.db_ = nullptr;
 }
 
 int64_t SqliteConnection::changedRows() const {
     return sqlite3_changes64(db_);
+}
+
+SqliteReusedStatement SqliteConnection::reuse(std::string_view sql) {
+    auto found = statements_.find(sql);
+    if (found == statements_.end())
+        found = statements_.emplace(std::string(sql), std::make_unique<SqliteStatement>(db_, sql)).first;
+    return SqliteReusedStatement(*found->second);
+}
+
+uint32_t SqliteConnection::dataVersion() {
+    unsigned int version = 0;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &version) != SQLITE_OK)
+        throwSqliteFailure(db_, "cannot read the data version");
+    return version;
+}
+
+bool SqliteConnection::hasMoved() {
+    int moved = 0;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK)
+        throwSqliteFailure(db_, "cannot check the file");
+    return moved != 0;
+}
+
+bool SqliteConnection::peekFile(int64_t offset, void* bytes, int size) {
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return false;
+    return file->pMethods->xRead(file, bytes, size, offset) == SQLITE_OK;
 }
 
 void SqliteConnection::execute(std::string_view sql) {

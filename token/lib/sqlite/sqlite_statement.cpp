@@ -50,6 +50,11 @@ void SqliteStatement::run() {
     }
 }
 
+void SqliteStatement::reset() {
+    sqlite3_reset(statement_); // repeats the last step's error, which was thrown already
+    sqlite3_clear_bindings(statement_);
+}
+
 int64_t SqliteStatement::integer(int column) const {
     return sqlite3_column_int64(statement_, column);
 }

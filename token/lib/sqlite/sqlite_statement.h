@@ -31,6 +31,9 @@ public:
     bool step();
     // Runs a statement that returns no rows.
     void run();
+    // Makes the statement ready to run again: its rows are given up (and with them any lock they hold) and
+    // its values unbound.
+    void reset();
 
     // Columns are numbered from 0.
     int64_t integer(int column) const;
@@ -40,6 +43,22 @@ public:
 private:
     sqlite3* db_;
     sqlite3_stmt* statement_ = nullptr;
+};
+
+// A statement kept prepared by its connection (SqliteConnection::reuse()), lent for one use: it is reset when
+// this goes, so it holds no lock between uses.
+class SqliteReusedStatement {
+public:
+    explicit SqliteReusedStatement(SqliteStatement& statement) : statement_(statement) {}
+    ~SqliteReusedStatement() { statement_.reset(); }
+    SqliteReusedStatement(const SqliteReusedStatement&) = delete;
+    SqliteReusedStatement& operator=(const SqliteReusedStatement&) = delete;
+
+    SqliteStatement* operator->() const { return &statement_; }
+    SqliteStatement& operator*() const { return statement_; }
+
+private:
+    SqliteStatement& statement_;
 };
 
 } // namespace quillard

@@ -18,13 +18,15 @@ const char* beginStatement(SqliteTransaction::Kind kind) {
 
 } // namespace
 
+// The statements of a transaction are kept prepared by the connection, as a key's connection runs them for
+// every call.
 SqliteTransaction::SqliteTransaction(SqliteConnection& connection, Kind kind) : connection_(&connection) {
-    connection_->execute(beginStatement(kind));
+    connection_->reuse(beginStatement(kind))->run();
     if (kind != Kind::Read)
         return;
     // A deferred transaction takes its shared lock at the first read; take it now.
     try {
-        connection_->prepare("SELECT count(*) FROM sqlite_master").run();
+        connection_->reuse("SELECT count(*) FROM sqlite_master")->run();
     } catch (...) {
         connection_->execute("ROLLBACK");
         throw;
@@ -35,7 +37,7 @@ SqliteTransaction::~SqliteTransaction() {
     if (!connection_)
         return;
     try {
-        connection_->execute("ROLLBACK");
+        connection_->reuse("ROLLBACK")->run();
     } catch (...) {
         // A failed rollback leaves the journal for SQLite to roll back at the next open.
     }
@@ -46,7 +48,7 @@ SqliteTransaction::SqliteTransaction(SqliteTransaction&& other) noexcept : conne
 }
 
 void SqliteTransaction::commit() {
-    connection_->execute("COMMIT");
+    connection_->reuse("COMMIT")->run();
     connection_ = nullptr;
 }
 

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Side by side on this machine: a whole process that logs in to a virtual key with 65 containers and reads
+# all of it through libquillard's exported functions (build/bin/key_read_process), and `pkcs11-tool -O -l`
+# listing a SoftHSM2 token that holds the same 390 objects (130 EC P-256 pairs: certificate, public key and
+# private key each). Prints the median wall time of each and their ratio.
+#
+# Everything happens in a temporary folder of its own, removed at the end: its own SoftHSM2 token folder
+# (SOFTHSM2_CONF) and its own XDG_DATA_HOME for the virtual key, never the machine's tokens or keys. The
+# virtual key uses the benchmarks' cheap PIN key derivation (16 iterations, bench/key_fill.h); every other
+# key keeps the default.
+#
+# Usage: bench/compare_with_softhsm.sh [RUNS]   RUNS timed runs of each program (21 by default), after one
+# untimed run of each. Build first (scripts/build.sh); BUILD_DIR and SOFTHSM2_MODULE may point elsewhere.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+bin=${BUILD_DIR:-$here/build}/bin
+runs=${1:-21}
+
+fail() {
+    echo "compare_with_softhsm: $*" >&2
+    exit 1
+}
+
+for tool in softhsm2-util pkcs11-tool; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
+done
+module=${SOFTHSM2_MODULE:-}
+for candidate in /usr/lib/softhsm/libsofthsm2.so /usr/lib/x86_64-linux-gnu/softhsm/libsofthsm2.so; do
+    if [ -z "$module" ] && [ -e "$candidate" ]; then
+        module=$candidate
+    fi
+done
+[ -n "$module" ] || fail "libsofthsm2.so not found; set SOFTHSM2_MODULE"
+for program in key_read_process bench_fixture; do
+    [ -x "$bin/$program" ] || fail "$bin/$program is missing; build first (scripts/build.sh)"
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/pellorzu-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/tokens" "$work/data" "$work/config"
+cat >"$work/softhsm2.conf" <<EOF
+directories.tokendir = $work/tokens
+objectstore.backend = file
+log.level = ERROR
+EOF
+export SOFTHSM2_CONF="$work/softhsm2.conf" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+
+user_pin=12345678 # bench/key_read.h
+label=pellorzu-bench
+echo "Making the virtual key and the SoftHSM2 token in $work ..."
+softhsm2-util --init-token --free --label "$label" --so-pin 87654321 --pin "$user_pin" >/dev/null
+"$bin/bench_fixture" "$module" "$label"
+
+ours=("$bin/key_read_process")
+theirs=(pkcs11-tool --module "$module" -O -l --pin "$user_pin")
+
+# Both must read all 390 objects.
+read_by_ours=$("${ours[@]}")
+[ "$read_by_ours" = "390 objects in 65 containers" ] || fail "key_read_process read: $read_by_ours"
+listed_by_theirs=$("${theirs[@]}" 2>/dev/null | grep -c "Object;" || true)
+[ "$listed_by_theirs" = 390 ] || fail "pkcs11-tool listed $listed_by_theirs objects, not 390"
+
+elapsed=0
+run_timed() {
+    local start=$EPOCHREALTIME
+    "$@" >/dev/null 2>&1 || fail "failed: $*"
+    local end=$EPOCHREALTIME
+    elapsed=$((10#${end//[.,]/} - 10#${start//[.,]/}))
+}
+
+median_ms() {
+    printf '%s\n' "$@" | sort -n | awk '{ t[NR] = $1 } END { printf "%.1f", t[int((NR + 1) / 2)] / 1000 }'
+}
+
+echo "Timing $runs runs of each, taking turns ..."
+times_ours=()
+times_theirs=()
+run_timed "${ours[@]}"
+run_timed "${theirs[@]}"
+for ((run = 0; run < runs; run++)); do
+    run_timed "${ours[@]}"
+    times_ours+=("$elapsed")
+    run_timed "${theirs[@]}"
+    times_theirs+=("$elapsed")
+done
+
+ms_ours=$(median_ms "${times_ours[@]}")
+ms_theirs=$(median_ms "${times_theirs[@]}")
+printf '%-58s %7s ms\n' "virtual key: log in and read 65 containers (one process)" "$ms_ours"
+printf '%-58s %7s ms\n' "pkcs11-tool -O -l: SoftHSM2 token, the same 390 objects" "$ms_theirs"
+awk -v a="$ms_ours" -v b="$ms_theirs" 'BEGIN { printf "ratio %.2f (median of %d runs each; goal: at most 0.5)\n", a / b, '"$runs"' }'
