@@ -5,6 +5,7 @@
 #include "app/user_config_folder.h"
 #include "apply_language.h"
 #include "builtin_pictures.h"
+#include "cert_viewer_dialog.h"
 #include "filesystem_icons.h"
 #include "form_widgets.h"
 #include "handlers/cert_actions_handler.h"
@@ -177,6 +178,7 @@ void TMainForm::setUpWindow() {
     TabSheet8->PCInit->setCurrentIndex(0);
     loadBanner();
     startCompanionProgram();
+    ui::registerCertificateViewer();
 }
 
 void TMainForm::loadBanner() {
