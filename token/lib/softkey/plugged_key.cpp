@@ -12,6 +12,7 @@ PluggedKey::PluggedKey(const std::filesystem::path& folder, const std::string& s
 }
 
 KeyDatabase PluggedKey::openDatabase(const KeyFiles& files) {
+    files.makePrivate();
     try {
         return KeyDatabase::openExisting(files.database());
     } catch (const StorageError& error) {
