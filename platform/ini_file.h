@@ -48,7 +48,9 @@ public:
     QStringList sectionNames() const;
 
     // WritePrivateProfileString: sets one value, creating section and key as needed, keeping every other line
-    // and the file's encoding. Returns false when the file cannot be written; the old file is then untouched.
+    // and the file's encoding. Returns false when the file cannot be written, or when the file as written
+    // would not read back the value exactly with every other value unchanged (say, a UTF-16 file cut in the
+    // middle of a character); the old file is then untouched.
     static bool writeString(const QString& path, const QString& section, const QString& key,
                             const QString& value);
     // Sets several values of one section in a single replacement of the file: all of them or, on failure,
@@ -68,6 +70,10 @@ private:
     qsizetype findEntry(qsizetype sectionLine, const QString& key) const;
     qsizetype endOfSectionEntries(qsizetype sectionLine) const;
     std::optional<QString> lookup(const QString& section, const QString& key) const;
+    std::optional<QStringView> valueView(const QString& section, const QString& key) const;
+    void completeBareCarriageReturn();
+    bool readsBackAs(const QByteArray& bytes, const QString& section,
+                     const QList<QPair<QString, QString>>& keysAndValues) const;
     void setValue(const QString& section, const QString& key, const QString& value);
     void insertLine(qsizetype position, const QString& text);
     QByteArray lineEnding() const;
