@@ -34,6 +34,8 @@ void SecretText::reserve(qsizetype capacity) {
 }
 
 void SecretText::insert(qsizetype position, QStringView text) {
+    if (text.isEmpty())
+        return;
     position = std::clamp<qsizetype>(position, 0, size_);
     reserve(size_ + text.size());
     char16_t* at = buffer_.get() + position;
@@ -45,6 +47,8 @@ void SecretText::insert(qsizetype position, QStringView text) {
 void SecretText::remove(qsizetype position, qsizetype count) {
     position = std::clamp<qsizetype>(position, 0, size_);
     count = std::clamp<qsizetype>(count, 0, size_ - position);
+    if (count == 0)
+        return;
     char16_t* at = buffer_.get() + position;
     std::memmove(at, at + count, static_cast<std::size_t>(size_ - position - count) * sizeof(char16_t));
     size_ -= count;
