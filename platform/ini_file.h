@@ -21,9 +21,6 @@ namespace platform {
 
 class IniFile {
 public:
-    // Who may read a file that a write creates; a file that exists keeps its mode.
-    enum class NewFileAccess { Default, OwnerOnly };
-
     // The longest value a read returns, in UTF-16 code units; longer values are cut.
     static constexpr qsizetype maxValueLength = 2047;
 
@@ -51,16 +48,17 @@ public:
     QStringList sectionNames() const;
 
     // WritePrivateProfileString: sets one value, creating section and key as needed, keeping every other line
-    // and the file's encoding. Returns false when the file cannot be written; the old file is then untouched.
+    // and the file's encoding. Returns false when the file cannot be written, or when the file as written
+    // would not read back the value exactly with every other value unchanged (say, a UTF-16 file cut in the
+    // middle of a character); the old file is then untouched.
     static bool writeString(const QString& path, const QString& section, const QString& key,
                             const QString& value);
     // Sets several values of one section in a single replacement of the file: all of them or, on failure,
     // none. Values with leading or trailing blanks, or wrapped in quotes, are written in quotes so they read
     // back unchanged. Names or values holding a line break (or a key holding '=') are refused: they would
-    // break the file's structure. A file the write creates gets `access`.
+    // break the file's structure. A file the write creates is readable by its owner only.
     static bool writeStrings(const QString& path, const QString& section,
-                             const QList<QPair<QString, QString>>& keysAndValues,
-                             NewFileAccess access = NewFileAccess::Default);
+                             const QList<QPair<QString, QString>>& keysAndValues);
 
 private:
     struct Line;
@@ -72,6 +70,10 @@ private:
     qsizetype findEntry(qsizetype sectionLine, const QString& key) const;
     qsizetype endOfSectionEntries(qsizetype sectionLine) const;
     std::optional<QString> lookup(const QString& section, const QString& key) const;
+    std::optional<QStringView> valueView(const QString& section, const QString& key) const;
+    void completeBareCarriageReturn();
+    bool readsBackAs(const QByteArray& bytes, const QString& section,
+                     const QList<QPair<QString, QString>>& keysAndValues) const;
     void setValue(const QString& section, const QString& key, const QString& value);
     void insertLine(qsizetype position, const QString& text);
     QByteArray lineEnding() const;

@@ -3,8 +3,8 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config clang-format
-    qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev libssl-dev libsqlite3-dev libudev-dev libp11-kit-dev
+    build-essential cmake ninja-build pkg-config clang-format clang
+    qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl1-mesa-dev libssl-dev libsqlite3-dev libudev-dev libp11-kit-dev
     googletest libgtest-dev libbenchmark-dev
     softhsm2 opensc xvfb xauth imagemagick fonts-wqy-zenhei
 )

@@ -4,16 +4,16 @@
 
 namespace ui {
 
-FocusHighlightEdit::FocusHighlightEdit(QWidget* parent) : QLineEdit(parent) {}
+FocusHighlightEdit::FocusHighlightEdit(QWidget* parent) : PinEdit(parent) {}
 
 void FocusHighlightEdit::focusInEvent(QFocusEvent* event) {
-    QLineEdit::focusInEvent(event);
+    PinEdit::focusInEvent(event);
     deselect(); // the base class selects everything when the focus comes from the keyboard
     setBackground(Qt::yellow);
 }
 
 void FocusHighlightEdit::focusOutEvent(QFocusEvent* event) {
-    QLineEdit::focusOutEvent(event);
+    PinEdit::focusOutEvent(event);
     setBackground(QApplication::palette(this).color(QPalette::Base));
 }
 

@@ -1,12 +1,12 @@
-// A field whose background turns yellow while it has the keyboard focus and which leaves its text unselected
-// when the focus arrives (the login PIN field).
+// A PIN field whose background turns yellow while it has the keyboard focus and which leaves its text
+// unselected when the focus arrives (the login PIN field).
 #pragma once
 
-#include <QLineEdit>
+#include "pin_edit.h"
 
 namespace ui {
 
-class FocusHighlightEdit : public QLineEdit {
+class FocusHighlightEdit : public PinEdit {
     Q_OBJECT
 public:
     explicit FocusHighlightEdit(QWidget* parent);

@@ -1,6 +1,7 @@
 #include "form_widgets.h"
 
 #include "action_button.h"
+#include "pin_edit.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -33,10 +34,17 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry, Qt::
 }
 
 QLineEdit* makeEdit(QWidget* parent, const char* name, const QRect& geometry, int maxLength, Echo echo) {
+    if (echo == Echo::Masked)
+        return makePinEdit(parent, name, geometry, maxLength);
     auto* edit = place(new QLineEdit(parent), name, geometry);
     edit->setMaxLength(maxLength);
-    if (echo == Echo::Masked)
-        maskEdit(edit);
+    return edit;
+}
+
+QLineEdit* makePinEdit(QWidget* parent, const char* name, const QRect& geometry, int maxLength) {
+    auto* edit = place(new PinEdit(parent), name, geometry);
+    edit->setMaxLength(maxLength);
+    maskEdit(edit);
     return edit;
 }
 

@@ -34,6 +34,9 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry,
 // A single-line field holding at most `maxLength` characters; a masked field shows each character as "*".
 QLineEdit* makeEdit(QWidget* parent, const char* name, const QRect& geometry, int maxLength,
                     Echo echo = Echo::Clear);
+// A PIN or password field (a PinEdit, see pin_edit.h): masked, holding at most `maxLength` characters, its
+// real text read only with pinBytes(). makeEdit(..., Echo::Masked) makes the same.
+QLineEdit* makePinEdit(QWidget* parent, const char* name, const QRect& geometry, int maxLength);
 // Gives an existing field the masked look.
 void maskEdit(QLineEdit* edit);
 ActionButton* makeButton(QWidget* parent, const char* name, QAction* action, const QRect& geometry);

@@ -3,8 +3,10 @@
 #include "softkey_fixture.h"
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +35,33 @@ protected:
         int status = pclose(pipe);
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return result;
+    }
+
+    // Starts the tool with `arguments` and kills it once its standard output has shown `line`.
+    void killAfter(const std::vector<std::string>& arguments, const std::string& line) {
+        int output[2];
+        ASSERT_EQ(::pipe(output), 0);
+        pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(output[1], STDOUT_FILENO);
+            ::close(output[0]);
+            std::vector<char*> argv{const_cast<char*>(tool.c_str())};
+            for (const std::string& argument : arguments)
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            argv.push_back(nullptr);
+            ::execv(tool.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(output[1]);
+        std::string seen;
+        char buffer[256];
+        ssize_t got = 0;
+        while (seen.find(line) == std::string::npos && (got = ::read(output[0], buffer, sizeof buffer)) > 0)
+            seen.append(buffer, static_cast<std::size_t>(got));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ::close(output[0]);
+        ASSERT_NE(seen.find(line), std::string::npos) << seen;
     }
 
     std::filesystem::path tool;
@@ -65,6 +94,22 @@ TEST_F(VkeyToolTest, DemoSetIsMadeOnlyWhenThereAreNoKeys) {
     EXPECT_EQ(second.status, 0);
     EXPECT_NE(second.output.find("exist already"), std::string::npos);
     EXPECT_EQ(manager.list().size(), 3u);
+}
+
+TEST_F(VkeyToolTest, ADemoSetKilledPartWayIsMadeWholeByTheNextRun) {
+    killAfter({"demo-set", "--kdf-iterations", "300000"}, "Created PZDEMO0001");
+    Run rerun = run("demo-set --kdf-iterations 10");
+    ASSERT_EQ(rerun.status, 0) << rerun.output;
+    std::vector<std::string> serials;
+    ASSERT_EQ(driver.find(serials), QR_OK);
+    ASSERT_EQ(serials, (std::vector<std::string>{"PZDEMO0001", "PZDEMO0002", "PZDEMO0003"}));
+    for (int32_t idx : {0, 1}) {
+        ASSERT_EQ(loginUser(idx, "12345678"), QR_OK);
+        std::vector<std::string> names;
+        ASSERT_EQ(driver.listContainers(idx, names), QR_OK);
+        EXPECT_EQ(names.size(), 2u) << serials[idx];
+    }
+    EXPECT_NE(run("demo-set").output.find("exist already"), std::string::npos) << "a finished set is kept";
 }
 
 TEST_F(VkeyToolTest, CreateListUnplugAndDeleteNeverShowThePins) {

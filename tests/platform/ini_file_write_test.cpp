@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -106,4 +107,31 @@ TEST_F(IniFileWrite, RefusesAReadOnlyFileOrFolder) {
     EXPECT_FALSE(IniFile::writeString(path, "S", "K", "new"));
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(readBytes(), "[S]\nK=old\n");
+}
+
+// A write either reads back exactly, with every other value unchanged, or is refused without touching the
+// file.
+TEST_F(IniFileWrite, AWriteThatWouldNotReadBackIsRefused) {
+    // A UTF-16 file with an odd number of bytes: anything appended would be read one byte out of step.
+    const QByteArray odd = "\xFF\xFE" + utf16LE("[S]\r\nA=1\r\nB=2") + "\x33";
+    writeBytes(odd);
+    EXPECT_FALSE(IniFile::writeString(path, "S", "C", "3"));
+    EXPECT_EQ(readBytes(), odd);
+
+    // The last line ends in a bare carriage return: the value still lands where a read finds it.
+    writeBytes("[a\r");
+    ASSERT_TRUE(IniFile::writeString(path, "a", "key", "value"));
+    EXPECT_EQ(IniFile::load(path).readString("a", "key"), "value");
+    writeBytes("[S]\r\nA=1\r\n[a\r");
+    ASSERT_TRUE(IniFile::writeString(path, "a", "key", "value"));
+    const IniFile ini = IniFile::load(path);
+    EXPECT_EQ(ini.readString("a", "key"), "value");
+    EXPECT_EQ(ini.readString("S", "A"), "1");
+}
+
+TEST_F(IniFileWrite, ANewFileIsReadableByItsOwnerOnly) {
+    ASSERT_TRUE(IniFile::writeString(path, "S", "K", "v"));
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(path.toStdString()).permissions(),
+              perms::owner_read | perms::owner_write);
 }

@@ -66,7 +66,7 @@ TEST_F(LoginTest, WrongPinWithTriesLeftShowsThemAfterOneCarriageReturn) {
               (std::vector<std::string>{"token_get_pin_state", "token_logout", "token_login"}));
     EXPECT_EQ(loginState(1), token::KeyPresent);
     EXPECT_EQ(page(), PageLogin);
-    EXPECT_EQ(find("edtUPIN")->text(), "9999") << "a failed login keeps the typed PIN";
+    EXPECT_EQ(typedText(find("edtUPIN")), "9999") << "a failed login keeps the typed PIN";
     EXPECT_TRUE(form().calls.isEmpty());
 }
 
@@ -116,7 +116,7 @@ TEST_F(LoginTest, GoodPinShowsTheCertificatesOfThatKeyUnderTheHourglass) {
     EXPECT_EQ(form().calls, QStringList{"BuildCertTree(1)"});
     EXPECT_EQ(cursorWhileReloading, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(find("edtUPIN")->text(), "1234");
+    EXPECT_EQ(typedText(find("edtUPIN")), "1234");
 }
 
 TEST_F(LoginTest, LogoutShowsTheLoginPageAndTheNextLoginRebuildsTheTree) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "key_window_fixture.h"
+#include "typed_text.h"
 #include "ui/main_actions.h"
 
 #include <QAction>

@@ -34,7 +34,8 @@ protected:
         pressEnter("edtNewUPin2");
     }
     QStringList fieldTexts() {
-        return {find("edtOldUPin")->text(), find("edtNewUPin1")->text(), find("edtNewUPin2")->text()};
+        return {typedText(find("edtOldUPin")), typedText(find("edtNewUPin1")),
+                typedText(find("edtNewUPin2"))};
     }
 
     int32_t changeResult = 0;

@@ -130,11 +130,18 @@ int32_t signatureAlgorithm(const X509* certificate) {
 
 } // namespace
 
+bool hasKnownVersion(const X509* certificate) {
+    long version = X509_get_version(certificate); // 0 stands for version 1
+    return version >= 0 && version <= 2;
+}
+
 // Decodes with OpenSSL, every time; the certificate's public key is left undecoded.
 static Result parseCertInfo(const uint8_t* der, std::size_t length, CertInfo& out) {
     X509Ptr certificate = decodeWholeDer<X509Ptr>(decodeCertificate, der, length);
     if (!certificate)
         return QR_ARGUMENTS_BAD;
+    if (!hasKnownVersion(certificate.get()))
+        return QR_FILE_UNUSABLE;
     CertInfo info;
     if (!certDate(X509_get0_notBefore(certificate.get()), info.validFrom) ||
         !certDate(X509_get0_notAfter(certificate.get()), info.validTo)) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include <openssl/types.h>
+
 namespace quillard {
 
 // Longest subject, issuer and serial text, so each fits a 257-unit buffer with its terminating NUL.
@@ -33,9 +35,14 @@ struct CertInfo {
     int32_t algorithm = 0;
 };
 
+// Whether the certificate's version field is one X.509 knows (1, 2 or 3). The field is a free integer in the
+// encoding, so a certificate may claim any version; one no standard defines is not usable.
+bool hasKnownVersion(const X509* certificate);
+
 // Decodes exactly one DER certificate of `length` bytes. A null pointer, a zero length, or bytes that are not
-// exactly one certificate give QR_ARGUMENTS_BAD, and `out` is left alone. What the certificates met lately
-// decode to is kept (a bounded number of them, for the whole process), so the same bytes are decoded once.
+// exactly one certificate give QR_ARGUMENTS_BAD, a certificate of an unknown version QR_FILE_UNUSABLE, and
+// `out` is left alone. What the certificates met lately decode to is kept (a bounded number of them, for the
+// whole process), so the same bytes are decoded once.
 Result readCertInfo(const uint8_t* der, std::size_t length, CertInfo& out);
 
 // Forgets what readCertInfo() has kept.

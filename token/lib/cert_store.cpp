@@ -3,6 +3,7 @@
 #include "der_coding.h"
 #include "hex_text.h"
 #include "openssl_handles.h"
+#include "private_files.h"
 #include "quillard_errors.h"
 #include "sqlite/sqlite_connection.h"
 #include "sqlite/storage_error.h"
@@ -21,20 +22,26 @@ constexpr const char* Schema = "CREATE TABLE IF NOT EXISTS certificates ("
                                " certificate BLOB NOT NULL);"
                                "CREATE INDEX IF NOT EXISTS certificates_by_csp ON certificates(csp);";
 
-// Opens the store and makes sure its table exists.
+// Opens the store and makes sure its table exists. A new store is created owner-only and an existing one is
+// tightened; one that another user owns and others may read is refused.
 SqliteConnection openStore(const std::filesystem::path& path, SqliteConnection::OpenMode mode) {
+    Result access =
+        mode == SqliteConnection::OpenMode::CreateIfMissing ? createPrivateFile(path) : makePrivateFile(path);
+    if (access != QR_OK)
+        throw StorageError(access, path.string() + " cannot be made private to its owner");
     SqliteConnection db(path, mode);
     db.execute(Schema);
     return db;
 }
 
-// Runs `work` on the database; whatever way the database fails, the store answers QR_STORAGE_ERROR.
+// Runs `work` on the database; whatever way the database fails, the store answers QR_STORAGE_ERROR, except
+// for a store it refuses to use because others may read it.
 template <typename Work> Result storageResult(Work&& work) {
     try {
         work();
         return QR_OK;
-    } catch (const StorageError&) {
-        return QR_STORAGE_ERROR;
+    } catch (const StorageError& error) {
+        return error.code() == QR_FILE_NOT_PRIVATE ? QR_FILE_NOT_PRIVATE : QR_STORAGE_ERROR;
     }
 }
 
@@ -61,8 +68,8 @@ Result CertStore::add(const std::string& container, const std::string& csp, int3
     const std::string thumbprint = sha1Thumbprint(certificateDer);
     if (thumbprint.empty())
         return QR_GENERAL_ERROR;
-    std::error_code error;
-    std::filesystem::create_directories(path_.parent_path(), error);
+    if (Result result = makePrivateFolder(path_.parent_path()); result != QR_OK)
+        return result;
     return storageResult([&] {
         SqliteConnection db = openStore(path_, SqliteConnection::OpenMode::CreateIfMissing);
         db.prepare("INSERT OR REPLACE INTO certificates (thumbprint, csp, container, spec, certificate)"

@@ -29,7 +29,8 @@ public:
 
     // Registers `certificateDer` for (container, csp, spec); registering the same certificate again replaces
     // its entry. QR_ARGUMENTS_BAD when the bytes are not exactly one DER certificate, a name is empty or spec
-    // is not 1 or 2; QR_STORAGE_ERROR when the database cannot be written.
+    // is not 1 or 2; QR_STORAGE_ERROR when the database cannot be written; QR_FILE_NOT_PRIVATE (here and
+    // below) when another user owns the store and others may read it.
     Result add(const std::string& container, const std::string& csp, int32_t spec,
                std::span<const uint8_t> certificateDer);
 

@@ -1,5 +1,6 @@
 #include "credential_parser.h"
 
+#include "cert_info.h"
 #include "openssl_handles.h"
 #include "pkcs12_contents.h"
 #include "quillard_errors.h"
@@ -36,13 +37,19 @@ Result readCredentialFile(const std::string& path, SecureBytes& out) {
     return QR_OK;
 }
 
+// The password callback of every PEM read: an encrypted block is refused instead of OpenSSL asking for a
+// pass phrase on the terminal, which would stop the caller until someone typed.
+int refusePassword(char*, int, int, void*) {
+    return -1;
+}
+
 X509Ptr decodeCertificate(const SecureBytes& bytes) {
     const unsigned char* cursor = bytes.data();
     X509Ptr certificate(d2i_X509(nullptr, &cursor, static_cast<long>(bytes.size())));
     if (certificate && cursor == bytes.data() + bytes.size())
         return certificate;
     BioPtr pem(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
-    certificate.reset(pem ? PEM_read_bio_X509(pem.get(), nullptr, nullptr, nullptr) : nullptr);
+    certificate.reset(pem ? PEM_read_bio_X509(pem.get(), nullptr, refusePassword, nullptr) : nullptr);
     ERR_clear_error();
     return certificate;
 }
@@ -66,6 +73,8 @@ Result encodeCertificate(X509* certificate, std::vector<uint8_t>& der) {
 }
 
 Result certificateCredential(X509* certificate, Credential& out) {
+    if (!hasKnownVersion(certificate))
+        return QR_FILE_UNUSABLE;
     Credential credential;
     if (Result result = encodeCertificate(certificate, credential.certificateDer); result != QR_OK)
         return result;

@@ -8,6 +8,7 @@
 #include "plug_command.h"
 #include "unplug_command.h"
 #include "usage_error.h"
+#include "wiped_words.h"
 
 #include <iomanip>
 
@@ -48,13 +49,13 @@ int CommandLine::run(const std::vector<std::string>& words, std::ostream& out, s
         printOverview(err);
         return kUsageStatus;
     }
-    std::vector<std::string> rest(words.begin() + 1, words.end());
-    if (!rest.empty() && isHelp(rest.front()) && rest.front() != "help") {
+    const WipedWords rest(std::vector<std::string>(words.begin() + 1, words.end()));
+    if (!rest.words().empty() && isHelp(rest.words().front()) && rest.words().front() != "help") {
         out << command->usage();
         return 0;
     }
     try {
-        return command->run(rest, out, err);
+        return command->run(rest.words(), out, err);
     } catch (const UsageError& error) {
         err << "pellorzu-vkey " << command->name() << ": " << error.what() << "\n" << command->usage();
         return kUsageStatus;

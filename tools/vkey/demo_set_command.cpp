@@ -3,6 +3,8 @@
 #include "arguments.h"
 #include "demo_content.h"
 #include "failure_text.h"
+#include "paths.h"
+#include "private_files.h"
 #include "quillard_errors.h"
 #include "softkey/virtual_key_manager.h"
 #include "usage_error.h"
@@ -43,9 +45,18 @@ quillard::VirtualKeySettings settingsOf(const DemoKey& key, const quillard::Secu
     return settings;
 }
 
-quillard::Result makeDemoKey(const quillard::VirtualKeySettings& settings, std::string& detail) {
+// Present while a demo set is being made: a run killed part-way leaves it, and the next run starts over.
+std::filesystem::path unfinishedMarker() {
+    return quillard::dataFolder() / "demo-set.unfinished";
+}
+
+quillard::Result makeDemoKey(const quillard::VirtualKeySettings& settings, bool replace,
+                             std::string& detail) {
     std::string serial;
-    quillard::Result result = quillard::VirtualKeyManager().create(settings, serial, &detail);
+    quillard::VirtualKeyManager manager;
+    if (replace)
+        manager.remove(settings.serial); // a key the unfinished run made, complete or not
+    quillard::Result result = manager.create(settings, serial, &detail);
     if (result == QR_OK && settings.initialised)
         result = DemoContent::fill(serial, settings.userPin, detail);
     return result;
@@ -58,7 +69,9 @@ std::string DemoSetCommand::usage() const {
            "When no virtual key exists, creates PZDEMO0001 and PZDEMO0002, initialised and filled with demo\n"
            "certificates, and the blank key PZDEMO0003. Without --user-pin and --so-pin the keys get the "
            "demo PINs\n"
-           "named in the README. When any virtual key exists it does nothing.\n";
+           "named in the README. When any virtual key exists it does nothing, unless an earlier demo-set "
+           "was\n"
+           "stopped part-way: then the demo keys are made again.\n";
 }
 
 int DemoSetCommand::run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
@@ -69,20 +82,32 @@ int DemoSetCommand::run(const std::vector<std::string>& words, std::ostream& out
     quillard::SecureString soPin = arguments.secret("so-pin").value_or(kDemoSoPin);
     auto iterations = static_cast<int32_t>(
         arguments.integer("kdf-iterations", quillard::VirtualKeySettings().kdfIterations, 1, 100000000));
-    if (!quillard::VirtualKeyManager().list().empty()) {
+    std::error_code error;
+    const bool unfinished = std::filesystem::exists(unfinishedMarker(), error);
+    if (!unfinished && !quillard::VirtualKeyManager().list().empty()) {
         out << "Virtual keys exist already; no demo set was created.\n";
         return 0;
     }
+    if (unfinished)
+        out << "An earlier demo-set was stopped part-way; making the demo keys again.\n";
+    if (quillard::makePrivateFolder(quillard::dataFolder()) != QR_OK ||
+        quillard::createPrivateFile(unfinishedMarker()) != QR_OK) {
+        err << "pellorzu-vkey: demo-set: cannot write " << unfinishedMarker().string() << "\n";
+        return 1;
+    }
     for (const DemoKey& key : kDemoKeys) {
         std::string detail;
-        quillard::Result result = makeDemoKey(settingsOf(key, userPin, soPin, iterations), detail);
+        quillard::Result result =
+            makeDemoKey(settingsOf(key, userPin, soPin, iterations), unfinished, detail);
         if (result != QR_OK) {
             err << "pellorzu-vkey: demo-set " << key.serial << ": " << failureText(result, detail) << "\n";
             return 1;
         }
         out << "Created " << key.serial << " ("
-            << (key.initialised ? "initialised, with demo content" : "blank") << ").\n";
+            << (key.initialised ? "initialised, with demo content" : "blank") << ").\n"
+            << std::flush;
     }
+    std::filesystem::remove(unfinishedMarker(), error);
     return 0;
 }
 

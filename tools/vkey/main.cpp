@@ -1,6 +1,7 @@
 // pellorzu-vkey: creates, lists, plugs, unplugs, deletes and fills the virtual keys of PellorZu Admin.
 #include "command_line.h"
 #include "secure_bytes.h"
+#include "wiped_words.h"
 
 #include <cstring>
 #include <iostream>
@@ -8,13 +9,10 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    std::vector<std::string> words(argv + 1, argv + argc);
+    vkey::WipedWords words(std::vector<std::string>(argv + 1, argv + argc));
     // PINs may be given as arguments: blank the originals so they do not linger in the process's argument
     // list.
     for (int i = 1; i < argc; ++i)
         quillard::wipeMemory(argv[i], std::strlen(argv[i]));
-    int status = vkey::CommandLine().run(words, std::cout, std::cerr);
-    for (std::string& word : words)
-        quillard::wipeMemory(word.data(), word.size());
-    return status;
+    return vkey::CommandLine().run(words.words(), std::cout, std::cerr);
 }

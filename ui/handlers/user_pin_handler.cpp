@@ -24,7 +24,7 @@ void UserPinHandler::AcSetUserPINExecute() {
     if (!userPinUsable(&form_, key))
         return;
     const UserPinPage& page = *form_.TabSheet2;
-    if (page.edtNewUPin1->text() != page.edtNewUPin2->text()) {
+    if (!(pinBytes(*page.edtNewUPin1) == pinBytes(*page.edtNewUPin2))) {
         messageService().inform(&form_, i18n::text("S_PIN_equal"));
         return;
     }

@@ -5,6 +5,7 @@
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "ui/message_service.h"
+#include "ui/pin_edit.h"
 
 #include <QLineEdit>
 
@@ -35,6 +36,8 @@ bool userPinUsable(QWidget* owner, int32_t key) {
 }
 
 platform::SecretBytes pinBytes(const QLineEdit& field) {
+    if (const auto* pinField = qobject_cast<const PinEdit*>(&field))
+        return pinField->secret();
     return platform::SecretBytes(field.text().toLocal8Bit());
 }
 

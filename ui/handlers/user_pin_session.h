@@ -18,7 +18,8 @@ bool userPinLocked(int32_t key);
 // The checks before the user PIN of `key` is used: a key that was never initialised gets Init_Info, a locked
 // user PIN gets K_Dead (message boxes owned by `owner`). True when the work may go on.
 bool userPinUsable(QWidget* owner, int32_t key);
-// The text of `field` in the locale's 8-bit form, NUL-terminated; wiped when the last copy goes.
+// The text of `field` in the locale's 8-bit form, NUL-terminated; wiped when the last copy goes. The one way
+// to read a PIN field: a PinEdit gives its wiping buffer (its text() holds masks only).
 platform::SecretBytes pinBytes(const QLineEdit& field);
 
 // Logs `key` out (result not examined) and sets its login state to "present, not logged in".

@@ -1,5 +1,6 @@
 #include "disk_image.h"
 
+#include "private_files.h"
 #include "softkey_error.h"
 
 #include <fstream>
@@ -16,7 +17,8 @@ namespace {
 } // namespace
 
 void DiskImage::create(uint64_t bytes) const {
-    bool opened = std::ofstream(file_, std::ios::binary | std::ios::trunc).is_open();
+    bool opened = createPrivateFile(file_) == QR_OK &&
+                  std::ofstream(file_, std::ios::binary | std::ios::trunc).is_open();
     std::error_code error;
     if (opened)
         std::filesystem::resize_file(file_, bytes, error);

@@ -1,5 +1,6 @@
 #include "key_files.h"
 
+#include "private_files.h"
 #include "softkey_error.h"
 
 #include <algorithm>
@@ -20,6 +21,11 @@ void moveFile(const std::filesystem::path& from, const std::filesystem::path& to
 }
 
 } // namespace
+
+void requirePrivateFolder(const std::filesystem::path& folder) {
+    if (Result result = makePrivateFolder(folder); result != QR_OK)
+        throw SoftkeyError(result, "the folder " + folder.string() + " cannot be made private to its owner");
+}
 
 bool KeyFiles::isValidSerial(std::string_view serial) {
     return !serial.empty() && serial.size() <= kLongestSerial &&
@@ -44,9 +50,19 @@ bool KeyFiles::exist() const {
     return std::filesystem::is_regular_file(database(), error);
 }
 
+void KeyFiles::makePrivate() const {
+    std::filesystem::path journal = database();
+    journal += "-journal";
+    for (const std::filesystem::path& file : {database(), journal, diskImage()})
+        if (makePrivateFile(file) != QR_OK)
+            throw SoftkeyError(QR_FILE_NOT_PRIVATE, file.string() +
+                                                        " is readable by other users and belongs to "
+                                                        "another user: the key is not used");
+}
+
 KeyFiles KeyFiles::moveTo(const std::filesystem::path& folder, MoveOrder order) const {
     std::error_code error;
-    std::filesystem::create_directories(folder, error);
+    requirePrivateFolder(folder);
     KeyFiles target(folder, serial_);
     bool databaseFirst = order == MoveOrder::DatabaseFirst;
     std::filesystem::path first = databaseFirst ? database() : diskImage();

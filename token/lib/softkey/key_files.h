@@ -9,6 +9,9 @@
 
 namespace quillard::softkey {
 
+// Creates `folder` owner-only or tightens it; throws SoftkeyError with the code of makePrivateFolder().
+void requirePrivateFolder(const std::filesystem::path& folder);
+
 class KeyFiles {
 public:
     static constexpr std::size_t kLongestSerial = 32;
@@ -26,13 +29,16 @@ public:
     std::filesystem::path database() const { return folder_ / (serial_ + ".db"); }
     std::filesystem::path diskImage() const { return folder_ / (serial_ + ".img"); }
     bool exist() const;
+    // Tightens the key's files (database, its journal, disk image) to owner-only modes; throws
+    // SoftkeyError(QR_FILE_NOT_PRIVATE) for files open to others that belong to another user.
+    void makePrivate() const;
 
     // Which file moves first: a key leaving the device folder loses its database first, so it vanishes at
     // once; a key arriving gets its disk image first, so the image is there when the database appears.
     enum class MoveOrder { DatabaseFirst, DiskImageFirst };
 
-    // Moves both files into `folder` (created when missing) and returns where they are now. When the second
-    // file cannot follow, the first goes back and SoftkeyError(QR_STORAGE_ERROR) is thrown.
+    // Moves both files into `folder` (created owner-only when missing) and returns where they are now. When
+    // the second file cannot follow, the first goes back and SoftkeyError(QR_STORAGE_ERROR) is thrown.
     KeyFiles moveTo(const std::filesystem::path& folder, MoveOrder order) const;
     void remove() const;
 

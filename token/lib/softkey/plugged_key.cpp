@@ -32,6 +32,7 @@ PluggedKey::PluggedKey(const std::filesystem::path& folder, const std::string& s
 }
 
 std::unique_ptr<KeyDatabase> PluggedKey::openDatabase(const KeyFiles& files) {
+    files.makePrivate();
     try {
         return std::make_unique<KeyDatabase>(KeyDatabase::openExisting(files.database()));
     } catch (const StorageError& error) {

@@ -3,9 +3,11 @@
 #include "container_store.h"
 #include "key_files.h"
 #include "key_label.h"
+#include "key_moves.h"
 #include "personalisation.h"
 #include "pin_gate.h"
 #include "plugged_key.h"
+#include "private_files.h"
 #include "softkey_error.h"
 
 #include <algorithm>
@@ -123,6 +125,10 @@ bool SoftkeyDriver::isLoggedIn(const PluggedKey& key, const KeyRecord& record, P
 
 Result SoftkeyDriver::find(std::vector<std::string>& serials) {
     return guarded([&] {
+        KeyMoves(keysFolder_, KeyMoves::unpluggedFolderBeside(keysFolder_)).repairIfIdle();
+        std::error_code error;
+        if (std::filesystem::is_directory(keysFolder_, error))
+            makePrivateFolder(keysFolder_); // a folder of another user still lists; its keys are refused
         serials_ = KeyFiles::serialsIn(keysFolder_);
         sessions_.keepOnly(serials_);
         std::erase_if(keys_, [&](const auto& entry) {

@@ -5,9 +5,11 @@
 #include "key_database.h"
 #include "key_files.h"
 #include "key_label.h"
+#include "key_moves.h"
 #include "login_sessions.h"
 #include "paths.h"
 #include "personalisation.h"
+#include "private_files.h"
 #include "softkey_error.h"
 
 #include <openssl/rand.h>
@@ -85,6 +87,8 @@ KeyRecord recordOf(const VirtualKeySettings& settings, const std::string& serial
 
 // Writes the key's two files under the names of `files`.
 void buildKey(const KeyFiles& files, const VirtualKeySettings& settings) {
+    if (createPrivateFile(files.database()) != QR_OK)
+        throw SoftkeyError(QR_STORAGE_ERROR, "cannot create " + files.database().string());
     KeyDatabase database = KeyDatabase::createNew(files.database(), recordOf(settings, files.serial()));
     SqliteTransaction transaction = database.beginWrite();
     if (settings.initialised)
@@ -108,12 +112,12 @@ Result VirtualKeyManager::create(const VirtualKeySettings& settings, std::string
         [&] {
             checkSettings(settings);
             std::string newSerial = settings.serial.empty() ? randomSerial() : settings.serial;
-            checkSerialFree(newSerial);
             // The key is built in a staging folder and moved into place whole, so no half-made key is ever
-            // seen.
-            KeyFiles staged(unpluggedFolder_ / ".new", newSerial);
-            std::filesystem::create_directories(staged.folder());
-            staged.remove();
+            // seen; the move lock keeps other runs from taking the staging folder for a leftover meanwhile.
+            KeyMoveLock lock = lockMoves();
+            checkSerialFree(newSerial);
+            KeyFiles staged(KeyMoves(keysFolder_, unpluggedFolder_).stagingFolder(), newSerial);
+            requirePrivateFolder(staged.folder());
             try {
                 buildKey(staged, settings);
                 staged.moveTo(settings.plugged ? keysFolder_ : unpluggedFolder_,
@@ -123,7 +127,7 @@ Result VirtualKeyManager::create(const VirtualKeySettings& settings, std::string
                 throw;
             }
             std::error_code ignored;
-            std::filesystem::remove(staged.folder(), ignored); // only when no other creation is under way
+            std::filesystem::remove(staged.folder(), ignored);
             serial = newSerial;
             return QR_OK;
         },
@@ -131,6 +135,7 @@ Result VirtualKeyManager::create(const VirtualKeySettings& settings, std::string
 }
 
 std::vector<VirtualKeyStatus> VirtualKeyManager::list() {
+    KeyMoves(keysFolder_, unpluggedFolder_).repairIfIdle();
     std::vector<VirtualKeyStatus> keys;
     for (bool plugged : {true, false}) {
         const std::filesystem::path& folder = plugged ? keysFolder_ : unpluggedFolder_;
@@ -141,6 +146,7 @@ std::vector<VirtualKeyStatus> VirtualKeyManager::list() {
 }
 
 Result VirtualKeyManager::status(const std::string& serial, VirtualKeyStatus& status) {
+    KeyMoves(keysFolder_, unpluggedFolder_).repairIfIdle();
     if (KeyFiles(keysFolder_, serial).exist())
         status = readStatus(keysFolder_, serial, true);
     else if (KeyFiles(unpluggedFolder_, serial).exist())
@@ -153,9 +159,11 @@ Result VirtualKeyManager::status(const std::string& serial, VirtualKeyStatus& st
 Result VirtualKeyManager::plug(const std::string& serial, std::string* detail) {
     return runGuarded(
         [&] {
+            KeyMoveLock lock = lockMoves();
             if (locate(serial) != unpluggedFolder_)
                 refuse("the key " + serial + " is plugged in already");
             KeyFiles unplugged(unpluggedFolder_, serial);
+            unplugged.makePrivate();
             {
                 // A key plugged in again starts with nobody logged in.
                 KeyDatabase database = KeyDatabase::openExisting(unplugged.database());
@@ -174,9 +182,11 @@ Result VirtualKeyManager::plug(const std::string& serial, std::string* detail) {
 Result VirtualKeyManager::unplug(const std::string& serial, std::string* detail) {
     return runGuarded(
         [&] {
+            KeyMoveLock lock = lockMoves();
             if (locate(serial) != keysFolder_)
                 refuse("the key " + serial + " is not plugged in");
             KeyFiles plugged(keysFolder_, serial);
+            plugged.makePrivate();
             KeyDatabase database = KeyDatabase::openExisting(plugged.database());
             // Waits until no process is inside a call on this key, and keeps them out while the files move.
             SqliteTransaction transaction = database.beginExclusive();
@@ -189,6 +199,7 @@ Result VirtualKeyManager::unplug(const std::string& serial, std::string* detail)
 Result VirtualKeyManager::remove(const std::string& serial, std::string* detail) {
     return runGuarded(
         [&] {
+            KeyMoveLock lock = lockMoves();
             KeyFiles files(locate(serial), serial);
             KeyDatabase database = KeyDatabase::openExisting(files.database());
             SqliteTransaction transaction = database.beginExclusive();
@@ -205,7 +216,9 @@ VirtualKeyStatus VirtualKeyManager::readStatus(const std::filesystem::path& fold
     status.plugged = plugged;
     Result result = runGuarded(
         [&] {
-            KeyDatabase database = KeyDatabase::openExisting(KeyFiles(folder, serial).database());
+            KeyFiles files(folder, serial);
+            files.makePrivate();
+            KeyDatabase database = KeyDatabase::openExisting(files.database());
             SqliteTransaction transaction = database.beginRead();
             KeyRecord record = database.key();
             status.label = record.label;
@@ -223,6 +236,14 @@ VirtualKeyStatus VirtualKeyManager::readStatus(const std::filesystem::path& fold
     if (result != QR_OK && status.problem.empty())
         status.problem = "the key cannot be read";
     return status;
+}
+
+KeyMoveLock VirtualKeyManager::lockMoves() const {
+    KeyMoveLock lock(unpluggedFolder_, true);
+    if (!lock.held())
+        throw SoftkeyError(QR_STORAGE_ERROR, "cannot lock " + unpluggedFolder_.string() + " for moving keys");
+    KeyMoves(keysFolder_, unpluggedFolder_).repair();
+    return lock;
 }
 
 void VirtualKeyManager::checkSerialFree(const std::string& serial) const {

@@ -1,10 +1,12 @@
 // Creates, lists, plugs, unplugs and deletes virtual keys. A key is plugged in while its files sit in the
 // device folder (keysFolder()); an unplugged key waits in unpluggedKeysFolder(). Each operation is safe
 // against drivers of other processes using the key at the same time: unplugging and deleting wait for the
-// key's lock.
+// key's lock. Every operation first finishes or undoes what a killed process left half done (key_moves.h).
+// Every operation first finishes or undoes moves that a killed process left half done (see key_moves.h).
 #pragma once
 
 #include "driver.h"
+#include "key_moves.h"
 #include "key_records.h"
 
 #include <cstdint>
@@ -66,6 +68,8 @@ public:
 
 private:
     VirtualKeyStatus readStatus(const std::filesystem::path& folder, const std::string& serial, bool plugged);
+    // Waits for the move lock and repairs what killed processes left behind; throws when it cannot lock.
+    softkey::KeyMoveLock lockMoves() const;
     void checkSerialFree(const std::string& serial) const;
     std::filesystem::path locate(const std::string& serial) const;
 
