@@ -1,9 +1,11 @@
 #include "import_dialog.h"
 
 #include "apply_language.h"
+#include "form_widgets.h"
 #include "handlers/user_pin_session.h"
 #include "i18n/string_table.h"
 #include "message_service.h"
+#include "pin_edit.h"
 #include "token/token_ops.h"
 #include "wait_cursor.h"
 
@@ -90,7 +92,8 @@ void TIMForm::buildControls() {
     setBaseColour(edtPath, QPalette::Button);
     btnpath = makeDialogButton(GroupBox3, "btnpath", QStringLiteral("浏\u3000览"), QRect(278, 23, 70, 25));
     Label2 = place(new QLabel(QStringLiteral("证书访问密码："), GroupBox3), "Label2", QRect(10, 60, 132, 22));
-    edtpwd = place(new QLineEdit(GroupBox3), "edtpwd", QRect(144, 60, 150, 22));
+    edtpwd = place(new PinEdit(GroupBox3), "edtpwd", QRect(144, 60, 150, 22));
+    maskEdit(edtpwd);
     Label1 = place(new QLabel(GroupBox3), "Label1", QRect(300, 60, 48, 22));
 
     GroupBox1 = place(new QGroupBox(QStringLiteral("选择容器"), this), "GroupBox1", QRect(8, 106, 358, 152));

@@ -98,7 +98,8 @@ QString QtMessageService::saveFileName(QWidget* owner, const FileDialogRequest& 
     return runFileDialog(owner, request, QFileDialog::AcceptSave);
 }
 
-std::optional<QString> QtMessageService::askPassword(QWidget* owner, const PasswordRequest& request) {
+std::optional<platform::SecretBytes> QtMessageService::askPassword(QWidget* owner,
+                                                                   const PasswordRequest& request) {
     PasswordQuery query(owner, request);
     if (query.exec() != QDialog::Accepted)
         return std::nullopt;

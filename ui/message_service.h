@@ -3,6 +3,8 @@
 // queue, so nothing blocks and every text can be checked.
 #pragma once
 
+#include "platform/secret_bytes.h"
+
 #include <QString>
 #include <optional>
 
@@ -45,7 +47,8 @@ public:
     virtual QString openFileName(QWidget* owner, const FileDialogRequest& request) = 0;
     virtual QString saveFileName(QWidget* owner, const FileDialogRequest& request) = 0;
     // A modal password prompt owned by `owner`: the typed text when the user confirms, nothing on cancel.
-    virtual std::optional<QString> askPassword(QWidget* owner, const PasswordRequest& request) = 0;
+    virtual std::optional<platform::SecretBytes> askPassword(QWidget* owner,
+                                                             const PasswordRequest& request) = 0;
 
     // A notice: title P_MSGTitle, information icon, one OK button.
     void inform(QWidget* owner, const QString& text);
@@ -69,7 +72,7 @@ public:
     QString openFileName(QWidget* owner, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* owner, const FileDialogRequest& request) override;
     // The PasswordQuery dialog.
-    std::optional<QString> askPassword(QWidget* owner, const PasswordRequest& request) override;
+    std::optional<platform::SecretBytes> askPassword(QWidget* owner, const PasswordRequest& request) override;
 
     // The filter of a request in Qt's form: "Cert file (*.pfx *.p12)" entries separated by ";;".
     static QString qtFilter(const QString& filter);

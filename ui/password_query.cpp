@@ -1,6 +1,8 @@
 #include "password_query.h"
 
 #include "form_widgets.h"
+#include "handlers/user_pin_session.h"
+#include "pin_edit.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -46,7 +48,7 @@ PasswordQuery::PasswordQuery(QWidget* owner, const PasswordRequest& request) : Q
     setModal(true);
     promptLabel = new QLabel(this);
     promptLabel->setObjectName(QStringLiteral("PasswordQueryPrompt"));
-    passwordEdit = new QLineEdit(this);
+    passwordEdit = new PinEdit(this);
     passwordEdit->setObjectName(QStringLiteral("PasswordQueryEdit"));
     passwordEdit->setMaxLength(kLongestPassword);
     maskEdit(passwordEdit);
@@ -92,8 +94,8 @@ void PasswordQuery::showEvent(QShowEvent* event) {
     passwordEdit->setFocus();
 }
 
-QString PasswordQuery::takePassword() {
-    QString password = passwordEdit->text();
+platform::SecretBytes PasswordQuery::takePassword() {
+    platform::SecretBytes password = pinBytes(*passwordEdit);
     passwordEdit->clear();
     return password;
 }

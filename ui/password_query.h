@@ -5,6 +5,8 @@
 // the font; it is centred on its owner.
 #pragma once
 
+#include "platform/secret_bytes.h"
+
 #include "message_service.h"
 
 #include <QDialog>
@@ -23,7 +25,7 @@ public:
     PasswordQuery(QWidget* owner, const PasswordRequest& request);
 
     // The typed text; the field is emptied, so the dialog keeps no copy of it.
-    QString takePassword();
+    platform::SecretBytes takePassword();
 
     QLabel* promptLabel;
     QLineEdit* passwordEdit;

@@ -32,7 +32,8 @@ QString ScriptedMessageService::saveFileName(QWidget* owner, const FileDialogReq
     return nextFileName(RecordedFileDialog::Save, owner, request);
 }
 
-std::optional<QString> ScriptedMessageService::askPassword(QWidget* owner, const PasswordRequest& request) {
+std::optional<platform::SecretBytes> ScriptedMessageService::askPassword(QWidget* owner,
+                                                                         const PasswordRequest& request) {
     passwordQueries_.append({owner, request});
     if (onPasswordQuery_)
         onPasswordQuery_(passwordQueries_.constLast());
@@ -40,7 +41,10 @@ std::optional<QString> ScriptedMessageService::askPassword(QWidget* owner, const
         ++unansweredPasswordQueries_;
         return std::nullopt;
     }
-    return passwords_.dequeue();
+    const std::optional<QString> answer = passwords_.dequeue();
+    if (!answer)
+        return std::nullopt;
+    return platform::SecretBytes(answer->toLocal8Bit());
 }
 
 QString ScriptedMessageService::nextFileName(RecordedFileDialog::Kind kind, QWidget* owner,

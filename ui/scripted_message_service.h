@@ -44,7 +44,7 @@ public:
                               MessageButtons buttons) override;
     QString openFileName(QWidget* owner, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* owner, const FileDialogRequest& request) override;
-    std::optional<QString> askPassword(QWidget* owner, const PasswordRequest& request) override;
+    std::optional<platform::SecretBytes> askPassword(QWidget* owner, const PasswordRequest& request) override;
 
     // Answers for the next questions (Yes/No boxes), in order.
     void queueAnswer(MessageAnswer answer) { answers_.enqueue(answer); }

@@ -1,6 +1,8 @@
 // The SO PIN prompt: its measures follow the font's dialog units, the field starts with the default text
 // selected and masked, and the two buttons confirm and cancel.
+#include "typed_text.h"
 #include "ui/password_query.h"
+#include "ui/pin_edit.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -43,8 +45,10 @@ TEST(PasswordQueryTest, MeasuresFollowTheFontsDialogUnits) {
 
 TEST(PasswordQueryTest, FieldStartsWithTheDefaultSelectedAndMasked) {
     ui::PasswordQuery query(nullptr, request());
-    EXPECT_EQ(query.passwordEdit->text(), "old");
-    EXPECT_EQ(query.passwordEdit->selectedText(), "old");
+    EXPECT_EQ(typedText(query.passwordEdit), "old");
+    // The field itself holds masks only.
+    EXPECT_EQ(query.passwordEdit->text(), QString(3, QChar(ui::PinEdit::kMask)));
+    EXPECT_EQ(query.passwordEdit->selectedText().size(), 3);
     EXPECT_EQ(query.passwordEdit->maxLength(), 255);
     EXPECT_NE(query.passwordEdit->echoMode(), QLineEdit::Normal);
     EXPECT_TRUE(query.confirmButton->isDefault());
@@ -58,9 +62,11 @@ TEST(PasswordQueryTest, ConfirmGivesTheTypedTextAndEscapeCancels) {
         query->passwordEdit->setText(" typed ");
         QTest::mouseClick(query->confirmButton, Qt::LeftButton);
     });
-    EXPECT_EQ(qtDialogs.askPassword(nullptr, request()), std::optional<QString>(" typed "));
+    const std::optional<platform::SecretBytes> typed = qtDialogs.askPassword(nullptr, request());
+    ASSERT_TRUE(typed.has_value());
+    EXPECT_EQ(typed->bytes(), QByteArray(" typed "));
     QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
-    EXPECT_EQ(qtDialogs.askPassword(nullptr, request()), std::nullopt);
+    EXPECT_FALSE(qtDialogs.askPassword(nullptr, request()).has_value());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // outcome, the logouts around the work; end to end on a virtual key, where a wrong SO PIN costs one try and
 // an unlocked key keeps every private key usable.
 #include "admin_pages_fixture.h"
+#include "typed_text.h"
 #include "demo_credentials.h"
 #include "paths.h"
 #include "softkey/softkey_driver.h"
@@ -124,7 +125,7 @@ TEST_F(SoPinUnlockTest, SoPinChangeOutcomesAndTheLogoutsAroundThem) {
                                         "token_change_sopin", "token_logout"}));
     EXPECT_EQ(changes.back(), (std::pair<std::string, std::string>{"87654321", "newpin12"}));
     EXPECT_EQ(loginState(0), token::KeyPresent);
-    EXPECT_EQ(find("edtSPIN")->text(), "87654321"); // the fields keep their texts
+    EXPECT_EQ(typedText(find("edtSPIN")), "87654321"); // the fields keep their texts
 }
 
 TEST_F(SoPinUnlockTest, UnlockReadsTheCauseFromItsOwnResultWithoutASecondSoLogin) {

@@ -125,13 +125,10 @@ bool InitHandler::confirmWithSoPin(int32_t key, platform::SecretBytes& soPin) {
     }
     const PasswordRequest request{i18n::text("K_Verify"), i18n::text("K_InputSOPIN") + QLatin1Char(':'),
                                   QString(), i18n::text("C_Btn_Confirm"), i18n::text("C_Btn_Cancel")};
-    std::optional<QString> answer = messageService().askPassword(&form_, request);
+    const std::optional<platform::SecretBytes> answer = messageService().askPassword(&form_, request);
     if (!answer || !form_.keyGuard.stillValid(ticket))
         return false;
-    QString typed = answer->trimmed();
-    soPin = platform::SecretBytes(typed.toLocal8Bit());
-    platform::secureWipe(typed);
-    platform::secureWipe(*answer);
+    soPin = platform::SecretBytes(answer->bytes().trimmed());
     return !soPin.isEmpty();
 }
 
