@@ -3,6 +3,7 @@
 #include "cert_store.h"
 #include "cert_window_fixture.h"
 #include "token/cert_presence.h"
+#include "ui/cert_viewer_dialog.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,6 +42,28 @@ TEST_F(CertActionsOnVirtualKeyTest, ExportWritesTheExactCertificateBytesToAFileO
     using std::filesystem::perms;
     EXPECT_EQ(std::filesystem::status(path.toStdString()).permissions(),
               perms::owner_read | perms::owner_write);
+}
+
+TEST_F(CertActionsOnVirtualKeyTest, DoubleClickOnASubjectOpensTheViewerOverTheWindow) {
+    createKey("ACT00008");
+    fill("ACT00008", "pairs", 1, &rsaCredential());
+    fill("ACT00008", "pairs", 2, &ecCredential());
+    loggedIn();
+    QStringList seen;
+    QWidget* owner = nullptr;
+    ui::CertViewerDialog::setShownHook([&](ui::CertViewerDialog& dialog) {
+        owner = dialog.parentWidget();
+        seen << dialog.fieldText(ui::CertViewerDialog::Field::Subject)
+             << dialog.fieldText(ui::CertViewerDialog::Field::PublicKey);
+    });
+    selectCert(certNode(0, 1, 0));
+    emit certTree()->itemDoubleClicked(certNode(0, 1, 0), 0);
+    ui::CertViewerDialog::setShownHook(nullptr);
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_TRUE(seen[0].contains(QStringLiteral("Tree EC"))) << seen[0].toStdString();
+    EXPECT_TRUE(seen[1].startsWith(QStringLiteral("EC"))) << seen[1].toStdString();
+    EXPECT_EQ(owner, &form());
+    EXPECT_TRUE(messages.messages().isEmpty());
 }
 
 TEST_F(CertActionsOnVirtualKeyTest, ExportThatCannotWriteSaysSoAndKeepsTheOldFile) {
