@@ -28,6 +28,8 @@ constexpr int kDialogWidth = 640;
 constexpr int kDialogHeight = 540;
 // Bytes of a fingerprint on one line, so a SHA-256 fingerprint takes two lines.
 constexpr int kFingerprintBytesPerLine = 16;
+// Characters of a value that fit one line of the general tab.
+constexpr int kLongValue = 64;
 
 // A text the string table has no entry for, in the language of the loaded texts.
 struct OwnText {
@@ -103,16 +105,23 @@ QString fingerprintLines(QString text) {
     return text;
 }
 
+// A long name or usage list one part a line, so the dialog keeps its width.
+QString listLines(const QString& text) {
+    if (text.size() <= kLongValue)
+        return text;
+    QString lines = text;
+    return lines.replace(QStringLiteral(", "), QStringLiteral(",\n"));
+}
+
 QString shownValue(Field field, const QString& text) {
     if (field == Field::Sha1 || field == Field::Sha256)
         return fingerprintLines(text);
-    return emptyAsNone(text);
+    return emptyAsNone(listLines(text));
 }
 
 QLabel* valueLabel(QWidget* parent, const char* name, const QString& text, bool monospace) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->setWordWrap(!monospace);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (monospace)
         label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
