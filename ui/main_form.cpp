@@ -5,12 +5,16 @@
 #include "app/user_config_folder.h"
 #include "apply_language.h"
 #include "builtin_pictures.h"
+#include "device_watcher.h"
 #include "filesystem_icons.h"
 #include "form_widgets.h"
+#include "handlers/arrival_address.h"
 #include "handlers/key_info_view.h"
 #include "handlers/key_name_handler.h"
 #include "handlers/key_navigator.h"
+#include "handlers/language_handler.h"
 #include "handlers/login_handler.h"
+#include "handlers/system_info_handler.h"
 #include "handlers/user_pin_handler.h"
 #include "i18n/string_table.h"
 #include "image_list.h"
@@ -76,6 +80,9 @@ TMainForm::TMainForm(const QString& programFolder, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
+    // Children go after this destructor, which would be after the library shut down: the watcher goes first.
+    delete usbWatcher;
+    usbWatcher = nullptr;
     token::uninit_pkcs11();
 }
 
@@ -106,6 +113,8 @@ void TMainForm::buildHandlers() {
     loginHandler = new ui::LoginHandler(*this);
     userPinHandler = new ui::UserPinHandler(*this);
     keyNameHandler = new ui::KeyNameHandler(*this);
+    systemInfoHandler = new ui::SystemInfoHandler(*this);
+    languageHandler = new ui::LanguageHandler(*this);
 }
 
 void TMainForm::buildPages() {
@@ -152,6 +161,7 @@ void TMainForm::setUpWindow() {
     TabSheet7->label_language->setVisible(true);
     TabSheet7->cbLanguageID->setVisible(true);
     TabSheet8->edtInit_KeyName->setText(QStringLiteral("Pellor"));
+    createDeviceWatcher();
     BuildRootNodes();
     TabSheet4->showPinLength();
     ConfigInfo = TConfigInfo{};
@@ -159,6 +169,12 @@ void TMainForm::setUpWindow() {
     TabSheet8->PCInit->setCurrentIndex(0);
     loadBanner();
     startCompanionProgram();
+}
+
+void TMainForm::createDeviceWatcher() {
+    usbWatcher = new TUSB(this);
+    usbWatcher->OnDeviceArrival = [this](TUSB& watcher) { navigator->onKeyArrival(watcher.ProductId); };
+    usbWatcher->OnDeviceRemoval = [this](TUSB& watcher) { navigator->onKeyRemoval(watcher.ProductId); };
 }
 
 void TMainForm::loadBanner() {
@@ -199,9 +215,13 @@ void TMainForm::BuildCertTree(int32_t) {}
 
 void TMainForm::LoadInitDefaults() {}
 
-void TMainForm::ShowSystemInfo() {}
+void TMainForm::ShowSystemInfo() {
+    systemInfoHandler->ShowSystemInfo();
+}
 
-void TMainForm::OpenArrivalURL() {}
+void TMainForm::OpenArrivalURL() {
+    ui::openArrivalUrl(ConfigInfo.URL, ConfigInfo.BrowserMode);
+}
 
 void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);

@@ -27,7 +27,9 @@ class ImageList;
 class InitPage;
 class KeyNameHandler;
 class KeyNavigator;
+class LanguageHandler;
 class LoginHandler;
+class SystemInfoHandler;
 class UserPinHandler;
 class IsoPage;
 class KeyInfoPage;
@@ -38,6 +40,8 @@ class SystemCheckPage;
 class UnlockPage;
 class UserPinPage;
 } // namespace ui
+
+class TUSB;
 
 // Indices of the pages of RPC.
 enum PageIndex : int {
@@ -85,8 +89,8 @@ public:
     // Enables the certificate actions from the login state and the certificate tree's selection.
     void UpdateCertActions();
 
-    // Extension points of features still to come; each does nothing yet. Virtual so that tests can observe
-    // when the window calls them.
+    // Features the navigation calls. Virtual so that tests can observe when the window calls them; the
+    // certificate tree and the initialisation defaults do nothing yet.
     // Rebuilds the certificate tree of `key`.
     virtual void BuildCertTree(int32_t key);
     // Fills the initialisation page from Initconfig.ini.
@@ -100,6 +104,10 @@ public:
     ui::LoginHandler* loginHandler;
     ui::UserPinHandler* userPinHandler;
     ui::KeyNameHandler* keyNameHandler;
+    ui::SystemInfoHandler* systemInfoHandler;
+    ui::LanguageHandler* languageHandler;
+    // The device watcher; created in the window's set-up, freed before the token library shuts down.
+    TUSB* usbWatcher = nullptr;
 
     // Keeps key operations on their key across nested event loops and holds scans while a key is in use.
     ui::KeyGuard keyGuard;
@@ -141,6 +149,7 @@ private:
     void buildHandlers();
     QTimer* makeTimer(const char* name, int interval);
     void setUpWindow();
+    void createDeviceWatcher();
     void loadBanner();
     void startCompanionProgram();
     void centreOnScreen();

@@ -70,6 +70,7 @@ protected:
             form_ = std::make_unique<RecordingMainForm>(programFolder);
         return *form_;
     }
+    void destroyForm() { form_.reset(); }
     // Shows the window: the library starts and the first scan runs.
     RecordingMainForm& shownForm() {
         form().show();
