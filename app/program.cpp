@@ -3,6 +3,7 @@
 #include "i18n/string_table.h"
 #include "language_config.h"
 #include "ui/builtin_pictures.h"
+#include "ui/handlers/language_handler.h"
 #include "ui/language_choice.h"
 #include "ui/main_form.h"
 #include "ui/pages/about_page.h"
@@ -19,6 +20,10 @@ QString programFolder() {
 void restoreWindow(QWidget* window) {
     if (window->isMinimized())
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    // A window covered by others comes to the front as well, not only a minimised one.
+    window->show();
+    window->raise();
+    window->activateWindow();
     QWidget* popup = QApplication::activeModalWidget();
     if (popup && popup != window && popup->isVisible() && popup->isEnabled()) {
         popup->raise();
@@ -43,6 +48,8 @@ TMainForm* Program::createMainWindow() {
     QApplication::setWindowIcon(ui::programIcon());
     QCoreApplication::setApplicationName(i18n::text("P_Caption"));
     ui::fillLanguageBox(window_->TabSheet7->cbLanguageID, languageId_);
+    window_->languageHandler->setLanguageInEffect(
+        ui::languageIdOfItem(window_->TabSheet7->cbLanguageID->currentIndex()));
     TMainForm* window = window_.get();
     connect(&instance_, &SingleInstance::restoreRequested, window, [window] { restoreWindow(window); });
     connect(&instance_, &SingleInstance::closeRequested, window, &QWidget::close);

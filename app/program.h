@@ -16,8 +16,8 @@ namespace app {
 // The folder of the running executable, with a trailing '/'.
 QString programFolder();
 
-// Restores `window` when it is minimised; when a modal dialog is open in front of it, brings that dialog to
-// the front and gives it the focus.
+// Restores `window` when it is minimised and brings it to the front, also when other windows cover it; when a
+// modal dialog is open in front of it, brings that dialog to the front and gives it the focus.
 void restoreWindow(QWidget* window);
 
 class Program : public QObject {

@@ -6,7 +6,9 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format clang
     qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl1-mesa-dev libssl-dev libsqlite3-dev libudev-dev libp11-kit-dev
     googletest libgtest-dev libbenchmark-dev
-    softhsm2 opensc xvfb xauth imagemagick fonts-wqy-zenhei
+    softhsm2 opensc xvfb xauth imagemagick
+    # The fonts the language files name: DejaVu Sans Condensed (English) and WenQuanYi Zen Hei (Chinese).
+    fonts-dejavu-core fonts-dejavu-extra fonts-wqy-zenhei
 )
 
 missing=()

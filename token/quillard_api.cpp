@@ -15,6 +15,10 @@ const QuillardApi& realQuillardApi() {
     static const QuillardApi real{
         ::init_pkcs11,
         ::uninit_pkcs11,
+        ::quillard_virtual_key_folder,
+        ::quillard_virtual_key_devices,
+        ::quillard_provider_name,
+        ::quillard_module_file,
         ::token_find,
         ::token_connect,
         ::token_get_info,

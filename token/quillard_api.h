@@ -10,6 +10,10 @@ namespace token {
 struct QuillardApi {
     decltype(&::init_pkcs11) init_pkcs11;
     decltype(&::uninit_pkcs11) uninit_pkcs11;
+    decltype(&::quillard_virtual_key_folder) quillard_virtual_key_folder;
+    decltype(&::quillard_virtual_key_devices) quillard_virtual_key_devices;
+    decltype(&::quillard_provider_name) quillard_provider_name;
+    decltype(&::quillard_module_file) quillard_module_file;
     decltype(&::token_find) token_find;
     decltype(&::token_connect) token_connect;
     decltype(&::token_get_info) token_get_info;

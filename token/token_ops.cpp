@@ -87,6 +87,23 @@ int32_t readPublicKeyKind(int32_t idx, const std::string& container, int32_t spe
                                       &length);
 }
 
+constexpr int32_t kLibraryTextBufferSize = 4096;
+constexpr int32_t kBufferTooSmall = 0x150;
+
+// Runs `read(buffer, length)` into `bytes`, once more with the size the library asks for when the first
+// buffer is too small; `bytes` keeps what the library wrote.
+template <typename Read> int32_t readLibraryBytes(std::vector<char>& bytes, Read read) {
+    bytes.assign(kLibraryTextBufferSize, '\0');
+    int32_t length = kLibraryTextBufferSize;
+    int32_t result = read(bytes.data(), &length);
+    if (result == kBufferTooSmall && length > kLibraryTextBufferSize) {
+        bytes.assign(length, '\0');
+        result = read(bytes.data(), &length);
+    }
+    bytes.resize(result == 0 ? std::clamp(length, 0, static_cast<int32_t>(bytes.size())) : 0);
+    return result;
+}
+
 } // namespace
 
 int32_t init_pkcs11(const std::string& moduleName) {
@@ -95,6 +112,39 @@ int32_t init_pkcs11(const std::string& moduleName) {
 
 void uninit_pkcs11() {
     api().uninit_pkcs11();
+}
+
+std::string quillard_virtual_key_folder() {
+    std::vector<char> bytes;
+    if (readLibraryBytes(bytes, [](char* buffer, int32_t* length) {
+            return api().quillard_virtual_key_folder(buffer, length);
+        }) != 0)
+        return {};
+    return std::string(bytes.data(), strnlen(bytes.data(), bytes.size()));
+}
+
+int32_t quillard_virtual_key_devices(std::vector<std::string>& paths) {
+    std::vector<char> bytes;
+    const int32_t result = readLibraryBytes(bytes, [](char* buffer, int32_t* length) {
+        return api().quillard_virtual_key_devices(buffer, length);
+    });
+    paths = result == 0 ? splitNames(bytes.data(), static_cast<int32_t>(bytes.size()))
+                        : std::vector<std::string>{};
+    return result;
+}
+
+std::string quillard_provider_name() {
+    const char* name = api().quillard_provider_name();
+    return name ? name : "";
+}
+
+std::string quillard_module_file(const std::string& moduleName) {
+    std::vector<char> bytes;
+    if (readLibraryBytes(bytes, [&moduleName](char* buffer, int32_t* length) {
+            return api().quillard_module_file(moduleName.c_str(), buffer, length);
+        }) != 0)
+        return {};
+    return std::string(bytes.data(), strnlen(bytes.data(), bytes.size()));
 }
 
 int32_t token_find(int32_t& keyCount) {

@@ -10,12 +10,23 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace token {
 
 // Starts the library with the module name (the PKCS11Name text in 8-bit form).
 int32_t init_pkcs11(const std::string& moduleName);
 void uninit_pkcs11();
+
+// What the library says about its own devices and files; these work before init_pkcs11.
+// The folder virtual keys are plugged into; empty when the library does not say.
+std::string quillard_virtual_key_folder();
+// The device paths of the plugged virtual keys (each carries the key's product id after "PID_").
+int32_t quillard_virtual_key_devices(std::vector<std::string>& paths);
+// The provider name of the library's certificate store; empty when the library does not say.
+std::string quillard_provider_name();
+// The file `moduleName` stands for when it is the library's own module; empty otherwise.
+std::string quillard_module_file(const std::string& moduleName);
 
 // Finds and connects all keys: 1 with a key count of 0 when the search fails or finds nothing, otherwise the
 // result of the last token_connect. Sets keyTable().keyCount.

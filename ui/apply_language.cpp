@@ -70,9 +70,11 @@ constexpr Caption kLanguageLabel[] = {{"label_language", "Config_Form_Language"}
 constexpr Caption kRegistrationActions[] = {
     {"AcRegCert", "K_Cert_Reg"}, {"AcUnRegCert", "K_Cert_UnReg"}, {"AcDelCert", "K_Cert_Del"}};
 
+// A caption that already ends in a colon, ASCII or full-width, gets no second one.
 QString captionText(const char* key, Colon colon) {
     const QString text = i18n::text(key);
-    return colon == Colon::Append ? text + QLatin1Char(':') : text;
+    const bool endsInColon = text.endsWith(QLatin1Char(':')) || text.endsWith(QChar(0xFF1A));
+    return colon == Colon::Append && !endsInColon ? text + QLatin1Char(':') : text;
 }
 
 void applyWindowFont(TMainForm& form) {

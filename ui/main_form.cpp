@@ -6,8 +6,10 @@
 #include "apply_language.h"
 #include "builtin_pictures.h"
 #include "cert_viewer_dialog.h"
+#include "device_watcher.h"
 #include "filesystem_icons.h"
 #include "form_widgets.h"
+#include "handlers/arrival_address.h"
 #include "handlers/cert_actions_handler.h"
 #include "handlers/cert_import_handler.h"
 #include "handlers/cert_registration_handler.h"
@@ -17,8 +19,10 @@
 #include "handlers/key_info_view.h"
 #include "handlers/key_name_handler.h"
 #include "handlers/key_navigator.h"
+#include "handlers/language_handler.h"
 #include "handlers/login_handler.h"
 #include "handlers/so_pin_handler.h"
+#include "handlers/system_info_handler.h"
 #include "handlers/unlock_handler.h"
 #include "handlers/user_pin_handler.h"
 #include "i18n/string_table.h"
@@ -87,6 +91,9 @@ TMainForm::TMainForm(const QString& programFolder, QWidget* parent)
 TMainForm::~TMainForm() {
     // An import still running keeps the library until it ends.
     certImport->waitForWorker();
+    // Children go after this destructor, which would be after the library shut down: the watcher goes first.
+    delete usbWatcher;
+    usbWatcher = nullptr;
     token::uninit_pkcs11();
 }
 
@@ -125,6 +132,8 @@ void TMainForm::buildHandlers() {
     soPinHandler = new ui::SoPinHandler(*this);
     unlockHandler = new ui::UnlockHandler(*this);
     isoHandler = new ui::IsoHandler(*this);
+    systemInfoHandler = new ui::SystemInfoHandler(*this);
+    languageHandler = new ui::LanguageHandler(*this);
 }
 
 void TMainForm::buildPages() {
@@ -171,6 +180,7 @@ void TMainForm::setUpWindow() {
     TabSheet7->label_language->setVisible(true);
     TabSheet7->cbLanguageID->setVisible(true);
     TabSheet8->edtInit_KeyName->setText(QStringLiteral("Pellor"));
+    createDeviceWatcher();
     BuildRootNodes();
     TabSheet4->showPinLength();
     ConfigInfo = TConfigInfo{};
@@ -179,6 +189,12 @@ void TMainForm::setUpWindow() {
     loadBanner();
     startCompanionProgram();
     ui::registerCertificateViewer();
+}
+
+void TMainForm::createDeviceWatcher() {
+    usbWatcher = new TUSB(this);
+    usbWatcher->OnDeviceArrival = [this](TUSB& watcher) { navigator->onKeyArrival(watcher.ProductId); };
+    usbWatcher->OnDeviceRemoval = [this](TUSB& watcher) { navigator->onKeyRemoval(watcher.ProductId); };
 }
 
 void TMainForm::loadBanner() {
@@ -223,9 +239,13 @@ void TMainForm::LoadInitDefaults() {
     initHandler->LoadInitDefaults();
 }
 
-void TMainForm::ShowSystemInfo() {}
+void TMainForm::ShowSystemInfo() {
+    systemInfoHandler->ShowSystemInfo();
+}
 
-void TMainForm::OpenArrivalURL() {}
+void TMainForm::OpenArrivalURL() {
+    ui::openArrivalUrl(ConfigInfo.URL, ConfigInfo.BrowserMode);
+}
 
 void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);

@@ -31,7 +31,9 @@ class ImageList;
 class InitPage;
 class KeyNameHandler;
 class KeyNavigator;
+class LanguageHandler;
 class LoginHandler;
+class SystemInfoHandler;
 class UserPinHandler;
 class InitHandler;
 class SoPinHandler;
@@ -46,6 +48,8 @@ class SystemCheckPage;
 class UnlockPage;
 class UserPinPage;
 } // namespace ui
+
+class TUSB;
 
 // Indices of the pages of RPC.
 enum PageIndex : int {
@@ -93,12 +97,10 @@ public:
     // Enables the certificate actions from the login state and the certificate tree's selection.
     void UpdateCertActions();
 
-    // Extension points of features still to come; each does nothing yet. Virtual so that tests can observe
-    // when the window calls them.
+    // Features the navigation calls. Virtual so that tests can observe when the window calls them.
     // Rebuilds the certificate tree of `key`.
     virtual void BuildCertTree(int32_t key);
-    // Fills the initialisation page from Initconfig.ini; a missing file changes nothing. Virtual so that
-    // tests can observe when the window calls it.
+    // Fills the initialisation page from Initconfig.ini; a missing file changes nothing.
     virtual void LoadInitDefaults();
     // Fills the system check page.
     virtual void ShowSystemInfo();
@@ -118,6 +120,10 @@ public:
     ui::SoPinHandler* soPinHandler;
     ui::UnlockHandler* unlockHandler;
     ui::IsoHandler* isoHandler;
+    ui::SystemInfoHandler* systemInfoHandler;
+    ui::LanguageHandler* languageHandler;
+    // The device watcher; created in the window's set-up, freed before the token library shuts down.
+    TUSB* usbWatcher = nullptr;
 
     // Keeps key operations on their key across nested event loops and holds scans while a key is in use.
     ui::KeyGuard keyGuard;
@@ -159,6 +165,7 @@ private:
     void buildHandlers();
     QTimer* makeTimer(const char* name, int interval);
     void setUpWindow();
+    void createDeviceWatcher();
     void loadBanner();
     void startCompanionProgram();
     void centreOnScreen();

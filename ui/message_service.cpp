@@ -1,6 +1,7 @@
 #include "message_service.h"
 
 #include "i18n/string_table.h"
+#include "message_box_width.h"
 #include "password_query.h"
 
 #include <QCoreApplication>
@@ -84,6 +85,7 @@ MessageAnswer QtMessageService::showMessage(QWidget* owner, const QString& title
     QMessageBox box(boxIcon(icon), title, shown,
                     question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner);
     box.setTextFormat(Qt::PlainText);
+    keepTitleVisible(box);
     const int chosen = box.exec();
     if (!question)
         return MessageAnswer::Ok;

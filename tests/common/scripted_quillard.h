@@ -14,6 +14,10 @@
 #define SCRIPTED_QUILLARD_FUNCTIONS(X)                                                                       \
     X(init_pkcs11)                                                                                           \
     X(uninit_pkcs11)                                                                                         \
+    X(quillard_virtual_key_folder)                                                                           \
+    X(quillard_virtual_key_devices)                                                                          \
+    X(quillard_provider_name)                                                                                \
+    X(quillard_module_file)                                                                                  \
     X(token_find)                                                                                            \
     X(token_connect)                                                                                         \
     X(token_get_info)                                                                                        \

@@ -1,6 +1,7 @@
 #include "temp_world.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 
@@ -41,4 +42,17 @@ TempWorld::~TempWorld() {
     restoreEnv("XDG_CONFIG_HOME", oldConfig_);
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
+}
+
+bool writeTestFile(const std::filesystem::path& path, const std::string& content, bool executable) {
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << content;
+    file.close();
+    if (!file)
+        return false;
+    if (executable)
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all, ignored);
+    return true;
 }

@@ -24,3 +24,7 @@ private:
     std::optional<std::string> oldData_;
     std::optional<std::string> oldConfig_;
 };
+
+// Writes `content` to `path`, creating the folders on the way; an executable file is mode 0700. False when
+// the file cannot be written.
+bool writeTestFile(const std::filesystem::path& path, const std::string& content, bool executable = false);

@@ -85,7 +85,11 @@ TEST(ShippedLanguageFilesTest, WriteEveryKeyOnceAndNothingElse) {
 TEST(ShippedLanguageFilesTest, ChineseFileRestoresEveryBuiltInText) {
     i18n::LoadLanguageFile(kEnglishPath);
     i18n::LoadLanguageFile(kChinesePath);
+    // The file names a font that exists on the systems the program runs on, in place of the built-in one.
+    EXPECT_EQ(i18n::text("FontName"), QStringLiteral("WenQuanYi Zen Hei"));
     for (const QString& key : i18n::stringTableKeys()) {
+        if (key == QStringLiteral("FontName"))
+            continue;
         const QByteArray name = key.toUtf8();
         EXPECT_EQ(i18n::text(name.constData()), i18n::builtInText(name.constData())) << name.constData();
     }

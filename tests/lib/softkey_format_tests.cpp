@@ -82,7 +82,8 @@ TEST_F(SoftkeyFormatTest, FormatErasesContentAppliesThePolicyAndLogsOut) {
     EXPECT_EQ(pinState(idx, PinKind::SecurityOfficer).maxRetries, 4);
     EXPECT_EQ(pinState(idx, PinKind::SecurityOfficer).loggedIn, 0);
 
-    EXPECT_EQ(loginUser(idx), QR_PIN_INCORRECT);
+    // The old user PIN is shorter than the new policy allows, so it is refused without being tried.
+    EXPECT_EQ(loginUser(idx), QR_PIN_LEN_RANGE);
     EXPECT_EQ(loginSo(idx), QR_PIN_INCORRECT);
     EXPECT_EQ(loginUser(idx, "abcdef"), QR_OK);
     EXPECT_EQ(loginSo(idx, "SO-PIN-1"), QR_OK);

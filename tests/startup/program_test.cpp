@@ -129,6 +129,21 @@ TEST_F(ProgramTest, SecondStartRestoresTheFirstAndEndsWithoutAWindow) {
     EXPECT_TRUE(messages.messages().isEmpty());
 }
 
+TEST_F(ProgramTest, SecondStartBringsACoveredWindowToTheFront) {
+    ScriptedQuillard library;
+    auto first = runningProgram();
+    TMainForm* window = first->mainWindow();
+    QWidget cover;
+    cover.setGeometry(window->geometry());
+    cover.show();
+    cover.raise();
+    cover.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&cover));
+    app::Program second(folder, instanceName);
+    EXPECT_FALSE(second.start());
+    EXPECT_TRUE(QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }, 5000));
+}
+
 TEST_F(ProgramTest, SecondStartBringsTheModalDialogToTheFront) {
     ScriptedQuillard library;
     auto first = runningProgram();

@@ -32,11 +32,11 @@ QString headerText(QTableWidget* list, int column) {
 
 } // namespace
 
-TEST_F(MainFormTest, BuiltInTextsGiveChineseCaptionsAndKeepEveryColon) {
+TEST_F(MainFormTest, BuiltInTextsGiveChineseCaptionsWithOneColonEach) {
     TMainForm& window = form();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("PKI管理工具     V1.0.0.1"));
-    // The built-in text already ends in a full-width colon; the ASCII colon is added all the same.
-    EXPECT_EQ(find<QLabel>("Label14")->text(), QStringLiteral("您准备登录的USBKey为：:"));
+    // The built-in text already ends in a full-width colon, so none is added.
+    EXPECT_EQ(find<QLabel>("Label14")->text(), QStringLiteral("您准备登录的USBKey为："));
     EXPECT_EQ(find<QLabel>("LInit_SOPIN")->text(), QStringLiteral("SO PIN:"));
     EXPECT_EQ(find<QLabel>("label_language")->text(), QStringLiteral("语言"));
     EXPECT_EQ(find<QPushButton>("btnlogon")->text(), QStringLiteral("登录(&L)"));
@@ -50,7 +50,7 @@ TEST_F(MainFormTest, EnglishFileTurnsEveryCaptionToEnglish) {
     i18n::LoadLanguageFile(QStringLiteral(PELLORZU_SOURCE_DIR "/Languages/EN_1033.lng"));
     ApplyLanguage(window);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("PKI Management Tool     V1.0.0.1"));
-    EXPECT_EQ(window.font().family(), QStringLiteral("Tahoma"));
+    EXPECT_EQ(window.font().family(), QStringLiteral("DejaVu Sans Condensed"));
     EXPECT_EQ(window.tv->topLevelItem(0)->text(0), QStringLiteral("USBKey List"));
     EXPECT_EQ(headerText(find<QTableWidget>("lv"), 0), QStringLiteral("Field"));
     EXPECT_EQ(headerText(find<QTableWidget>("lv"), 1), QStringLiteral("Value"));
@@ -101,6 +101,17 @@ TEST_F(MainFormTest, EveryCaptionIsTakenFromTheStringTable) {
     // Texts that do not depend on the language stay as they are.
     EXPECT_EQ(find<QLabel>("Label23")->text(), "(4--16)");
     EXPECT_EQ(find<QLabel>("Label10")->text(), "0");
+}
+
+TEST_F(MainFormTest, ACaptionEndingInEitherColonGetsNoSecondOne) {
+    i18n::LoadLanguageFile(writeLanguageFile(programFolder, QStringLiteral("colons.lng"),
+                                             {QStringLiteral("Login_Form_label_keyname=Key:"),
+                                              QStringLiteral("UPINSet_Form_OldPIN=旧口令："),
+                                              QStringLiteral("UPINSet_Form_NewPIN1=New PIN")}));
+    ApplyLanguage(form());
+    EXPECT_EQ(find<QLabel>("Label14")->text(), QStringLiteral("Key:"));
+    EXPECT_EQ(find<QLabel>("Label2")->text(), QStringLiteral("旧口令："));
+    EXPECT_EQ(find<QLabel>("Label3")->text(), QStringLiteral("New PIN:"));
 }
 
 TEST_F(MainFormTest, FontSizeThatIsNotANumberKeepsTheSizeAndTheOtherSteps) {

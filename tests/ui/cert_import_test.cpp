@@ -265,7 +265,7 @@ TEST_F(CertImportWorkerTest, ClosingTheWindowDuringAnImportWaitsForTheWorkerBefo
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         release = true;
     });
-    resetForm();
+    destroyForm();
     releaser.join();
     EXPECT_TRUE(endedBeforeShutdown);
 }

@@ -76,8 +76,7 @@ protected:
             form_ = std::make_unique<RecordingMainForm>(programFolder);
         return *form_;
     }
-    // Destroys the window (the library shuts down).
-    void resetForm() { form_.reset(); }
+    void destroyForm() { form_.reset(); }
     // Shows the window: the library starts and the first scan runs.
     RecordingMainForm& shownForm() {
         form().show();

@@ -1,6 +1,7 @@
 // Logging in and out on the login page, the texts of a refused login and the initialisation check after a
 // scan.
 #include "pin_pages_fixture.h"
+#include "token/token_ops.h"
 #include "ui/handlers/message_text.h"
 
 #include <QApplication>
@@ -129,8 +130,24 @@ TEST_F(LoginTest, LogoutShowsTheLoginPageAndTheNextLoginRebuildsTheTree) {
     EXPECT_EQ(loginState(1), token::KeyPresent);
     EXPECT_EQ(page(), PageLogin);
     EXPECT_TRUE(form().calls.isEmpty());
-    pressEnter("edtUPIN");
+    // The PIN is gone from the field: Enter alone does not log back in.
+    EXPECT_TRUE(find("edtUPIN")->text().isEmpty());
+    logInWith("1234");
     EXPECT_EQ(form().calls, QStringList{"BuildCertTree(1)"});
+}
+
+TEST_F(LoginTest, MovingToAnotherKeyOrRescanningEmptiesThePinField) {
+    openLogin(0);
+    typeInto("edtUPIN", "1234");
+    select(taskNode(0, UserPinTask));
+    select(taskNode(0, CertificatesTask));
+    EXPECT_EQ(find("edtUPIN")->text(), QStringLiteral("1234")) << "the same key keeps what was typed";
+    select(taskNode(1, CertificatesTask));
+    EXPECT_TRUE(find("edtUPIN")->text().isEmpty());
+    typeInto("edtUPIN", "1234");
+    form().ScanKeys();
+    EXPECT_TRUE(find("edtUPIN")->text().isEmpty());
+    EXPECT_TRUE(pinsTried.empty());
 }
 
 TEST_F(LoginTest, EscapeEmptiesThePinFieldAndTheCounter) {
@@ -233,3 +250,29 @@ TEST_F(InitialisationCheckTest, KeyWithoutItsNodesIsWarnedAboutButNothingIsSelec
 }
 
 } // namespace
+
+// The login page over a virtual key and the real library.
+class LoginOnVirtualKeyTest : public PinPagesOnVirtualKeyTest {
+protected:
+    int32_t triesLeft() {
+        token::TPinState state;
+        token::token_get_pin_state(0, 1, state);
+        return state.retriesLeft;
+    }
+};
+
+TEST_F(LoginOnVirtualKeyTest, APinOutsideTheLengthPolicyCostsNoTry) {
+    shownForm();
+    form().TCheckInit->stop();
+    select(taskNode(0, CertificatesTask));
+    for (const char* pin : {"", "12", "123456789"}) {
+        typeInto("edtUPIN", pin);
+        pressEnter("edtUPIN");
+    }
+    // The page keeps its message for a refused PIN, and the count stays full.
+    EXPECT_EQ(messages.messageTexts(), QStringList(3, QStringLiteral("口令不正确\r您还有5次机会")));
+    EXPECT_EQ(triesLeft(), 5);
+    typeInto("edtUPIN", "1234");
+    pressEnter("edtUPIN");
+    EXPECT_EQ(loginState(0), token::LoggedIn);
+}

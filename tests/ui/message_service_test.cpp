@@ -1,8 +1,12 @@
-// The message service: Qt's form of file filters, and the scripted service tests rely on.
+// The message service: Qt's form of file filters, the scripted service tests rely on, and boxes wide enough
+// for their titles.
 #include "i18n/string_table.h"
+#include "ui/message_box_width.h"
 #include "ui/message_service.h"
 #include "ui/scripted_message_service.h"
 
+#include <QCoreApplication>
+#include <QMessageBox>
 #include <gtest/gtest.h>
 
 using ui::MessageAnswer;
@@ -51,4 +55,16 @@ TEST(ScriptedMessages, FileDialogsAnswerFromTheQueueThenCancel) {
 TEST(ScriptedMessages, LeavingPutsTheQtDialogsBack) {
     { ui::ScriptedMessageService messages; }
     EXPECT_NE(dynamic_cast<QtMessageService*>(&ui::messageService()), nullptr);
+}
+
+TEST(MessageBoxWidth, AShortNoticeIsWideEnoughForItsTitle) {
+    for (const char* title : {"提示", "Information", "PKI Management Tool"}) {
+        QMessageBox box(QMessageBox::Information, QString::fromUtf8(title), QStringLiteral("OK"),
+                        QMessageBox::Ok);
+        ui::keepTitleVisible(box);
+        box.show();
+        QCoreApplication::processEvents();
+        EXPECT_GE(box.width(), ui::titleWidth(box)) << title;
+        EXPECT_GT(ui::titleWidth(box), ui::kTitleBarReserve);
+    }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "key_window_fixture.h"
+#include "softkey/virtual_key_manager.h"
 #include "typed_text.h"
 #include "ui/main_actions.h"
 
@@ -92,4 +93,22 @@ protected:
     int32_t triesLeftAfterWrongPin = 0;
     bool reportTriesLeft = true;
     std::vector<std::string> pinsTried;
+};
+
+// The same window over one virtual key and the real library: user PIN 1234 (4 to 8 characters, 5 tries), SO
+// PIN 87654321.
+class PinPagesOnVirtualKeyTest : public PinPagesTest {
+protected:
+    PinPagesOnVirtualKeyTest() {
+        library.reset();
+        quillard::VirtualKeySettings settings;
+        settings.label = "Virtual";
+        settings.userPin = "1234";
+        settings.soPin = "87654321";
+        settings.userPolicy = {4, 8, 5};
+        settings.kdfIterations = 16;
+        std::string serial;
+        std::string detail;
+        EXPECT_EQ(quillard::VirtualKeyManager().create(settings, serial, &detail), 0) << detail;
+    }
 };

@@ -151,22 +151,7 @@ TEST_F(UserPinTest, SuccessfulChangeEmptiesTheFieldsAndLeavesTheKeyLoggedOut) {
     EXPECT_EQ(page(), PageUserPin);
 }
 
-// The same window over a virtual key and the real library.
-class UserPinOnVirtualKeyTest : public PinPagesTest {
-protected:
-    UserPinOnVirtualKeyTest() {
-        library.reset();
-        quillard::VirtualKeySettings settings;
-        settings.label = "Virtual";
-        settings.userPin = "1234";
-        settings.soPin = "87654321";
-        settings.userPolicy = {4, 8, 5};
-        settings.kdfIterations = 16;
-        std::string serial;
-        std::string detail;
-        EXPECT_EQ(quillard::VirtualKeyManager().create(settings, serial, &detail), 0) << detail;
-    }
-};
+using UserPinOnVirtualKeyTest = PinPagesOnVirtualKeyTest;
 
 TEST_F(UserPinOnVirtualKeyTest, NewPinOpensTheKeyAndTheOldOneNoLonger) {
     shownForm();

@@ -20,11 +20,15 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-bool isMakerModule(const std::string& moduleName) {
-    return lowerCase(std::filesystem::path(moduleName).stem().string()) == kMakerModuleStem;
+} // namespace
+
+std::string moduleStem(const std::string& moduleName) {
+    return lowerCase(std::filesystem::path(moduleName).stem().string());
 }
 
-} // namespace
+bool isMakerModule(const std::string& moduleName) {
+    return moduleStem(moduleName) == kMakerModuleStem;
+}
 
 LibraryState& libraryState() {
     static LibraryState state;

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace quillard {
@@ -22,6 +23,11 @@ struct LibraryState {
 };
 
 LibraryState& libraryState();
+
+// A module name without folder and extension, in lower case.
+std::string moduleStem(const std::string& moduleName);
+// True for the maker's module name in any folder, with any extension and in any letter case.
+bool isMakerModule(const std::string& moduleName);
 
 // Chooses the driver for a module name: the maker's module name (any folder, any extension, any letter case)
 // selects the virtual keys; anything else is a PKCS#11 module, which this build cannot load yet.

@@ -144,6 +144,19 @@ QUILLARD_API void quillard_set_cert_display_handler(quillard_cert_display_handle
 /* The symbolic name of a result code ("CKR_PIN_INCORRECT"), or "UNKNOWN". */
 QUILLARD_API const char* quillard_error_name(int32_t code);
 
+/* Not part of the 30 key functions, and usable before init_pkcs11: the library's own devices and files.
+ * The folder a virtual key is plugged into, NUL-terminated; *length holds the buffer's size and receives the
+ * bytes written (or needed, with QR_BUFFER_TOO_SMALL). */
+QUILLARD_API int32_t quillard_virtual_key_folder(char* buffer, int32_t* length);
+/* The device path of every plugged virtual key ("\\?\USB#VID_0000&PID_E917#<serial>#{class}"), each
+ * NUL-terminated, one after the other; *length as above (0 bytes when no key is plugged). */
+QUILLARD_API int32_t quillard_virtual_key_devices(char* buffer, int32_t* length);
+/* The provider name the library's certificate store answers to. */
+QUILLARD_API const char* quillard_provider_name(void);
+/* For the maker's PKCS#11 module name or provider module name (any folder, extension or letter case), the
+ * library's own file, NUL-terminated; QR_MODULE_NOT_FOUND for any other name. */
+QUILLARD_API int32_t quillard_module_file(const char* module_name, char* buffer, int32_t* length);
+
 #ifdef __cplusplus
 }
 #endif

@@ -122,6 +122,8 @@ void KeyNavigator::forgetKeys() {
     for (int32_t slot = 0; slot < token::kMaxKeysFound; ++slot)
         table.keys[slot].clear();
     form_.TabSheet1->lv->setRowCount(0);
+    // The keys may now be other keys: a PIN typed for one of them must not go to another.
+    form_.TabSheet4->edtUPIN->clear();
     UpdateCertActions();
 }
 
@@ -170,7 +172,10 @@ QTreeWidgetItem* KeyNavigator::addNode(QTreeWidgetItem* parent, const QString& t
 void KeyNavigator::tvChange(QTreeWidgetItem* node) {
     if (!node || !node->treeWidget())
         return;
+    const int32_t previousKey = token::keyTable().currentKey;
     token::keyTable().currentKey = nodePosition(keyAncestor(node));
+    if (token::keyTable().currentKey != previousKey)
+        form_.TabSheet4->edtUPIN->clear();
     const int position = nodePosition(node);
     switch (nodeLevel(node)) {
     case 0:
@@ -266,6 +271,15 @@ void KeyNavigator::onKeyRemoval(int productId) {
         return;
     scanCountdown_ = kScansAfterRemoval;
     form_.TFindUSBKey->start();
+}
+
+void KeyNavigator::onKeyGone() {
+    if (!form_.libraryReady())
+        return;
+    // One more than a removal's count, as the tick run now counts down like any other.
+    scanCountdown_ = kScansAfterRemoval + 1;
+    form_.TFindUSBKey->start();
+    TFindUSBKeyTimer();
 }
 
 void KeyNavigator::TFindUSBKeyTimer() {

@@ -27,6 +27,9 @@ public:
     // A USB device with `productId` arrived / was removed.
     void onKeyArrival(int productId);
     void onKeyRemoval(int productId);
+    // A library call answered that the current key is gone: the rescans of a removal start at once, whatever
+    // the key's product id.
+    void onKeyGone();
     // One tick of TFindUSBKey.
     void TFindUSBKeyTimer();
     // AcFindKeyRefresh: rescans; a scan that found keys starts TCheckInit.

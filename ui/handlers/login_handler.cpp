@@ -1,6 +1,7 @@
 #include "login_handler.h"
 
 #include "i18n/string_table.h"
+#include "key_navigator.h"
 #include "message_text.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
@@ -53,6 +54,8 @@ void LoginHandler::AcLoginExecute() {
     const LoginOutcome outcome = logInKey(key, pinBytes(*form_.TabSheet4->edtUPIN));
     if (outcome.succeeded())
         showLoggedIn(key);
+    else if (outcome.keyRemoved())
+        form_.navigator->onKeyGone();
     else
         messageService().inform(&form_, refusedLoginText(outcome.triesLeft));
 }
@@ -81,6 +84,8 @@ void LoginHandler::AcCancelExecute() {
 
 void LoginHandler::AclogoutExecute() {
     logOutKey(token::keyTable().currentKey);
+    // A PIN left in the field would let anyone log back in with Enter.
+    form_.TabSheet4->edtUPIN->clear();
     form_.RPC->setCurrentIndex(PageLogin);
 }
 

@@ -1,6 +1,7 @@
 #include "user_pin_handler.h"
 
 #include "i18n/string_table.h"
+#include "key_navigator.h"
 #include "message_text.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
@@ -50,6 +51,10 @@ void UserPinHandler::changePin(int32_t key, const platform::SecretBytes& oldPin,
     logOutKey(key);
     // The old PIN is proven by a login first, so a wrong one costs a try and says how many are left.
     const LoginOutcome proof = logInKey(key, oldPin);
+    if (proof.keyRemoved()) {
+        form_.navigator->onKeyGone();
+        return;
+    }
     if (!proof.succeeded()) {
         messageService().inform(&form_, refusedOldPinText(proof.triesLeft));
         return;

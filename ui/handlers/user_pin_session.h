@@ -29,6 +29,9 @@ struct LoginOutcome {
     int32_t result = 0;
     int32_t triesLeft = 0; // stays 0 when the library does not set it
     bool succeeded() const { return result == 0; }
+    // The key was pulled out before any rescan noticed.
+    bool keyRemoved() const { return result == kDeviceRemoved; }
+    static constexpr int32_t kDeviceRemoved = 0x32;
 };
 
 // Logs in to `key` with the user PIN `pin`; the login state is left to the caller.

@@ -25,6 +25,12 @@ PinGate::Outcome PinGate::verify(PinKind kind, const SecureString& pin) {
         outcome.result = QR_PIN_LOCKED;
         return outcome;
     }
+    // A PIN the policy cannot allow is refused before it is tried, as real tokens do: it costs no try.
+    if (!record.policy.allows(pin.size())) {
+        outcome.result = QR_PIN_LEN_RANGE;
+        outcome.retriesLeft = record.retriesLeft;
+        return outcome;
+    }
     if (vault_.open(kind, pin, record, outcome.masterKey)) {
         if (record.retriesLeft != record.policy.maxRetries)
             database_.setRetriesLeft(kind, record.policy.maxRetries);

@@ -27,7 +27,8 @@ public:
     void requireAllowed(PinKind kind, const SecureString& pin);
 
     // QR_OK with the master key and the counter full; QR_PIN_INCORRECT with the tries left after lowering the
-    // counter, QR_PIN_LOCKED with 0 when this try used the last one or the PIN was locked already.
+    // counter, QR_PIN_LOCKED with 0 when this try used the last one or the PIN was locked already;
+    // QR_PIN_LEN_RANGE with the tries left unchanged for a PIN whose length the policy does not allow.
     Outcome verify(PinKind kind, const SecureString& pin);
     // Makes `pin` the PIN of `kind`, sealing the master key under it; its counter is full again.
     void replace(PinKind kind, const SecureString& pin, const SecureBytes& masterKey);

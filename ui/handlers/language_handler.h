@@ -1,0 +1,33 @@
+// The language box of the about page: a language the user picks is stored in Languages/LanguageConfig.ini,
+// its language file is loaded, the texts are put onto the window again, the navigation tree is rebuilt and
+// the keys are rescanned, in that order. Only the user's picks run it, not the filling of the box at start.
+#pragma once
+
+#include <QObject>
+
+class TMainForm;
+
+namespace ui {
+
+class LanguageHandler : public QObject {
+    Q_OBJECT
+public:
+    // Connects cbLanguageID's user choices.
+    explicit LanguageHandler(TMainForm& form);
+
+    // The language the texts are in now (2052 until told otherwise, the built-in texts).
+    void setLanguageInEffect(int languageId) { languageInEffect_ = languageId; }
+    int languageInEffect() const { return languageInEffect_; }
+
+    // The change to the box's item `item`. When the setting cannot be written the failure is reported, the
+    // box goes back to the language in effect and nothing else changes.
+    void cbLanguageIDChange(int item);
+
+private:
+    void showLanguageInEffect();
+
+    TMainForm& form_;
+    int languageInEffect_;
+};
+
+} // namespace ui
