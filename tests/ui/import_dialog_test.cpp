@@ -143,7 +143,7 @@ TEST_F(ImportDialogTest, ShowStepsGiveTheTextsOfEitherLanguageAndTheStartStates)
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Import"));
         EXPECT_EQ(dialog.Label2->text(), QStringLiteral("Certificate Password:"));
         EXPECT_EQ(dialog.rb2->text(), QStringLiteral("Existing container:"));
-        EXPECT_EQ(dialog.font().family(), QStringLiteral("Tahoma"));
+        EXPECT_EQ(dialog.font().family(), i18n::text("FontName"));
         EXPECT_TRUE(dialog.rb2->isChecked());
         EXPECT_FALSE(dialog.edtContname->isEnabled());
         EXPECT_TRUE(dialog.cbContName->isEnabled());

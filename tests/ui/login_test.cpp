@@ -1,6 +1,7 @@
 // Logging in and out on the login page, the texts of a refused login and the initialisation check after a
 // scan.
 #include "pin_pages_fixture.h"
+#include "typed_text.h"
 #include "token/token_ops.h"
 #include "ui/handlers/message_text.h"
 
@@ -131,7 +132,7 @@ TEST_F(LoginTest, LogoutShowsTheLoginPageAndTheNextLoginRebuildsTheTree) {
     EXPECT_EQ(page(), PageLogin);
     EXPECT_TRUE(form().calls.isEmpty());
     // The PIN is gone from the field: Enter alone does not log back in.
-    EXPECT_TRUE(find("edtUPIN")->text().isEmpty());
+    EXPECT_TRUE(typedText(find("edtUPIN")).isEmpty());
     logInWith("1234");
     EXPECT_EQ(form().calls, QStringList{"BuildCertTree(1)"});
 }
@@ -141,12 +142,12 @@ TEST_F(LoginTest, MovingToAnotherKeyOrRescanningEmptiesThePinField) {
     typeInto("edtUPIN", "1234");
     select(taskNode(0, UserPinTask));
     select(taskNode(0, CertificatesTask));
-    EXPECT_EQ(find("edtUPIN")->text(), QStringLiteral("1234")) << "the same key keeps what was typed";
+    EXPECT_EQ(typedText(find("edtUPIN")), QStringLiteral("1234")) << "the same key keeps what was typed";
     select(taskNode(1, CertificatesTask));
-    EXPECT_TRUE(find("edtUPIN")->text().isEmpty());
+    EXPECT_TRUE(typedText(find("edtUPIN")).isEmpty());
     typeInto("edtUPIN", "1234");
     form().ScanKeys();
-    EXPECT_TRUE(find("edtUPIN")->text().isEmpty());
+    EXPECT_TRUE(typedText(find("edtUPIN")).isEmpty());
     EXPECT_TRUE(pinsTried.empty());
 }
 
@@ -157,7 +158,7 @@ TEST_F(LoginTest, EscapeEmptiesThePinFieldAndTheCounter) {
     typeInto("edtUPIN", "12345");
     ASSERT_EQ(find<QLabel>("Label10")->text(), "5");
     QTest::keyClick(find("edtUPIN"), Qt::Key_Escape);
-    EXPECT_EQ(find("edtUPIN")->text(), "");
+    EXPECT_EQ(typedText(find("edtUPIN")), "");
     EXPECT_EQ(find<QLabel>("Label10")->text(), "0");
     EXPECT_EQ(page(), PageLogin);
     EXPECT_TRUE(library->calls.empty());
