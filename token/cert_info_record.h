@@ -8,7 +8,9 @@
 
 namespace token {
 
-constexpr int32_t kCertificateBufferSize = 65536; // the longest certificate a record holds
+constexpr int32_t kCertificateBufferSize = 65536;
+// The key type the library reports for an elliptic-curve key; any other value is an RSA key.
+constexpr int32_t kEllipticCurveKey = 3; // the longest certificate a record holds
 
 struct TZartoCertInfo {
     std::vector<uint8_t> certificate; // as the key returns it, certificateLength bytes

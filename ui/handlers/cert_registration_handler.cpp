@@ -17,7 +17,6 @@ namespace ui {
 
 namespace {
 
-constexpr int32_t kEllipticCurve = 3;
 constexpr int32_t kExchangeFailureBase = 10000;
 constexpr int32_t kSignatureFailureBase = 20000;
 
@@ -53,7 +52,7 @@ int32_t CertRegistrationHandler::RegisterKeyCerts(int32_t key) {
             // Only RSA pairs go to the store. A key type that cannot be read does not count as elliptic.
             int32_t keyType = 0;
             token::container_get_pubkey(key, name, spec, keyType);
-            if (keyType == kEllipticCurve)
+            if (keyType == token::kEllipticCurveKey)
                 continue;
             const int32_t result = token::container_addcert_to_store(name, csp, spec, info.certificate.data(),
                                                                      info.certificateLength);

@@ -2,6 +2,7 @@
 
 #include "cert_node_data.h"
 #include "i18n/string_table.h"
+#include "token/cert_info_record.h"
 #include "token/cert_presence.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
@@ -20,10 +21,9 @@ namespace ui {
 
 namespace {
 
-constexpr int32_t kEllipticCurve = 3;
-
 QString keySuffix(int32_t keyType, int32_t keyBits) {
-    return (keyType == kEllipticCurve ? QStringLiteral("(ECC%1)") : QStringLiteral("(RSA%1)")).arg(keyBits);
+    return (keyType == token::kEllipticCurveKey ? QStringLiteral("(ECC%1)") : QStringLiteral("(RSA%1)"))
+        .arg(keyBits);
 }
 
 QByteArray nameBytes(const std::string& name) {
