@@ -7,6 +7,9 @@
 
 #include <QString>
 
+// The file's path inside the program folder (see SettingsFile for where it is read and written).
+inline constexpr char kInitConfigFile[] = "Initconfig.ini";
+
 // Reads the twelve keys of [InitData] into `baseInfo`. A missing key gives empty text or the integer default
 // (retry counts 10, minimum lengths 4, maximum lengths 32); so does a count that is not a whole decimal or 0x
 // hexadecimal number. Returns 0 on success, 1 when the file is missing or unreadable (`baseInfo` is

@@ -2,6 +2,7 @@
 
 #include "i18n/string_table.h"
 #include "language_config.h"
+#include "settings_file.h"
 #include "ui/builtin_pictures.h"
 #include "ui/handlers/language_handler.h"
 #include "ui/language_choice.h"
@@ -37,9 +38,9 @@ Program::Program(const QString& programFolder, const QString& instanceName)
 Program::~Program() = default;
 
 bool Program::start() {
-    const QString languages = ui::languageFolder(programFolder_);
-    ReadLanguageID(languages + QStringLiteral("LanguageConfig.ini"), languageId_);
-    i18n::LoadLanguageFile(languages + ui::languageFileName(languageId_));
+    const SettingsFile languageConfig(programFolder_, QLatin1String(kLanguageConfigFile));
+    ReadLanguageID(languageConfig.readPath(), languageId_);
+    i18n::LoadLanguageFile(ui::languageFolder(programFolder_) + ui::languageFileName(languageId_));
     return instance_.claim();
 }
 

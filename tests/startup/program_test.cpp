@@ -3,6 +3,7 @@
 #include "app/instance_request.h"
 #include "app/program.h"
 #include "i18n/string_table.h"
+#include "read_only_program_folder.h"
 #include "scripted_quillard.h"
 #include "temp_world.h"
 #include "ui/main_form.h"
@@ -99,6 +100,25 @@ TEST_F(ProgramTest, LanguageIdentifierChoosesTheFileAndThePreselectedItem) {
         EXPECT_EQ(box->itemText(0), QStringLiteral("简体中文"));
         EXPECT_EQ(box->itemText(1), QStringLiteral("English"));
         EXPECT_EQ(box->currentIndex(), chosen.item) << chosen.id.value_or(-1);
+    }
+}
+
+TEST_F(ProgramTest, AReadOnlyProgramFolderStartsInTheLanguageOfTheUsersCopy) {
+    ScriptedQuillard library;
+    const ReadOnlyProgramFolder readOnly;
+    chooseLanguage(2052);
+    const QString userLanguages = QString::fromStdString((world.configHome() / "Norvale/PellorZu").string()) +
+                                  QStringLiteral("/Languages/");
+    for (const int stored : {0, 1033}) {
+        i18n::resetStringTable();
+        instanceName += QLatin1Char('x');
+        app::Program program(folder, instanceName);
+        ASSERT_TRUE(program.start());
+        // Without a copy the file beside the program counts; once there, the copy does.
+        EXPECT_EQ(i18n::text("K_Dead"), stored == 0 ? "Chinese file" : "English file");
+        QDir().mkpath(userLanguages);
+        writeUtf16File(userLanguages + "LanguageConfig.ini",
+                       QStringLiteral("[Language]\r\nLanguageID=1033\r\n"));
     }
 }
 

@@ -3,6 +3,7 @@
 // next defaults; end to end on virtual keys.
 #include "admin_pages_fixture.h"
 #include "app/init_config.h"
+#include "read_only_program_folder.h"
 #include "ui/pages/init_page.h"
 
 #include <QFileInfo>
@@ -244,6 +245,29 @@ TEST_F(InitKeyTest, DefaultsThatCannotBeWrittenAreReported) {
     initialise();
     EXPECT_EQ(messages.messageTexts(), (QStringList{"Unable to write to " + configPath(), "操作成功"}));
     EXPECT_EQ(messages.messages().first().icon, ui::MessageIcon::Error);
+}
+
+TEST_F(InitKeyTest, AReadOnlyProgramFolderKeepsTheDefaultsInTheUsersCopy) {
+    const ReadOnlyProgramFolder readOnly;
+    const QString userCopy =
+        QString::fromStdString((world.configHome() / "Norvale/PellorZu/Initconfig.ini").string());
+    uninitialised = {0};
+    openInit();
+    typeInto("edtInit_KeyName", "Mine");
+    initialise();
+    ASSERT_EQ(messages.messageTexts(), QStringList{"操作成功"});
+    EXPECT_FALSE(QFileInfo::exists(configPath()));
+    EXPECT_EQ(std::filesystem::status(userCopy.toStdString()).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    initPage().edtInit_KeyName->clear();
+    form().TMainForm::LoadInitDefaults();
+    EXPECT_EQ(initPage().edtInit_KeyName->text(), "Mine");
+
+    QFile::remove(userCopy);
+    QDir().mkpath(userCopy); // a folder where the copy should be
+    openAdmin(0, InitTask);
+    initialise();
+    EXPECT_EQ(messages.messageTexts(), (QStringList{"Unable to write to " + userCopy, "操作成功"}));
 }
 
 TEST_F(InitKeyTest, RescanWhileTheQuestionOrPromptIsShownStopsWithoutTouchingTheKey) {

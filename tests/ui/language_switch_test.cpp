@@ -2,6 +2,7 @@
 // and a setting that cannot be written (a folder in the way).
 #include "app/language_config.h"
 #include "key_window_fixture.h"
+#include "read_only_program_folder.h"
 #include "ui/handlers/language_handler.h"
 #include "ui/language_choice.h"
 #include "ui/pages/about_page.h"
@@ -90,6 +91,29 @@ TEST_F(LanguageSwitchTest, ARefusedWriteIsReportedAndChangesNothing) {
     EXPECT_EQ(form().windowTitle(), title);
     EXPECT_EQ(label("label_language"), QStringLiteral("语言"));
     EXPECT_EQ(library->count("token_find"), 0);
+}
+
+TEST_F(LanguageSwitchTest, AReadOnlyProgramFolderKeepsTheChoiceInTheUsersCopy) {
+    const ReadOnlyProgramFolder readOnly;
+    const QString userCopy = QString::fromStdString((world.configHome() / "Norvale/PellorZu").string()) +
+                             QStringLiteral("/Languages/LanguageConfig.ini");
+    shownForm();
+    form().TCheckInit->stop();
+    pick(1);
+    EXPECT_TRUE(messages.messageTexts().isEmpty());
+    EXPECT_EQ(label("label_language"), QStringLiteral("Language"));
+    EXPECT_FALSE(QFileInfo::exists(languages + QStringLiteral("LanguageConfig.ini")));
+    qint32 id = -1;
+    ASSERT_EQ(ReadLanguageID(userCopy, id), 0);
+    EXPECT_EQ(id, 1033);
+
+    // A copy that cannot be written is named in the message, and the language stays.
+    QFile::remove(userCopy);
+    QDir().mkpath(userCopy);
+    pick(0);
+    EXPECT_EQ(messages.messageTexts(), QStringList{QStringLiteral("Unable to write to ") + userCopy});
+    EXPECT_EQ(label("label_language"), QStringLiteral("Language"));
+    EXPECT_EQ(box()->currentIndex(), 1);
 }
 
 TEST_F(LanguageSwitchTest, FillingTheBoxAtStartRunsNoChange) {

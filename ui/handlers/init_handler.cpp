@@ -51,9 +51,13 @@ InitHandler::InitHandler(TMainForm& form) : QObject(&form), form_(form) {
 
 void InitHandler::LoadInitDefaults() {
     TZartoBaseInfo baseInfo;
-    if (ReadInitConfig(initConfigPath(form_.programFolder()), baseInfo) != 0)
+    if (ReadInitConfig(initConfig().readPath(), baseInfo) != 0)
         return;
     showInitValues(*form_.TabSheet8, baseInfo);
+}
+
+app::SettingsFile InitHandler::initConfig() const {
+    return app::SettingsFile(form_.programFolder(), QLatin1String(kInitConfigFile));
 }
 
 void InitHandler::AcInitUpdate() {
@@ -155,8 +159,12 @@ void InitHandler::format(int32_t key, const TZartoBaseInfo& values, const platfo
 }
 
 void InitHandler::keepAsDefaults(const TZartoBaseInfo& values) {
-    const QString path = initConfigPath(form_.programFolder());
-    if (!WriteInitConfig(path, values))
+    QString path;
+    const bool written = initConfig().write([&](const QString& target) {
+        path = target;
+        return WriteInitConfig(target, values);
+    });
+    if (!written)
         messageService().reportError(&form_, QStringLiteral("Unable to write to %1").arg(path));
 }
 

@@ -1,7 +1,9 @@
 // The initialisation page: formatting the current key with the page's values, confirmed with the current SO
-// PIN on a key that was initialised before, and the page's defaults from Initconfig.ini.
+// PIN on a key that was initialised before, and the page's defaults from Initconfig.ini (beside the program,
+// or the user's own copy when the program folder cannot be written).
 #pragma once
 
+#include "app/settings_file.h"
 #include "platform/secret_bytes.h"
 
 #include <QObject>
@@ -36,6 +38,7 @@ private:
     bool confirmWithSoPin(int32_t key, platform::SecretBytes& soPin);
     void format(int32_t key, const TZartoBaseInfo& values, const platform::SecretBytes& soPin);
     void keepAsDefaults(const TZartoBaseInfo& values);
+    app::SettingsFile initConfig() const;
 
     TMainForm& form_;
 };

@@ -24,10 +24,6 @@ int32_t committedValue(QSpinBox& spin) {
 
 } // namespace
 
-QString initConfigPath(const QString& programFolder) {
-    return programFolder + QStringLiteral("Initconfig.ini");
-}
-
 void showInitValues(InitPage& page, const TZartoBaseInfo& baseInfo) {
     page.edtInit_KeyName->setText(baseInfo.LabelName);
     page.edtInit_GS->setText(QString::fromLocal8Bit(baseInfo.manufacture));

@@ -10,9 +10,6 @@ namespace ui {
 
 class InitPage;
 
-// The path of Initconfig.ini in the program's folder (which ends with '/').
-QString initConfigPath(const QString& programFolder);
-
 // Sets the five texts and the six spin fields; a spin value outside its range takes the nearest bound.
 void showInitValues(InitPage& page, const TZartoBaseInfo& baseInfo);
 

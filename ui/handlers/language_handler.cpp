@@ -1,6 +1,7 @@
 #include "language_handler.h"
 
 #include "app/language_config.h"
+#include "app/settings_file.h"
 #include "i18n/string_table.h"
 #include "ui/apply_language.h"
 #include "ui/language_choice.h"
@@ -21,14 +22,15 @@ LanguageHandler::LanguageHandler(TMainForm& form)
 
 void LanguageHandler::cbLanguageIDChange(int item) {
     const int languageId = languageIdOfItem(item);
-    const QString folder = languageFolder(form_.programFolder());
+    const app::SettingsFile languageConfig(form_.programFolder(), QLatin1String(kLanguageConfigFile));
     QString errorText;
-    if (!WriteLanguageID(folder + QStringLiteral("LanguageConfig.ini"), languageId, errorText)) {
+    if (!languageConfig.write(
+            [&](const QString& path) { return WriteLanguageID(path, languageId, errorText); })) {
         messageService().reportError(&form_, errorText);
         showLanguageInEffect();
         return;
     }
-    i18n::LoadLanguageFile(folder + languageFileName(languageId));
+    i18n::LoadLanguageFile(languageFolder(form_.programFolder()) + languageFileName(languageId));
     languageInEffect_ = languageId;
     ApplyLanguage(form_);
     form_.BuildRootNodes();

@@ -1,4 +1,5 @@
-// The language box of the about page: a language the user picks is stored in Languages/LanguageConfig.ini,
+// The language box of the about page: a language the user picks is stored in Languages/LanguageConfig.ini
+// (beside the program, or the user's own copy when the program folder cannot be written),
 // its language file is loaded, the texts are put onto the window again, the navigation tree is rebuilt and
 // the keys are rescanned, in that order. Only the user's picks run it, not the filling of the box at start.
 #pragma once
