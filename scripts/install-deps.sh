@@ -7,6 +7,8 @@ packages=(
     qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl1-mesa-dev libssl-dev libsqlite3-dev libudev-dev libp11-kit-dev
     googletest libgtest-dev libbenchmark-dev
     softhsm2 opensc xvfb xauth imagemagick
+    # The Debian package: its icons drawn from the SVG, and the checks of scripts/package-test.sh.
+    librsvg2-bin dpkg-dev lintian appstream desktop-file-utils
     # The fonts the language files name: DejaVu Sans Condensed (English) and WenQuanYi Zen Hei (Chinese).
     fonts-dejavu-core fonts-dejavu-extra fonts-wqy-zenhei
 )
