@@ -8,7 +8,7 @@
 # again at the end, also when a step fails; a run left unfinished is cleaned up by the next.
 #
 # PACKAGE_TEST_SCREENSHOT=<file.png>: also saves a screenshot of the installed program started by the user on
-# Xvfb.
+# Xvfb, on display number PACKAGE_TEST_DISPLAY (default: the first free one).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${BUILD_DIR:-$here/build}
@@ -117,12 +117,16 @@ diff -u "$work/folder-before.txt" "$work/folder-after.txt" || fail "the program 
 
 if [ -n "${PACKAGE_TEST_SCREENSHOT:-}" ]; then
     step "screenshot"
-    as_user xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    display=(-a)
+    if [ -n "${PACKAGE_TEST_DISPLAY:-}" ]; then
+        display=(-n "$PACKAGE_TEST_DISPLAY")
+    fi
+    as_user xvfb-run "${display[@]}" -s "-screen 0 1024x768x24" bash -c '
         PellorZuAdmin & app=$!
         sleep 4
         import -window root "$1"
-        kill $app; wait $app 2>/dev/null || true' _ "$work/screenshot.png"
-    cp "$work/screenshot.png" "$PACKAGE_TEST_SCREENSHOT"
+        kill $app; wait $app 2>/dev/null || true' _ "$home/screenshot.png"
+    cp "$home/screenshot.png" "$PACKAGE_TEST_SCREENSHOT"
     echo "$PACKAGE_TEST_SCREENSHOT"
 fi
 
