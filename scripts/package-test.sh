@@ -101,6 +101,9 @@ for line in "key: Demo key 1" "key: 演示密钥 2" "key: Blank key" "language: 
     "message: Operation succeeded"; do
     expect_line "$work/first-start.txt" "$line"
 done
+# The package's version is the program's own, which its window title shows.
+version=$(dpkg-query -W -f='${Version}' "$package")
+grep -q "^title: .* V$version\$" "$work/first-start.txt" || fail "the window does not show version $version"
 
 drive "keys,language,defaults=Installed key" "$work/second-start.txt"
 for line in "key: Installed key" "language: English" "default edtInit_KeyName: Installed key" \
