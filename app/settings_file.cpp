@@ -1,5 +1,6 @@
 #include "settings_file.h"
 
+#include "secure_wipe.h"
 #include "user_config_folder.h"
 
 #include <QFile>
@@ -12,20 +13,21 @@ namespace {
 
 SettingsFile::WritableCheck writableCheck = &mayReplaceFile;
 
-// Copies the bytes of `source` into `target`, replacing it atomically; a new file is its owner's only.
+// Copies the bytes of `source` into `target`, written to a temporary name and renamed into place; the copy
+// is its owner's only. The bytes may hold the default PINs: they are wiped after use.
 bool copyPrivately(const QString& source, const QString& target) {
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = input.readAll();
+    QByteArray bytes = input.readAll();
     QSaveFile output(target);
-    if (!output.open(QIODevice::WriteOnly) ||
-        !output.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        output.write(bytes) != bytes.size()) {
+    const bool copied = output.open(QIODevice::WriteOnly) &&
+                        output.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                        output.write(bytes) == bytes.size();
+    platform::secureWipe(bytes);
+    if (!copied)
         output.cancelWriting();
-        return false;
-    }
-    return output.commit();
+    return copied && output.commit();
 }
 
 } // namespace
