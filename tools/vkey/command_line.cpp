@@ -49,14 +49,14 @@ int CommandLine::run(const std::vector<std::string>& words, std::ostream& out, s
         printOverview(err);
         return kUsageStatus;
     }
-    const WipedWords rest(std::vector<std::string>(words.begin() + 1, words.end()));
+    const tools::WipedWords rest(std::vector<std::string>(words.begin() + 1, words.end()));
     if (!rest.words().empty() && isHelp(rest.words().front()) && rest.words().front() != "help") {
         out << command->usage();
         return 0;
     }
     try {
         return command->run(rest.words(), out, err);
-    } catch (const UsageError& error) {
+    } catch (const tools::UsageError& error) {
         err << "pellorzu-vkey " << command->name() << ": " << error.what() << "\n" << command->usage();
         return kUsageStatus;
     }

@@ -44,8 +44,6 @@ public:
 private:
     // Every slot back to "no key", the information list emptied, the certificate actions updated.
     void forgetKeys();
-    // token_get_info for slots 0 to keyCount - 1 in order; the first failure's code, else 0.
-    int32_t readKeyInformation(int32_t keyCount);
     QTreeWidgetItem* keyListNode();
     void removeKeyNodes(QTreeWidgetItem* keyList);
     void addErrorNode(QTreeWidgetItem* keyList);

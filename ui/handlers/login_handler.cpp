@@ -3,8 +3,8 @@
 #include "i18n/string_table.h"
 #include "key_navigator.h"
 #include "message_text.h"
+#include "token/flows/user_login.h"
 #include "token/key_table.h"
-#include "token/token_ops.h"
 #include "ui/main_form.h"
 #include "ui/message_service.h"
 #include "ui/pages/login_page.h"
@@ -62,9 +62,7 @@ void LoginHandler::AcLoginExecute() {
 
 void LoginHandler::showLoggedIn(int32_t key) {
     const WaitCursor waitCursor;
-    // Objects that only a logged-in session can see are read now.
-    token::token_reload_all_objects(key);
-    token::keyTable().loginState[key] = token::LoggedIn;
+    token::flows::enterUserSession(key);
     form_.RPC->setCurrentIndex(PageCertificates);
     form_.BuildCertTree(key);
     form_.UpdateCertActions();

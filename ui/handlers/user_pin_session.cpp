@@ -2,8 +2,8 @@
 
 #include "i18n/string_table.h"
 #include "token/flows/key_session.h"
+#include "token/flows/user_login.h"
 #include "token/key_table.h"
-#include "token/token_ops.h"
 #include "ui/message_service.h"
 #include "ui/pin_edit.h"
 
@@ -11,16 +11,8 @@
 
 namespace ui {
 
-namespace {
-
-constexpr int32_t kUserPinType = 1;
-
-} // namespace
-
 bool userPinLocked(int32_t key) {
-    token::TPinState& state = token::keyTable().pinState;
-    token::token_get_pin_state(key, kUserPinType, state);
-    return state.locked == 1;
+    return token::flows::userPinLocked(key);
 }
 
 bool userPinUsable(QWidget* owner, int32_t key) {
@@ -46,9 +38,8 @@ void logOutKey(int32_t key) {
 }
 
 LoginOutcome logInKey(int32_t key, const platform::SecretBytes& pin) {
-    LoginOutcome outcome;
-    outcome.result = token::token_login(key, pin.c_str(), outcome.triesLeft);
-    return outcome;
+    const token::flows::UserLogin login = token::flows::logInUser(key, pin.c_str());
+    return {login.code, login.triesLeft};
 }
 
 } // namespace ui
