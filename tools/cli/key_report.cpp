@@ -4,6 +4,7 @@
 #include "token/key_table.h"
 #include "token/token_ops.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace cli {
@@ -50,8 +51,20 @@ QString versionText(int32_t version) {
     return QStringLiteral("%1.%2").arg(version / 256).arg(version % 256);
 }
 
+// Terminal cells a text takes: two for CJK, Hangul and full-width forms, one for the rest.
+int cellsOf(const QString& value) {
+    int cells = 0;
+    for (const char32_t code : value.toUcs4()) {
+        const bool wide = (code >= 0x2E80 && code <= 0xD7FF) || (code >= 0xFF00 && code <= 0xFF60) ||
+                          (code >= 0x20000 && code <= 0x3FFFF);
+        cells += wide ? 2 : 1;
+    }
+    return cells;
+}
+
+// `value` padded to `width` terminal cells, and the blank between columns.
 QString cell(const QString& value, int width) {
-    return value.leftJustified(width) + QLatin1Char(' ');
+    return value + QString(std::max(width - cellsOf(value), 0) + 1, QLatin1Char(' '));
 }
 
 } // namespace
