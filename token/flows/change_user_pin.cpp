@@ -19,8 +19,7 @@ UserPinChangeOutcome changeUserPin(int32_t slot, const char* oldPin, const char*
     const UserLogin check = logInUser(slot, oldPin);
     if (!check.succeeded())
         return {UserPinChangeResult::OldPinRefused, check.code, check.triesLeft};
-    // The check logged in; the login state says "not logged in", so the key is too.
-    logOutKey(slot);
+    // The login state stays "not logged in"; the next use of the key starts with a logout.
     return {UserPinChangeResult::ChangeFailed, code, 0};
 }
 

@@ -1,5 +1,6 @@
 #include "user_login.h"
 
+#include "key_session.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
 
@@ -12,9 +13,7 @@ constexpr int32_t kUserPinType = 1;
 } // namespace
 
 bool userPinLocked(int32_t slot) {
-    TPinState& state = keyTable().pinState;
-    token_get_pin_state(slot, kUserPinType, state);
-    return state.locked == 1;
+    return pinLocked(slot, kUserPinType);
 }
 
 UserLogin logInUser(int32_t slot, const char* pin) {

@@ -4,6 +4,7 @@
 #include "change_pin_command.h"
 #include "change_so_pin_command.h"
 #include "cli_texts.h"
+#include "command_lookup.h"
 #include "delete_cert_command.h"
 #include "delete_container_command.h"
 #include "export_command.h"
@@ -25,10 +26,6 @@
 namespace cli {
 
 namespace {
-
-bool isHelp(const std::string& word) {
-    return word == "help" || word == "--help" || word == "-h";
-}
 
 const std::set<std::string> kCommonOptions = {"module", "pin-file"};
 const std::set<std::string> kCommonSwitches = {"pin-stdin"};
@@ -60,7 +57,7 @@ CommandLine::CommandLine() {
 }
 
 int CommandLine::run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-    if (words.empty() || isHelp(words.front())) {
+    if (words.empty() || tools::isHelpWord(words.front())) {
         Command* command = words.size() > 1 ? find(words[1]) : nullptr;
         if (words.size() > 1 && !command) {
             err << utf8(text("UnknownCommand").arg(QString::fromStdString(words[1]))) << "\n";
@@ -105,10 +102,7 @@ int CommandLine::runCommand(Command& command, const std::vector<std::string>& wo
 }
 
 Command* CommandLine::find(const std::string& name) const {
-    for (const auto& command : commands_)
-        if (command->name() == name)
-            return command.get();
-    return nullptr;
+    return tools::findCommand(commands_, name);
 }
 
 void CommandLine::printOverview(std::ostream& out) const {

@@ -4,8 +4,10 @@
 #include "failure.h"
 #include "platform/secure_wipe.h"
 #include "platform/terminal.h"
+#include "secret_lines.h"
 
 #include <QFile>
+#include <algorithm>
 #include <vector>
 
 namespace cli {
@@ -47,25 +49,16 @@ std::map<std::string, KeyLabel> readKeyLabels(const QString& path) {
     std::map<std::string, KeyLabel> labels;
     bool holdsPins = false;
     int lineNumber = 0;
-    for (qsizetype start = 0; start < content.size();) {
-        qsizetype end = content.indexOf('\n', start);
-        if (end < 0)
-            end = content.size();
-        qsizetype length = end - start;
-        if (length > 0 && content[start + length - 1] == '\r')
-            --length;
-        QByteArray line(content.constData() + start, length);
-        start = end + 1;
+    for (const platform::SecretBytes& line : secretLines(content)) {
         ++lineNumber;
-        if (line.trimmed().isEmpty() || (lineNumber == 1 && line.toLower().startsWith("serial"))) {
-            platform::secureWipe(line);
+        const QByteArray& bytes = line.bytes();
+        const bool blank =
+            std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\t'; });
+        if (blank || (lineNumber == 1 && bytes.size() >= 6 && qstrnicmp(bytes.constData(), "serial", 6) == 0))
             continue;
-        }
-        std::vector<QByteArray> fields = fieldsOf(line);
-        platform::secureWipe(line);
+        std::vector<QByteArray> fields = fieldsOf(line.bytes());
         if (fields.size() < 2 || fields.size() > 3 || fields[0].trimmed().isEmpty()) {
             wipeAll(fields);
-            platform::secureWipe(content);
             throw Failure(kUsage, text("BadCsvLine").arg(path).arg(lineNumber));
         }
         KeyLabel& entry = labels[fields[0].trimmed().toStdString()];
@@ -76,7 +69,6 @@ std::map<std::string, KeyLabel> readKeyLabels(const QString& path) {
         }
         wipeAll(fields);
     }
-    platform::secureWipe(content);
     if (holdsPins && platform::readableByOthers(path))
         throw Failure(kFileProblem, text("PinFileOpen").arg(path));
     return labels;

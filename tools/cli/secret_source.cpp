@@ -2,8 +2,8 @@
 
 #include "cli_texts.h"
 #include "failure.h"
-#include "platform/secure_wipe.h"
 #include "platform/terminal.h"
+#include "secret_lines.h"
 #include "usage_error.h"
 
 #include <QFile>
@@ -45,18 +45,7 @@ void SecretSource::loadLines() {
     } else {
         content = readStandardInput();
     }
-    qsizetype start = 0;
-    while (start < content.size()) {
-        qsizetype end = content.indexOf('\n', start);
-        if (end < 0)
-            end = content.size();
-        qsizetype length = end - start;
-        if (length > 0 && content[start + length - 1] == '\r')
-            --length;
-        lines_.emplace_back(QByteArray(content.constData() + start, length));
-        start = end + 1;
-    }
-    platform::secureWipe(content);
+    lines_ = secretLines(content);
 }
 
 platform::SecretBytes SecretSource::next(const QString& prompt) {

@@ -2,7 +2,6 @@
 
 #include "i18n/string_table.h"
 #include "token/flows/key_session.h"
-#include "token/flows/user_login.h"
 #include "token/key_table.h"
 #include "ui/message_service.h"
 #include "ui/pin_edit.h"
@@ -38,8 +37,7 @@ void logOutKey(int32_t key) {
 }
 
 LoginOutcome logInKey(int32_t key, const platform::SecretBytes& pin) {
-    const token::flows::UserLogin login = token::flows::logInUser(key, pin.c_str());
-    return {login.code, login.triesLeft};
+    return token::flows::logInUser(key, pin.c_str());
 }
 
 } // namespace ui
