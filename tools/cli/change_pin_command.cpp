@@ -39,8 +39,7 @@ int ChangePinCommand::run(Invocation& invocation) {
     case UserPinChangeResult::KeyRemoved:
         throw Failure(kNoSuchKey, windowText("K_Key_Remove"));
     case UserPinChangeResult::OldPinRefused:
-        throw Failure(kPinRefused, outcome.triesLeft == 0 ? windowText("K_Dead")
-                                                          : countText("K_OldCheck", outcome.triesLeft));
+        throw Failure(kPinRefused, refusedOldPinText(outcome.triesLeft));
     case UserPinChangeResult::ChangeFailed:
         throw Failure(kFailed, failureText(windowText("K_Set_No"), outcome.code));
     case UserPinChangeResult::Changed:

@@ -4,6 +4,7 @@
 #include "failure.h"
 #include "so_pin_checks.h"
 #include "token/flows/change_so_pin.h"
+#include "user_session.h"
 
 namespace cli {
 
@@ -26,8 +27,7 @@ int ChangeSoPinCommand::run(Invocation& invocation) {
     const auto outcome = token::flows::changeSoPin(key.slot, oldPin.c_str(), newPin.c_str());
     switch (outcome.result) {
     case SoPinChangeResult::OldPinRefused:
-        throw Failure(kPinRefused, outcome.triesLeft == 0 ? windowText("K_Dead")
-                                                          : countText("K_OldCheck", outcome.triesLeft));
+        throw Failure(kPinRefused, refusedOldPinText(outcome.triesLeft));
     case SoPinChangeResult::ChangeFailed:
         throw Failure(kFailed, failureText(windowText("K_Set_No"), outcome.code));
     case SoPinChangeResult::Changed:

@@ -27,7 +27,7 @@ bool within(qsizetype length, int32_t minimum, int32_t maximum) {
 QString refusalText(const token::flows::FormatOutcome& outcome) {
     if (outcome.result != token::flows::FormatResult::SoPinRefused)
         return failureText(windowText("Change_No"), outcome.code);
-    return outcome.triesLeft == 0 ? windowText("K_Dead") : countText("K_OldCheck", outcome.triesLeft);
+    return refusedOldPinText(outcome.triesLeft);
 }
 
 } // namespace

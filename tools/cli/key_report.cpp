@@ -32,10 +32,19 @@ token::TPinState pinState(const FoundKey& key, int32_t type) {
     return state;
 }
 
+// A count the key does not tell (PKCS#11 tokens give flags only) is negative: JSON null.
+QJsonValue countJson(int32_t count) {
+    return count < 0 ? QJsonValue() : QJsonValue(count);
+}
+
 QJsonObject pinJson(const token::TPinState& state) {
-    return {{QStringLiteral("retriesLeft"), state.retriesLeft},
-            {QStringLiteral("maxRetries"), state.maxRetries},
+    return {{QStringLiteral("retriesLeft"), countJson(state.retriesLeft)},
+            {QStringLiteral("maxRetries"), countJson(state.maxRetries)},
             {QStringLiteral("locked"), state.locked == 1}};
+}
+
+QString countText(int32_t count) {
+    return count < 0 ? QStringLiteral("?") : QString::number(count);
 }
 
 QString pinText(const FoundKey& key, int32_t type) {
@@ -44,7 +53,7 @@ QString pinText(const FoundKey& key, int32_t type) {
     const token::TPinState state = pinState(key, type);
     if (state.locked == 1)
         return text("Locked");
-    return text("TriesLeft").arg(state.retriesLeft).arg(state.maxRetries);
+    return text("TriesLeft").arg(countText(state.retriesLeft), countText(state.maxRetries));
 }
 
 QString versionText(int32_t version) {

@@ -34,7 +34,18 @@ void requireInitialised(const FoundKey& key) {
 QString refusedPinText(int32_t triesLeft) {
     if (triesLeft == 0)
         return windowText("K_Dead");
+    // A key that does not tell its count gets no number.
+    if (triesLeft < 0)
+        return windowText("K_PIN_Error");
     return windowText("K_PIN_Error") + QStringLiteral(". ") + countText("K_Try_Time", triesLeft);
+}
+
+QString refusedOldPinText(int32_t triesLeft) {
+    if (triesLeft == 0)
+        return windowText("K_Dead");
+    if (triesLeft < 0)
+        return windowText("K_PIN_Error");
+    return countText("K_OldCheck", triesLeft);
 }
 
 std::string providerName() {

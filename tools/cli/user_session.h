@@ -27,6 +27,9 @@ void requireInitialised(const FoundKey& key);
 // The refusal of a user PIN: locked when no tries are left (or the library did not say), else the tries left.
 QString refusedPinText(int32_t triesLeft);
 
+// The refusal of an old PIN that was to be changed, with the tries left as the window says it.
+QString refusedOldPinText(int32_t triesLeft);
+
 // The provider name the window registers certificates under.
 std::string providerName();
 
