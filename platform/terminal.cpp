@@ -23,7 +23,7 @@ public:
     }
     ~EchoOff() {
         if (changed_)
-            tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+            tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
     }
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;
