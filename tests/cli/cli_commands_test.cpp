@@ -274,6 +274,12 @@ TEST_F(CliCommandsTest, HelpExplainsEveryCommand) {
         EXPECT_EQ(world.cli({command, "--help"}).out, help.out);
     }
     EXPECT_NE(overview.out.find("Exit codes"), std::string::npos);
+    // Each command's help in Chinese, with the same synopsis.
+    for (const std::string& command : commands) {
+        const CliRun help = world.cli({"help", command}, {}, {{"LANG", "zh_CN.UTF-8"}});
+        EXPECT_EQ(help.out.rfind("usage: pellorzu-cli " + command, 0), 0u) << help.out;
+        EXPECT_NE(help.out, world.cli({"help", command}).out) << command;
+    }
     EXPECT_EQ(world.cli({"frobnicate"}).status, 2);
     EXPECT_EQ(world.cli({}).status, 2);
 }

@@ -91,6 +91,12 @@ const OwnText kOwnTexts[] = {
     {"ProvisionSummary", "%1 of %2 keys provisioned"},
 };
 
+// The language file loaded last, for the texts read when they are needed.
+QString& loadedFile() {
+    static QString path;
+    return path;
+}
+
 std::map<std::string_view, QString>& ownTexts() {
     static std::map<std::string_view, QString> texts = [] {
         std::map<std::string_view, QString> builtIn;
@@ -121,12 +127,21 @@ void loadLanguage(const QString& languagesFolder) {
     const QString path = languagesFolder + (chineseEnvironment() ? QStringLiteral("CHS_2052.lng")
                                                                  : QStringLiteral("EN_1033.lng"));
     i18n::LoadLanguageFile(path);
+    loadedFile() = path;
     const platform::IniFile file = platform::IniFile::load(path);
     for (auto& [key, value] : ownTexts()) {
         const QString loaded = file.readString(kSection, QString::fromLatin1(key.data(), key.size()));
         if (!loaded.isEmpty())
             value = QString(loaded).replace(QStringLiteral("\\n"), QStringLiteral("\n"));
     }
+}
+
+std::string usageText(const std::string& command, const std::string& english) {
+    const QString key = QStringLiteral("Usage_") + QString::fromStdString(command);
+    const QString loaded = platform::IniFile::load(loadedFile()).readString(kSection, key);
+    if (loaded.isEmpty())
+        return english;
+    return utf8(QString(loaded).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
 }
 
 QString text(const char* key) {

@@ -16,6 +16,9 @@ bool chineseEnvironment();
 
 // The command line's own text `key`.
 QString text(const char* key);
+// The usage text of `command` in the environment's language: the language file's Usage_COMMAND, or the
+// command's own English text.
+std::string usageText(const std::string& command, const std::string& english);
 // The window's text `key`, without the line breaks (\r) the message boxes use.
 QString windowText(const char* key);
 // The window's text `key` with its count placeholder (%d) filled in.

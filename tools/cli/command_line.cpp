@@ -64,7 +64,7 @@ int CommandLine::run(const std::vector<std::string>& words, std::ostream& out, s
             return kUsage;
         }
         if (command)
-            out << command->usage();
+            out << usageText(command->name(), command->usage());
         else
             printOverview(out);
         return words.empty() ? kUsage : kDone;
@@ -77,7 +77,7 @@ int CommandLine::run(const std::vector<std::string>& words, std::ostream& out, s
     }
     const std::vector<std::string> rest(words.begin() + 1, words.end());
     if (!rest.empty() && (rest.front() == "--help" || rest.front() == "-h")) {
-        out << command->usage();
+        out << usageText(command->name(), command->usage());
         return kDone;
     }
     return runCommand(*command, rest, out, err);
@@ -93,7 +93,8 @@ int CommandLine::runCommand(Command& command, const std::vector<std::string>& wo
                               out, err);
         return command.run(invocation);
     } catch (const tools::UsageError& error) {
-        err << "pellorzu-cli " << command.name() << ": " << error.what() << "\n" << command.usage();
+        err << "pellorzu-cli " << command.name() << ": " << error.what() << "\n"
+            << usageText(command.name(), command.usage());
         return kUsage;
     } catch (const Failure& failure) {
         err << "pellorzu-cli " << command.name() << ": " << utf8(failure.message()) << "\n";
