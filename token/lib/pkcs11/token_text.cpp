@@ -17,6 +17,8 @@ std::string paddedFieldText(const unsigned char* field, std::size_t size, std::s
     while (position < raw.size()) {
         const std::size_t start = position;
         std::optional<char32_t> character = nextUtf8Character(raw, position);
+        if (!character && position >= raw.size() && static_cast<unsigned char>(raw[start]) >= 0xC2)
+            break; // the start of a character the field had no room for
         std::string_view piece = character ? raw.substr(start, position - start) : std::string_view("?");
         if (text.size() + piece.size() > limit)
             break;

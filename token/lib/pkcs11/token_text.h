@@ -7,8 +7,8 @@
 namespace quillard::pkcs11 {
 
 // The text of a blank-padded field of `size` bytes: trailing blanks and NULs removed (and anything after a
-// NUL), each malformed UTF-8 sequence replaced by '?', then cut to at most `limit` bytes on a character
-// boundary.
+// NUL), a character cut off by the field's end dropped, each other malformed UTF-8 sequence replaced by '?',
+// then cut to at most `limit` bytes on a character boundary.
 std::string paddedFieldText(const unsigned char* field, std::size_t size, std::size_t limit);
 
 // `text` in a blank-padded field of `size` bytes; false when it does not fit.
