@@ -3,6 +3,7 @@
 #include "quillard.h"
 #include "quillard_errors.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +42,26 @@ int run(const std::string& command, std::string* output) {
 bool initToken(const std::string& label, const std::string& soPin, const std::string& userPin) {
     return run("softhsm2-util --init-token --free --label " + quoted(label) + " --so-pin " + quoted(soPin) +
                " --pin " + quoted(userPin)) == 0;
+}
+
+bool fillToken(const std::string& label, const std::string& name, int32_t spec, const std::string& pkcs12,
+               const std::string& password) {
+    if (init_pkcs11(modulePath().c_str()) != QR_OK)
+        return false;
+    bool filled = false;
+    for (int32_t idx = 0, count = findKeys(); idx < count && !filled; ++idx) {
+        if (keyFacts(idx).label != label)
+            continue;
+        int32_t left = 0, entries = 0;
+        const std::vector<std::string> names = containers(idx);
+        filled = token_login(idx, kUserPin, &left) == QR_OK &&
+                 (std::find(names.begin(), names.end(), name) != names.end() ||
+                  container_create_new(idx, name.c_str()) == QR_OK) &&
+                 (pkcs12.empty() || (pkcs12_file_parse(pkcs12.c_str(), password.c_str(), &entries) == QR_OK &&
+                                     pkcs12_import_certificate(idx, name.c_str(), spec, 0) == QR_OK));
+    }
+    uninit_pkcs11();
+    return filled;
 }
 
 int32_t findKeys() {

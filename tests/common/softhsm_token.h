@@ -21,6 +21,12 @@ int run(const std::string& command, std::string* output = nullptr);
 // `text` quoted for the shell.
 std::string quoted(const std::string& text);
 
+// Puts the first entry of the PKCS#12 file `pkcs12` (opened with `password`; none: only the container) under
+// `spec` into container `name` of the token labelled `label`, through the library started on SoftHSM2's
+// module alone and shut down again. False when a step fails.
+bool fillToken(const std::string& label, const std::string& name, int32_t spec,
+               const std::string& pkcs12 = {}, const std::string& password = {});
+
 // The C API's keys: the count token_find reports.
 int32_t findKeys();
 // The serial of key `idx`, its label and its initialised flag.
