@@ -1,13 +1,18 @@
 // The pure parts of the PKCS#11 driver: which modules hold keys, where a bare module name is found, how
-// token text fields are read, and which CKR_ value becomes which result.
+// token text fields are read, which CKR_ value becomes which result, and public keys built from attributes.
+#include "demo_credentials.h"
+#include "key_description.h"
 #include "pkcs11/ckr_names.h"
 #include "pkcs11/module_selection.h"
 #include "pkcs11/pkcs11_call.h"
+#include "pkcs11/public_key_info.h"
 #include "pkcs11/token_text.h"
 #include "quillard_errors.h"
 #include "temp_world.h"
 
 #include <gtest/gtest.h>
+
+#include <openssl/core_names.h>
 
 #include <cstring>
 
@@ -77,4 +82,38 @@ TEST(Pkcs11Results, FailuresNameModuleFunctionAndCodeAndMapToTheLibrarysCodes) {
     EXPECT_EQ(resultOf(CKR_SESSION_HANDLE_INVALID), QR_DEVICE_REMOVED);
     EXPECT_EQ(resultOf(CKR_PIN_LEN_RANGE), QR_PIN_LEN_RANGE);
     EXPECT_EQ(resultOf(0x80000001ul), QR_GENERAL_ERROR) << "a vendor code does not fit the library's codes";
+}
+
+TEST(PublicKeyInfo, BuiltFromTokenAttributesItIsTheSameDerOpenSslWrites) {
+    using quillard::demo::KeyType;
+    for (KeyType type : {KeyType::Rsa2048, KeyType::EcP256}) {
+        const quillard::Credential credential = quillard::demo::makeSelfSignedCredential(type, "Key info");
+        const std::vector<uint8_t>& spki = credential.publicKey.publicKeyDer;
+        quillard::EvpPkeyPtr key = quillard::decodePublicKey(spki);
+        ASSERT_TRUE(key);
+        std::vector<uint8_t> rebuilt;
+        if (type == KeyType::Rsa2048) {
+            BIGNUM *n = nullptr, *e = nullptr;
+            ASSERT_TRUE(EVP_PKEY_get_bn_param(key.get(), OSSL_PKEY_PARAM_RSA_N, &n));
+            ASSERT_TRUE(EVP_PKEY_get_bn_param(key.get(), OSSL_PKEY_PARAM_RSA_E, &e));
+            std::vector<uint8_t> modulus(BN_num_bytes(n)), exponent(BN_num_bytes(e));
+            BN_bn2bin(n, modulus.data());
+            BN_bn2bin(e, exponent.data());
+            BN_free(n);
+            BN_free(e);
+            rebuilt = rsaPublicKeyInfo(modulus, exponent);
+            EXPECT_EQ(bitLength(modulus), 2048);
+        } else {
+            const std::vector<uint8_t> p256 = {0x06, 0x08, 0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07};
+            std::vector<uint8_t> point(65);
+            std::size_t length = 0;
+            ASSERT_TRUE(EVP_PKEY_get_octet_string_param(key.get(), OSSL_PKEY_PARAM_ENCODED_PUBLIC_KEY,
+                                                        point.data(), point.size(), &length));
+            rebuilt = ecPublicKeyInfo(p256, point);
+            EXPECT_EQ(knownCurveBits(p256), 256);
+        }
+        EXPECT_EQ(rebuilt, spki);
+    }
+    EXPECT_EQ(bitLength({0x00, 0x01, 0xFF}), 9);
+    EXPECT_FALSE(knownCurveBits({0x06, 0x01, 0x00}));
 }

@@ -6,6 +6,7 @@
 // container.
 #pragma once
 
+#include "credential.h"
 #include "cryptoki.h"
 #include "pkcs11_call.h"
 
@@ -21,6 +22,10 @@ struct KeyPairObjects {
     std::optional<CK_OBJECT_HANDLE> certificate;
     std::optional<CK_OBJECT_HANDLE> publicKey;
     std::optional<CK_OBJECT_HANDLE> privateKey;
+    // What reads found, kept with the index (which every change drops).
+    mutable std::optional<std::vector<uint8_t>> certificateDer;
+    mutable std::optional<KeyDescription> publicKeyDescription;
+    mutable std::optional<KeyDescription> privateKeyDescription;
 };
 
 struct ContainerObjects {

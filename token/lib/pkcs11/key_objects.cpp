@@ -2,14 +2,15 @@
 
 #include "key_description.h"
 #include "openssl_handles.h"
+#include "public_key_info.h"
 #include "quillard_errors.h"
 
 #include <openssl/core_names.h>
 #include <openssl/ec.h>
 #include <openssl/objects.h>
-#include <openssl/param_build.h>
 #include <openssl/sha.h>
 
+#include <map>
 #include <stdexcept>
 
 namespace quillard::pkcs11 {
@@ -18,14 +19,12 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using BignumPtr = OpenSslPtr<BIGNUM, BN_clear_free>;
-using ParamBuildPtr = OpenSslPtr<OSSL_PARAM_BLD, OSSL_PARAM_BLD_free>;
-using ParamsPtr = OpenSslPtr<OSSL_PARAM, OSSL_PARAM_free>;
-using PkeyContextPtr = OpenSslPtr<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
 using AsnObjectPtr = OpenSslPtr<ASN1_OBJECT, ASN1_OBJECT_free>;
 using OctetStringPtr = OpenSslPtr<ASN1_OCTET_STRING, ASN1_OCTET_STRING_free>;
 using EcGroupPtr = OpenSslPtr<EC_GROUP, EC_GROUP_free>;
 
 constexpr const char* kContainerApplication = "PellorZu container";
+constexpr std::size_t kFirstValueRoom = 4096;
 
 [[noreturn]] void unusableKey() {
     throw std::invalid_argument("the key is neither an RSA nor an EC key");
@@ -97,18 +96,6 @@ Bytes asBytes(const SecureBytes& bytes) {
     return Bytes(bytes.begin(), bytes.end());
 }
 
-// The key a set of OpenSSL parameters describes, as a SubjectPublicKeyInfo.
-Bytes publicKeyInfoFrom(const char* algorithm, OSSL_PARAM_BLD* build) {
-    ParamsPtr params(OSSL_PARAM_BLD_to_param(build));
-    PkeyContextPtr context(EVP_PKEY_CTX_new_from_name(nullptr, algorithm, nullptr));
-    EVP_PKEY* raw = nullptr;
-    if (!params || !context || EVP_PKEY_fromdata_init(context.get()) <= 0 ||
-        EVP_PKEY_fromdata(context.get(), &raw, EVP_PKEY_PUBLIC_KEY, params.get()) <= 0)
-        throw std::invalid_argument("the token's public key is not usable");
-    EvpPkeyPtr key(raw);
-    return derOf(i2d_PUBKEY, key.get());
-}
-
 // The curve name OpenSSL knows for DER CKA_EC_PARAMS holding a named curve's OID.
 int curveOf(const Bytes& parameters) {
     const unsigned char* cursor = parameters.data();
@@ -128,11 +115,39 @@ Bytes bareCurvePoint(const Bytes& value) {
     return value;
 }
 
-CK_KEY_TYPE keyTypeOf(const Pkcs11Call& call, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object) {
-    CK_KEY_TYPE type = 0;
-    CK_ATTRIBUTE attribute{CKA_KEY_TYPE, &type, sizeof type};
-    call("C_GetAttributeValue", &CK_FUNCTION_LIST::C_GetAttributeValue, session, object, &attribute, 1);
-    return type;
+// The key type of a key object and the values of `types` it has, read in one call.
+struct KeyAttributes {
+    CK_KEY_TYPE type = CKK_VENDOR_DEFINED;
+    std::map<CK_ATTRIBUTE_TYPE, Bytes> values;
+};
+
+KeyAttributes readKeyAttributes(const Pkcs11Call& call, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
+                                std::initializer_list<CK_ATTRIBUTE_TYPE> types) {
+    KeyAttributes key;
+    std::vector<Bytes> buffers(types.size(), Bytes(kFirstValueRoom));
+    std::vector<CK_ATTRIBUTE> attributes{{CKA_KEY_TYPE, &key.type, sizeof key.type}};
+    std::size_t i = 0;
+    for (CK_ATTRIBUTE_TYPE type : types) {
+        attributes.push_back({type, buffers[i].data(), buffers[i].size()});
+        ++i;
+    }
+    // Attributes a key of the other type lacks come back unavailable, with this answer for the whole call.
+    CK_RV rv = call.attempt("C_GetAttributeValue", &CK_FUNCTION_LIST::C_GetAttributeValue, session, object,
+                            attributes.data(), static_cast<CK_ULONG>(attributes.size()));
+    if (rv != CKR_OK && rv != CKR_ATTRIBUTE_TYPE_INVALID && rv != CKR_BUFFER_TOO_SMALL)
+        call.check("C_GetAttributeValue", rv);
+    if (attributes[0].ulValueLen != sizeof key.type)
+        throw std::invalid_argument("the token's key has no key type");
+    for (i = 1; i < attributes.size(); ++i) {
+        const CK_ATTRIBUTE& attribute = attributes[i];
+        if (attribute.ulValueLen != CK_UNAVAILABLE_INFORMATION) {
+            buffers[i - 1].resize(attribute.ulValueLen);
+            key.values[attribute.type] = std::move(buffers[i - 1]);
+        } else if (rv == CKR_BUFFER_TOO_SMALL) {
+            key.values[attribute.type] = readAttribute(call, session, object, attribute.type);
+        }
+    }
+    return key;
 }
 
 } // namespace
@@ -236,49 +251,68 @@ AttributeSet containerMarkTemplate(const std::string& label) {
 
 Bytes readAttribute(const Pkcs11Call& call, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
                     CK_ATTRIBUTE_TYPE type) {
-    CK_ATTRIBUTE attribute{type, nullptr, 0};
-    call("C_GetAttributeValue", &CK_FUNCTION_LIST::C_GetAttributeValue, session, object, &attribute, 1);
-    Bytes value(attribute.ulValueLen);
-    attribute.pValue = value.data();
-    call("C_GetAttributeValue", &CK_FUNCTION_LIST::C_GetAttributeValue, session, object, &attribute, 1);
+    // Most values fit the first buffer, which saves the call that asks for the length.
+    Bytes value(kFirstValueRoom);
+    CK_ATTRIBUTE attribute{type, value.data(), value.size()};
+    CK_RV rv = call.attempt("C_GetAttributeValue", &CK_FUNCTION_LIST::C_GetAttributeValue, session, object,
+                            &attribute, 1);
+    if (rv == CKR_BUFFER_TOO_SMALL) {
+        attribute = {type, nullptr, 0};
+        call("C_GetAttributeValue", &CK_FUNCTION_LIST::C_GetAttributeValue, session, object, &attribute, 1);
+        value.resize(attribute.ulValueLen);
+        attribute.pValue = value.data();
+        rv = call.attempt("C_GetAttributeValue", &CK_FUNCTION_LIST::C_GetAttributeValue, session, object,
+                          &attribute, 1);
+    }
+    call.check("C_GetAttributeValue", rv);
     value.resize(attribute.ulValueLen);
     return value;
 }
 
-Bytes publicKeyInfoOf(const Pkcs11Call& call, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object) {
-    ParamBuildPtr build(OSSL_PARAM_BLD_new());
-    if (keyTypeOf(call, session, object) == CKK_RSA) {
-        Bytes modulus = readAttribute(call, session, object, CKA_MODULUS);
-        Bytes exponent = readAttribute(call, session, object, CKA_PUBLIC_EXPONENT);
-        BignumPtr n(BN_bin2bn(modulus.data(), static_cast<int>(modulus.size()), nullptr));
-        BignumPtr e(BN_bin2bn(exponent.data(), static_cast<int>(exponent.size()), nullptr));
-        OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_N, n.get());
-        OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_E, e.get());
-        return publicKeyInfoFrom("RSA", build.get());
+KeyDescription describePublicKeyObject(const Pkcs11Call& call, CK_SESSION_HANDLE session,
+                                       CK_OBJECT_HANDLE object) {
+    KeyAttributes key = readKeyAttributes(call, session, object,
+                                          {CKA_MODULUS, CKA_PUBLIC_EXPONENT, CKA_EC_PARAMS, CKA_EC_POINT});
+    KeyDescription description;
+    if (key.type == CKK_RSA) {
+        description.algorithm = AlgorithmRsa;
+        description.bits = bitLength(key.values[CKA_MODULUS]);
+        description.publicKeyDer = rsaPublicKeyInfo(key.values[CKA_MODULUS], key.values[CKA_PUBLIC_EXPONENT]);
+        return description;
     }
-    const int curve = curveOf(readAttribute(call, session, object, CKA_EC_PARAMS));
-    Bytes point = bareCurvePoint(readAttribute(call, session, object, CKA_EC_POINT));
-    OSSL_PARAM_BLD_push_utf8_string(build.get(), OSSL_PKEY_PARAM_GROUP_NAME, OBJ_nid2sn(curve), 0);
-    OSSL_PARAM_BLD_push_octet_string(build.get(), OSSL_PKEY_PARAM_PUB_KEY, point.data(), point.size());
-    return publicKeyInfoFrom("EC", build.get());
+    if (key.type != CKK_EC)
+        throw std::invalid_argument("the token's key is neither an RSA nor an EC key");
+    const Bytes& parameters = key.values[CKA_EC_PARAMS];
+    description.publicKeyDer = ecPublicKeyInfo(parameters, bareCurvePoint(key.values[CKA_EC_POINT]));
+    if (std::optional<int32_t> bits = knownCurveBits(parameters)) {
+        description.algorithm = AlgorithmEcc;
+        description.bits = *bits;
+        return description;
+    }
+    Bytes spki = description.publicKeyDer;
+    if (describePublicKey(spki, description) != QR_OK)
+        throw std::invalid_argument("the token's public key is not usable");
+    return description;
 }
 
 KeyDescription describePrivateKeyObject(const Pkcs11Call& call, CK_SESSION_HANDLE session,
                                         CK_OBJECT_HANDLE object) {
+    KeyAttributes key = readKeyAttributes(call, session, object, {CKA_MODULUS, CKA_EC_PARAMS});
     KeyDescription description;
-    const CK_KEY_TYPE type = keyTypeOf(call, session, object);
-    if (type == CKK_RSA) {
-        Bytes modulus = readAttribute(call, session, object, CKA_MODULUS);
-        BignumPtr n(BN_bin2bn(modulus.data(), static_cast<int>(modulus.size()), nullptr));
+    if (key.type == CKK_RSA) {
         description.algorithm = AlgorithmRsa;
-        description.bits = BN_num_bits(n.get());
-    } else if (type == CKK_EC) {
-        EcGroupPtr group(
-            EC_GROUP_new_by_curve_name(curveOf(readAttribute(call, session, object, CKA_EC_PARAMS))));
-        if (!group)
-            throw std::invalid_argument("the token's key is on an unknown curve");
+        description.bits = bitLength(key.values[CKA_MODULUS]);
+    } else if (key.type == CKK_EC) {
+        const Bytes& parameters = key.values[CKA_EC_PARAMS];
+        std::optional<int32_t> bits = knownCurveBits(parameters);
+        if (!bits) {
+            EcGroupPtr group(EC_GROUP_new_by_curve_name(curveOf(parameters)));
+            if (!group)
+                throw std::invalid_argument("the token's key is on an unknown curve");
+            bits = EC_GROUP_get_degree(group.get());
+        }
         description.algorithm = AlgorithmEcc;
-        description.bits = EC_GROUP_get_degree(group.get());
+        description.bits = *bits;
     } else {
         throw std::invalid_argument("the token's key is neither an RSA nor an EC key");
     }

@@ -31,9 +31,10 @@ AttributeSet containerMarkTemplate(const std::string& label);
 // The whole value of attribute `type` of an object.
 std::vector<uint8_t> readAttribute(const Pkcs11Call& call, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
                                    CK_ATTRIBUTE_TYPE type);
-// The SubjectPublicKeyInfo of a public key object (RSA modulus and exponent, or EC parameters and point).
-std::vector<uint8_t> publicKeyInfoOf(const Pkcs11Call& call, CK_SESSION_HANDLE session,
-                                     CK_OBJECT_HANDLE object);
+// Algorithm, size and SubjectPublicKeyInfo of a public key object (RSA modulus and exponent, or EC
+// parameters and point).
+KeyDescription describePublicKeyObject(const Pkcs11Call& call, CK_SESSION_HANDLE session,
+                                       CK_OBJECT_HANDLE object);
 // Algorithm and size of a private key object, from its public parts (no secret is read).
 KeyDescription describePrivateKeyObject(const Pkcs11Call& call, CK_SESSION_HANDLE session,
                                         CK_OBJECT_HANDLE object);

@@ -503,29 +503,41 @@ const KeyPairObjects& requirePair(const ContainerIndex& index, const std::string
 
 } // namespace
 
+const std::vector<uint8_t>& Pkcs11Driver::certificateOf(Token& token, const KeyPairObjects& pair) {
+    if (!pair.certificate)
+        throw Refusal{QR_OBJECT_HANDLE_INVALID};
+    if (!pair.certificateDer)
+        pair.certificateDer = readAttribute(call_, session(token), *pair.certificate, CKA_VALUE);
+    return *pair.certificateDer;
+}
+
 Result Pkcs11Driver::getCertificate(int32_t idx, const std::string& name, int32_t spec,
                                     std::vector<uint8_t>& der) {
     return onToken(idx, [&](Token& token) {
         const KeyPairObjects& pair = requirePair(index(token), name, spec);
-        if (!pair.certificate)
-            throw Refusal{QR_OBJECT_HANDLE_INVALID};
-        der = readAttribute(call_, session(token), *pair.certificate, CKA_VALUE);
+        der = certificateOf(token, pair);
         return QR_OK;
     });
 }
 
 Result Pkcs11Driver::getPublicKey(int32_t idx, const std::string& name, int32_t spec, KeyDescription& key) {
-    return onToken(idx, [&](Token& token) {
+    return onToken(idx, [&](Token& token) -> Result {
         const KeyPairObjects& pair = requirePair(index(token), name, spec);
-        std::vector<uint8_t> spki;
-        if (pair.publicKey)
-            spki = publicKeyInfoOf(call_, session(token), *pair.publicKey);
-        else if (pair.certificate)
-            spki = publicKeyInfoOfCertificate(
-                readAttribute(call_, session(token), *pair.certificate, CKA_VALUE));
-        else
-            throw Refusal{QR_OBJECT_HANDLE_INVALID};
-        return describePublicKey(spki, key);
+        if (!pair.publicKeyDescription) {
+            if (pair.publicKey) {
+                pair.publicKeyDescription = describePublicKeyObject(call_, session(token), *pair.publicKey);
+            } else {
+                // A certificate without its public key object, as other tools may leave it.
+                KeyDescription fromCertificate;
+                Result result = describePublicKey(publicKeyInfoOfCertificate(certificateOf(token, pair)),
+                                                  fromCertificate);
+                if (result != QR_OK)
+                    return result;
+                pair.publicKeyDescription = std::move(fromCertificate);
+            }
+        }
+        key = *pair.publicKeyDescription;
+        return QR_OK;
     });
 }
 
@@ -535,7 +547,9 @@ Result Pkcs11Driver::getPrivateKey(int32_t idx, const std::string& name, int32_t
         const KeyPairObjects& pair = requirePair(index(token), name, spec);
         if (!pair.privateKey)
             throw Refusal{QR_OBJECT_HANDLE_INVALID};
-        key = describePrivateKeyObject(call_, session(token), *pair.privateKey);
+        if (!pair.privateKeyDescription)
+            pair.privateKeyDescription = describePrivateKeyObject(call_, session(token), *pair.privateKey);
+        key = *pair.privateKeyDescription;
         return QR_OK;
     });
 }

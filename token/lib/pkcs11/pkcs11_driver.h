@@ -74,6 +74,8 @@ private:
     void forgetLogin(Token& token);
     void requireUser(const Token& token) const;
     const ContainerIndex& index(Token& token);
+    // The DER bytes of the pair's certificate, read once per index; QR_OBJECT_HANDLE_INVALID without one.
+    const std::vector<uint8_t>& certificateOf(Token& token, const KeyPairObjects& pair);
     // Logs `kind` in with `pin` and runs `work()`, logging out afterwards whatever happens; the login the
     // token had before is gone.
     template <typename Work> void asRole(Token& token, PinKind kind, const SecureString& pin, Work&& work);
