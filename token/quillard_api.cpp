@@ -49,6 +49,7 @@ const QuillardApi& realQuillardApi() {
         ::x509_import_certificate,
         ::container_addcert_to_store,
         ::remove_all_certs_from_store,
+        ::quillard_tokens_changed,
     };
     return real;
 }

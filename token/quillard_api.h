@@ -44,6 +44,7 @@ struct QuillardApi {
     decltype(&::x509_import_certificate) x509_import_certificate;
     decltype(&::container_addcert_to_store) container_addcert_to_store;
     decltype(&::remove_all_certs_from_store) remove_all_certs_from_store;
+    decltype(&::quillard_tokens_changed) quillard_tokens_changed;
 };
 
 // The table every operation calls through.

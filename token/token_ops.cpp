@@ -147,6 +147,11 @@ std::string quillard_module_file(const std::string& moduleName) {
     return std::string(bytes.data(), strnlen(bytes.data(), bytes.size()));
 }
 
+bool quillard_tokens_changed() {
+    int32_t changed = 0;
+    return api().quillard_tokens_changed(&changed) == 0 && changed != 0;
+}
+
 int32_t token_find(int32_t& keyCount) {
     std::array<int32_t, kMaxKeysFound> list{};
     int32_t count = kMaxKeysFound;

@@ -156,6 +156,17 @@ protected:
     }
 };
 
+using KeyNameOnTokenTest = PinPagesOnTokenTest;
+
+TEST_F(KeyNameOnTokenTest, APkcs11TokenKeepsItsLabelAndTheWindowSaysTheChangeFailed) {
+    tokenForm();
+    select(taskNode(0, KeyNameTask));
+    typeInto("edtKeyName", QStringLiteral("Renamed"));
+    QTest::mouseClick(find<QWidget>("RzButton1"), Qt::LeftButton);
+    EXPECT_EQ(messages.messageTexts(), QStringList{"修改失败"});
+    EXPECT_EQ(keyNode(0)->text(0), QString::fromLatin1(kTokenLabel));
+}
+
 TEST_F(KeyNameOnVirtualKeyTest, NewLabelIsWhatTheKeyReportsAfterwards) {
     shownForm();
     form().TCheckInit->stop();

@@ -5,6 +5,7 @@
 
 #include "credential.h"
 #include "quillard.h"
+#include "quillard_errors.h"
 #include "secure_bytes.h"
 
 #include <cstdint>
@@ -63,6 +64,12 @@ public:
 
     // Rescans the plugged keys; `serials` receives them in the order indices refer to.
     virtual Result find(std::vector<std::string>& serials) = 0;
+    // Whether the keys present differ from the last find(), asked cheaply and without waiting. Drivers whose
+    // keys are seen by other means (device events, a folder watch) answer false.
+    virtual Result presenceChanged(bool& changed) {
+        changed = false;
+        return QR_OK;
+    }
     virtual Result connect(int32_t idx) = 0;
     virtual Result getInfo(int32_t idx, KeyInfo& info) = 0;
     virtual Result getPinState(int32_t idx, PinKind kind, PinState& state) = 0;

@@ -262,6 +262,13 @@ void KeyNavigator::onKeyRemoval(int productId) {
     form_.TFindUSBKey->start();
 }
 
+void KeyNavigator::onTokensChanged() {
+    if (!form_.libraryReady())
+        return;
+    scanCountdown_ = kScansAfterRemoval;
+    form_.TFindUSBKey->start();
+}
+
 void KeyNavigator::onKeyGone() {
     if (!form_.libraryReady())
         return;

@@ -27,6 +27,8 @@ public:
     // A USB device with `productId` arrived / was removed.
     void onKeyArrival(int productId);
     void onKeyRemoval(int productId);
+    // A PKCS#11 token was inserted or removed: the rescans of a removal start.
+    void onTokensChanged();
     // A library call answered that the current key is gone: the rescans of a removal start at once, whatever
     // the key's product id.
     void onKeyGone();

@@ -29,13 +29,6 @@ constexpr int kKeyListNode = 0;
 constexpr int kAdministrationNode = 3;
 constexpr int kInitialisationNode = 0;
 
-// What a refused login shows: the tries left, or "locked" when none are left (or the library did not say).
-QString refusedLoginText(int32_t triesLeft) {
-    if (triesLeft == 0)
-        return i18n::text("K_Dead");
-    return i18n::text("K_PIN_Error") + QLatin1Char('\r') + formatCount(i18n::text("K_Try_Time"), triesLeft);
-}
-
 } // namespace
 
 LoginHandler::LoginHandler(TMainForm& form) : QObject(&form), form_(form) {
