@@ -36,12 +36,12 @@ TempWorld::TempWorld() {
     setEnv("XDG_DATA_HOME", dataHome());
     setEnv("XDG_CONFIG_HOME", configHome());
     std::filesystem::create_directories(softhsmTokens());
-    const std::filesystem::path softhsmConfig = root_ / "softhsm2.conf";
+    const std::filesystem::path softhsmConfig = root_ / "softhsm" / "softhsm2.conf";
     if (!writeTestFile(softhsmConfig, "directories.tokendir = " + softhsmTokens().string() +
                                           "\nobjectstore.backend = file\nlog.level = ERROR\n"))
         throw std::runtime_error("cannot write the SoftHSM2 configuration");
     setEnv("SOFTHSM2_CONF", softhsmConfig);
-    setEnv("PCSCLITE_CSOCK_NAME", root_ / "no-smart-card-service");
+    setEnv("PCSCLITE_CSOCK_NAME", root_ / "softhsm" / "no-smart-card-service");
 }
 
 void TempWorld::setEnv(const char* name, const std::string& value) {
