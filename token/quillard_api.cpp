@@ -50,6 +50,7 @@ const QuillardApi& realQuillardApi() {
         ::container_addcert_to_store,
         ::remove_all_certs_from_store,
         ::quillard_tokens_changed,
+        ::quillard_key_module,
     };
     return real;
 }

@@ -48,7 +48,8 @@
     X(x509_import_certificate)                                                                               \
     X(container_addcert_to_store)                                                                            \
     X(remove_all_certs_from_store)                                                                           \
-    X(quillard_tokens_changed)
+    X(quillard_tokens_changed)                                                                               \
+    X(quillard_key_module)
 
 class ScriptedQuillard {
 public:

@@ -83,6 +83,13 @@ public:
     virtual Result writeSectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount,
                                 const uint8_t* data) = 0;
     virtual Result reloadObjects(int32_t idx) = 0;
+    // The name of the module key `idx` belongs to, as a command line names it: "virtual" for the built-in
+    // virtual keys, p11-kit's name of a PKCS#11 module. Drivers that cannot tell answer not supported.
+    virtual Result moduleName(int32_t idx, std::string& name) {
+        (void)idx;
+        (void)name;
+        return QR_FUNCTION_NOT_SUPPORTED;
+    }
 
     virtual Result listContainers(int32_t idx, std::vector<std::string>& names) = 0;
     virtual Result createContainer(int32_t idx, const std::string& name) = 0;

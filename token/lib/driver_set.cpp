@@ -108,6 +108,10 @@ Result DriverSet::reloadObjects(int32_t idx) {
     return onKey(idx, [&](Driver& driver, int32_t index) { return driver.reloadObjects(index); });
 }
 
+Result DriverSet::moduleName(int32_t idx, std::string& name) {
+    return onKey(idx, [&](Driver& driver, int32_t index) { return driver.moduleName(index, name); });
+}
+
 Result DriverSet::listContainers(int32_t idx, std::vector<std::string>& names) {
     return onKey(idx, [&](Driver& driver, int32_t index) { return driver.listContainers(index, names); });
 }

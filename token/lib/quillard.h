@@ -157,6 +157,10 @@ QUILLARD_API int32_t quillard_tokens_changed(int32_t* changed);
 /* The last failed PKCS#11 call, NUL-terminated ("softhsm2: C_Login failed with CKR_PIN_INCORRECT"; empty
  * when none failed); *length as for quillard_virtual_key_folder. */
 QUILLARD_API int32_t quillard_last_failure(char* buffer, int32_t* length);
+/* Not part of the 30 key functions: the name of the module key `idx` belongs to, NUL-terminated ("virtual"
+ * for the built-in virtual keys, p11-kit's name of a PKCS#11 module, such as "softhsm2"); *length as for
+ * quillard_virtual_key_folder. */
+QUILLARD_API int32_t quillard_key_module(int32_t idx, char* buffer, int32_t* length);
 /* The symbolic name of a result code ("CKR_PIN_INCORRECT"), or "UNKNOWN". */
 QUILLARD_API const char* quillard_error_name(int32_t code);
 

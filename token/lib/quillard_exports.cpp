@@ -456,6 +456,18 @@ int32_t quillard_last_failure(char* buffer, int32_t* length) {
     return copyOut(bytes, reinterpret_cast<uint8_t*>(buffer), length);
 }
 
+int32_t quillard_key_module(int32_t idx, char* buffer, int32_t* length) {
+    if (!length || *length < 0 || (*length > 0 && !buffer))
+        return QR_ARGUMENTS_BAD;
+    return withDriver([&](Driver& driver) -> int32_t {
+        std::string name;
+        if (const Result result = driver.moduleName(idx, name); result != QR_OK)
+            return result;
+        const std::vector<uint8_t> bytes(name.c_str(), name.c_str() + name.size() + 1);
+        return copyOut(bytes, reinterpret_cast<uint8_t*>(buffer), length);
+    });
+}
+
 const char* quillard_error_name(int32_t code) {
     return errorName(code);
 }

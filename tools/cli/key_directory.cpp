@@ -10,31 +10,13 @@
 #include <QStringList>
 #include <algorithm>
 #include <cstring>
-#include <set>
 
 namespace cli {
 
 namespace {
 
-const std::string kVirtualModule = "virtual";
-// Keys of a PKCS#11 module the library does not name.
-const std::string kPkcs11Module = "pkcs11";
-
-// The serials of the plugged virtual keys: the third '#'-separated part of each device path.
-std::set<std::string> virtualKeySerials() {
-    std::vector<std::string> paths;
-    std::set<std::string> serials;
-    if (token::quillard_virtual_key_devices(paths) != 0)
-        return serials;
-    for (const std::string& path : paths) {
-        const std::size_t first = path.find('#');
-        const std::size_t second = first == std::string::npos ? first : path.find('#', first + 1);
-        const std::size_t third = second == std::string::npos ? second : path.find('#', second + 1);
-        if (third != std::string::npos)
-            serials.insert(path.substr(second + 1, third - second - 1));
-    }
-    return serials;
-}
+// Keys of a module the library does not name.
+const std::string kUnnamedModule = "pkcs11";
 
 bool sameModule(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -55,11 +37,12 @@ KeyDirectory::KeyDirectory() {
         return;
     if (scan.code != 0)
         throw Failure(kFailed, failureText(windowText("K_GetKeyInfo_Error"), scan.code));
-    const std::set<std::string> virtualSerials = virtualKeySerials();
     for (int32_t slot = 0; slot < scan.keyCount; ++slot) {
         const token::TZartoInfo& record = token::keyTable().keys[slot];
         FoundKey key{slot, std::string(record.serial, strnlen(record.serial, sizeof record.serial)), {}};
-        key.module = virtualSerials.count(key.serial) ? kVirtualModule : kPkcs11Module;
+        key.module = token::quillard_key_module(slot);
+        if (key.module.empty())
+            key.module = kUnnamedModule;
         keys_.push_back(std::move(key));
     }
 }

@@ -14,7 +14,7 @@ namespace cli {
 struct FoundKey {
     int32_t slot = 0;
     std::string serial;
-    std::string module; // "virtual" for the built-in virtual keys
+    std::string module; // "virtual" for the built-in virtual keys, else the PKCS#11 module's name
 };
 
 class KeyDirectory {

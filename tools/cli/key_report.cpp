@@ -124,14 +124,14 @@ QStringList keyLines(const FoundKey& key) {
 }
 
 QString keyTableHeader() {
-    return cell(text("ColumnSerial"), 18) + cell(text("ColumnModule"), 8) + cell(text("ColumnLabel"), 20) +
+    return cell(text("ColumnSerial"), 18) + cell(text("ColumnModule"), 9) + cell(text("ColumnLabel"), 20) +
            cell(text("ColumnInitialised"), 5) + cell(text("ColumnUserPin"), 12) +
            cell(text("ColumnSoPin"), 12) + text("ColumnMemory");
 }
 
 QString keyTableRow(const FoundKey& key) {
     const token::TZartoInfo& record = recordOf(key);
-    return cell(QString::fromStdString(key.serial), 18) + cell(QString::fromStdString(key.module), 8) +
+    return cell(QString::fromStdString(key.serial), 18) + cell(QString::fromStdString(key.module), 9) +
            cell(field(record.label, sizeof record.label), 20) +
            cell(text(record.initialised != 0 ? "Yes" : "No"), 5) + cell(pinText(key, kUserPinType), 12) +
            cell(pinText(key, kSoPinType), 12) +

@@ -590,4 +590,10 @@ Result Pkcs11Driver::importCredential(int32_t idx, const std::string& name, int3
     });
 }
 
+Result Pkcs11Driver::moduleName(int32_t, std::string& name) {
+    // A module named by the caller may have no p11-kit name.
+    name = module_->facts().name.empty() ? std::string("pkcs11") : module_->facts().name;
+    return QR_OK;
+}
+
 } // namespace quillard::pkcs11
