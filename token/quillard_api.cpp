@@ -49,6 +49,8 @@ const QuillardApi& realQuillardApi() {
         ::x509_import_certificate,
         ::container_addcert_to_store,
         ::remove_all_certs_from_store,
+        ::quillard_tokens_changed,
+        ::quillard_key_module,
     };
     return real;
 }

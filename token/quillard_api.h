@@ -44,6 +44,8 @@ struct QuillardApi {
     decltype(&::x509_import_certificate) x509_import_certificate;
     decltype(&::container_addcert_to_store) container_addcert_to_store;
     decltype(&::remove_all_certs_from_store) remove_all_certs_from_store;
+    decltype(&::quillard_tokens_changed) quillard_tokens_changed;
+    decltype(&::quillard_key_module) quillard_key_module;
 };
 
 // The table every operation calls through.

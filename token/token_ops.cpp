@@ -147,6 +147,20 @@ std::string quillard_module_file(const std::string& moduleName) {
     return std::string(bytes.data(), strnlen(bytes.data(), bytes.size()));
 }
 
+std::string quillard_key_module(int32_t idx) {
+    std::vector<char> bytes;
+    if (readLibraryBytes(bytes, [idx](char* buffer, int32_t* length) {
+            return api().quillard_key_module(idx, buffer, length);
+        }) != 0)
+        return {};
+    return std::string(bytes.data(), strnlen(bytes.data(), bytes.size()));
+}
+
+bool quillard_tokens_changed() {
+    int32_t changed = 0;
+    return api().quillard_tokens_changed(&changed) == 0 && changed != 0;
+}
+
 int32_t token_find(int32_t& keyCount) {
     std::array<int32_t, kMaxKeysFound> list{};
     int32_t count = kMaxKeysFound;

@@ -28,6 +28,13 @@ std::string quillard_provider_name();
 // The file `moduleName` stands for when it is the library's own module; empty otherwise.
 std::string quillard_module_file(const std::string& moduleName);
 
+// True when the PKCS#11 tokens differ from the last scan (one inserted or removed); false when they do not,
+// or the library cannot tell. Cheap, never waits.
+bool quillard_tokens_changed();
+// The name of the module key `idx` belongs to ("virtual", or p11-kit's name of a PKCS#11 module); empty when
+// the library does not say.
+std::string quillard_key_module(int32_t idx);
+
 // Finds and connects all keys: 1 with a key count of 0 when the search fails or finds nothing, otherwise the
 // result of the last token_connect. Sets keyTable().keyCount.
 int32_t token_find(int32_t& keyCount);

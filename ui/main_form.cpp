@@ -195,6 +195,8 @@ void TMainForm::createDeviceWatcher() {
     usbWatcher = new TUSB(this);
     usbWatcher->OnDeviceArrival = [this](TUSB& watcher) { navigator->onKeyArrival(watcher.ProductId); };
     usbWatcher->OnDeviceRemoval = [this](TUSB& watcher) { navigator->onKeyRemoval(watcher.ProductId); };
+    usbWatcher->CanPollTokens = [this] { return libraryReady() && !keyGuard.busy(); };
+    usbWatcher->OnTokensChanged = [this](TUSB&) { navigator->onTokensChanged(); };
 }
 
 void TMainForm::loadBanner() {

@@ -21,7 +21,7 @@ void restoreEnv(const char* name, const std::optional<std::string>& value) {
 
 } // namespace
 
-TempWorld::TempWorld() : oldData_(readEnv("XDG_DATA_HOME")), oldConfig_(readEnv("XDG_CONFIG_HOME")) {
+TempWorld::TempWorld() {
     std::random_device random;
     for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
         auto candidate =
@@ -33,13 +33,25 @@ TempWorld::TempWorld() : oldData_(readEnv("XDG_DATA_HOME")), oldConfig_(readEnv(
         throw std::runtime_error("cannot create a temporary folder");
     std::filesystem::create_directories(dataHome());
     std::filesystem::create_directories(configHome());
-    setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
+    setEnv("XDG_DATA_HOME", dataHome());
+    setEnv("XDG_CONFIG_HOME", configHome());
+    std::filesystem::create_directories(softhsmTokens());
+    const std::filesystem::path softhsmConfig = root_ / "softhsm" / "softhsm2.conf";
+    if (!writeTestFile(softhsmConfig, "directories.tokendir = " + softhsmTokens().string() +
+                                          "\nobjectstore.backend = file\nlog.level = ERROR\n"))
+        throw std::runtime_error("cannot write the SoftHSM2 configuration");
+    setEnv("SOFTHSM2_CONF", softhsmConfig);
+    setEnv("PCSCLITE_CSOCK_NAME", root_ / "softhsm" / "no-smart-card-service");
+}
+
+void TempWorld::setEnv(const char* name, const std::string& value) {
+    oldEnvironment_.emplace_back(name, readEnv(name));
+    setenv(name, value.c_str(), 1);
 }
 
 TempWorld::~TempWorld() {
-    restoreEnv("XDG_DATA_HOME", oldData_);
-    restoreEnv("XDG_CONFIG_HOME", oldConfig_);
+    for (auto entry = oldEnvironment_.rbegin(); entry != oldEnvironment_.rend(); ++entry)
+        restoreEnv(entry->first.c_str(), entry->second);
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
 }

@@ -1,10 +1,14 @@
 // A private world for one test: a temporary folder that XDG_DATA_HOME and XDG_CONFIG_HOME point into while
-// the object lives. The folder and the previous environment are restored when it goes.
+// the object lives. The PKCS#11 modules the library finds registered see nothing of the machine either:
+// SoftHSM2 gets its own empty token folder (SOFTHSM2_CONF) and OpenSC a smart-card service that is not there
+// (PCSCLITE_CSOCK_NAME), so no reader. The folder and the previous environment are restored when it goes.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class TempWorld {
 public:
@@ -18,11 +22,15 @@ public:
     std::filesystem::path configHome() const { return root_ / "config"; }
     // Where the virtual keys of this world are plugged in.
     std::filesystem::path keysFolder() const { return dataHome() / "Norvale" / "PellorZu" / "keys"; }
+    // Where SoftHSM2 keeps the tokens of this world.
+    std::filesystem::path softhsmTokens() const { return root_ / "softhsm-tokens"; }
 
 private:
+    // Sets `name` to `value` for the life of the world.
+    void setEnv(const char* name, const std::string& value);
+
     std::filesystem::path root_;
-    std::optional<std::string> oldData_;
-    std::optional<std::string> oldConfig_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> oldEnvironment_;
 };
 
 // Writes `content` to `path`, creating the folders on the way; an executable file is mode 0700. False when

@@ -52,8 +52,11 @@ QStringList keysWrittenIn(const QString& path) {
     const QString text =
         QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
     QStringList keys;
+    bool inCaption = false;
     for (const QString& line : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
-        if (!line.startsWith(QLatin1Char('[')))
+        if (line.startsWith(QLatin1Char('[')))
+            inCaption = line.trimmed() == QStringLiteral("[Caption]");
+        else if (inCaption)
             keys.append(line.section(QLatin1Char('='), 0, 0).trimmed());
     }
     return keys;

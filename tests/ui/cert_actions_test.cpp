@@ -44,6 +44,40 @@ TEST_F(CertActionsOnVirtualKeyTest, ExportWritesTheExactCertificateBytesToAFileO
               perms::owner_read | perms::owner_write);
 }
 
+class CertActionsOnTokenTest : public CertTokenTest {};
+
+TEST_F(CertActionsOnTokenTest, ATokenBesideTheVirtualKeysShowsExportsAndDeletesItsCertificates) {
+    fillToken("pairs", 1, &rsaCredential());
+    fillToken("pairs", 2, &ecCredential());
+    loggedInToToken();
+    EXPECT_EQ(keyNode(0)->text(0), "Key VK000001") << "virtual keys first";
+    EXPECT_EQ(keyNode(1)->text(0), "Real token");
+    EXPECT_EQ(treeLines(certTree()), (QStringList{"pairs(容器)", "  密钥交换证书", "    Tree RSA",
+                                                  "    公钥(RSA2048)", "    私钥(RSA2048)", "  签名证书",
+                                                  "    Tree EC", "    公钥(ECC256)", "    私钥(ECC256)"}));
+
+    const QString path = QString::fromStdString((world.root() / "exchange.cer").string());
+    messages.queueFileName(path);
+    selectCert(certNode(0, 0, 0));
+    action(&ui::MainActions::AcOutput)->trigger();
+    EXPECT_EQ(messages.messageTexts(), QStringList{"导出成功"});
+    QFile exported(path);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    EXPECT_EQ(exported.readAll(),
+              QByteArray(reinterpret_cast<const char*>(rsaCredential().certificateDer.data()),
+                         static_cast<qsizetype>(rsaCredential().certificateDer.size())));
+
+    selectCert(certNode(0, 1, 0));
+    messages.queueAnswer(ui::MessageAnswer::Yes);
+    action(&ui::MainActions::AcDelCert)->trigger();
+    EXPECT_EQ(treeLines(certTree()), (QStringList{"pairs(容器)", "  密钥交换证书", "    Tree RSA",
+                                                  "    公钥(RSA2048)", "    私钥(RSA2048)"}));
+    selectCert(certNode(0));
+    messages.queueAnswer(ui::MessageAnswer::Yes);
+    action(&ui::MainActions::AcDel)->trigger();
+    EXPECT_EQ(treeLines(certTree()), QStringList{"(无容器)"});
+}
+
 TEST_F(CertActionsOnVirtualKeyTest, DoubleClickOnASubjectOpensTheViewerOverTheWindow) {
     createKey("ACT00008");
     fill("ACT00008", "pairs", 1, &rsaCredential());

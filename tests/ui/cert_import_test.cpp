@@ -96,6 +96,28 @@ TEST_F(CertImportOnVirtualKeyTest, Pkcs12FilesOfEveryKindGoIntoNewAndExistingCon
                            "    公钥(RSA2048)", "    私钥(RSA2048)"}));
 }
 
+class CertImportOnTokenTest : public CertTokenTest {
+protected:
+    void import(Fill fill) {
+        const DialogAnswer answer(std::move(fill));
+        action(&ui::MainActions::AcInputCert)->trigger();
+    }
+};
+
+TEST_F(CertImportOnTokenTest, Pkcs12FilesGoIntoNewAndExistingContainersOfAPkcs11Token) {
+    loggedInToToken();
+    EXPECT_EQ(treeLines(certTree()), QStringList{"(无容器)"});
+    import(intoNewContainer(pkcs12File("rsa.pfx", rsaCredential()), "secret", "Imported RSA"));
+    import(intoExistingContainer(pkcs12File("ec.p12", ecCredential()), "secret", 0, false));
+    EXPECT_TRUE(messages.messages().isEmpty()) << messages.messageTexts().join('|').toStdString();
+    EXPECT_EQ(treeLines(certTree()), (QStringList{"Imported RSA(容器)", "  密钥交换证书", "    Tree RSA",
+                                                  "    公钥(RSA2048)", "    私钥(RSA2048)", "  签名证书",
+                                                  "    Tree EC", "    公钥(ECC256)", "    私钥(ECC256)"}));
+    EXPECT_EQ(softhsm::run("pkcs11-tool --module " + softhsm::modulePath() + " -l --pin " +
+                           softhsm::kUserPin + " -O --type privkey --label 'Imported RSA'"),
+              0);
+}
+
 TEST_F(CertImportOnVirtualKeyTest, X509FilesInDerAndPemBringTheCertificateAndItsPublicKeyOnly) {
     createKey("IMP00002");
     fill("IMP00002", "holder", 0, nullptr);

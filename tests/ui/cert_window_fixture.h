@@ -7,6 +7,7 @@
 #include "demo_credentials.h"
 #include "paths.h"
 #include "pin_pages_fixture.h"
+#include "softhsm_token.h"
 #include "softkey/softkey_driver.h"
 #include "softkey/virtual_key_manager.h"
 #include "token/cert_info_record.h"
@@ -17,6 +18,7 @@
 
 #include <QTreeWidget>
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 // Texts of every node of `tree`, depth first, two blanks of indent per level.
@@ -215,6 +217,41 @@ protected:
         certForm();
         logInThroughWindow(slot, QString::fromLatin1(kPin));
         ASSERT_EQ(loginState(slot), token::LoggedIn);
+        messages.clear();
+    }
+};
+
+// A SoftHSM2 token of the test's own token folder beside one virtual key, both through the real library: the
+// window's module name brings p11-kit's registered modules, so it lists the virtual key first (slot 0) and
+// the token second (slot 1). User PIN 12345678, SO PIN 87654321.
+class CertTokenTest : public CertVirtualKeyTest {
+protected:
+    static constexpr const char* kTokenLabel = "Real token";
+    static constexpr int kTokenSlot = 1;
+
+    void SetUp() override {
+        if (softhsm::modulePath().empty() ||
+            !std::filesystem::exists("/usr/share/p11-kit/modules/softhsm2.module"))
+            GTEST_SKIP() << "SoftHSM2 is not registered with p11-kit";
+        ASSERT_TRUE(softhsm::initToken(kTokenLabel));
+        createKey("VK000001");
+    }
+    QString pkcs12File(const char* name, const quillard::Credential& credential) {
+        const auto path = world.root() / name;
+        std::string error;
+        EXPECT_TRUE(quillard::demo::writePkcs12File(path, credential, "secret", false, &error)) << error;
+        return QString::fromStdString(path.string());
+    }
+    // Before the window starts: `credential` (none: only the container) under `spec` in container `name`.
+    void fillToken(const std::string& name, int32_t spec, const quillard::Credential* credential) {
+        const std::string file = credential ? pkcs12File("fill.p12", *credential).toStdString() : "";
+        ASSERT_TRUE(softhsm::fillToken(kTokenLabel, name, spec, file, "secret"));
+    }
+    void loggedInToToken() {
+        certForm();
+        ASSERT_EQ(token::keyTable().keyCount, 2);
+        logInThroughWindow(kTokenSlot, QString::fromLatin1(softhsm::kUserPin));
+        ASSERT_EQ(loginState(kTokenSlot), token::LoggedIn);
         messages.clear();
     }
 };

@@ -2,6 +2,7 @@
 // runs (the real folder watch and the real library), recorded udev events fed through the same code, and a
 // library call that finds the current key gone.
 #include "pin_pages_fixture.h"
+#include "platform/token_slot_poll.h"
 #include "platform/udev_device_source.h"
 #include "softkey/virtual_key_manager.h"
 #include "ui/device_watcher.h"
@@ -167,4 +168,26 @@ TEST_F(UdevEventTest, TheWatcherGoesBeforeTheLibraryShutsDown) {
     };
     destroyForm();
     EXPECT_TRUE(watcherGoneAtShutdown);
+}
+
+TEST_F(UdevEventTest, ATokenThatCameOrWentRescansAndTheLibraryIsNotAskedWhileAKeyIsInUse) {
+    keys = {ScriptedKey{}};
+    readyForm();
+    int asked = 0;
+    library->quillard_tokens_changed = [&asked](int32_t* changed) {
+        *changed = ++asked == 1 ? 0 : 1;
+        return int32_t(0);
+    };
+    form().usbWatcher->tokenSource().poll();
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(form().TFindUSBKey->isActive()) << "nothing changed";
+    {
+        const ui::KeyGuard::Hold hold(form().keyGuard);
+        form().usbWatcher->tokenSource().poll();
+        EXPECT_EQ(asked, 1) << "a key operation holds the library";
+    }
+    form().usbWatcher->tokenSource().poll();
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(form().TFindUSBKey->isActive());
+    QTRY_COMPARE_WITH_TIMEOUT(library->count("token_find"), 1, kSettleMs);
 }

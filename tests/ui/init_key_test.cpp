@@ -311,6 +311,42 @@ protected:
     }
 };
 
+class InitKeyOnTokenTest : public InitKeyTest {
+protected:
+    void SetUp() override {
+        if (softhsm::modulePath().empty() ||
+            !std::filesystem::exists("/usr/share/p11-kit/modules/softhsm2.module"))
+            GTEST_SKIP() << "SoftHSM2 is not registered with p11-kit";
+        useVirtualKeys();
+        ASSERT_TRUE(softhsm::initToken("Old token"));
+        ASSERT_TRUE(softhsm::fillToken("Old token", "Old", 1));
+    }
+};
+
+TEST_F(InitKeyOnTokenTest, APkcs11TokenIsFormattedWithTheCurrentSoPinAndShowsItsRealValues) {
+    shownForm();
+    form().TCheckInit->stop();
+    ASSERT_EQ(token::keyTable().keyCount, 1);
+    select(adminNode(0, InitTask));
+    messages.clear();
+    typeInto("edtInit_KeyName", "Renewed");
+    typeInto("edtInit_SPIN", "newsopin9");
+    typeInto("edtInit_UPIN", "555666");
+    initPage().edtInit_MaxCount->setValue(7);
+    messages.queueAnswer(ui::MessageAnswer::Yes);
+    messages.queuePassword(QString::fromLatin1(softhsm::kSoPin));
+    initialise();
+    ASSERT_EQ(messages.messageTexts(), (QStringList{kQuestion, "操作成功"}));
+
+    select(keyNode(0));
+    const QStringList values = infoColumn(1);
+    EXPECT_EQ(values.value(0), "Renewed");
+    EXPECT_EQ(values.mid(6, 2), QStringList({"-", "-"})) << "PKCS#11 sets no retry count: the token's own";
+    EXPECT_EQ(userLogin(0, "555666"), 0);
+    EXPECT_TRUE(softhsm::containers(0).empty()) << "the format erased the container";
+    EXPECT_EQ(soLogin(0, "newsopin9"), 0);
+}
+
 TEST_F(InitKeyOnVirtualKeysTest, BlankKeyIsFormattedAtOnce) {
     openKey(0);
     setNewValues("Fresh");

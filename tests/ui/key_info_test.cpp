@@ -64,6 +64,14 @@ TEST_F(KeyInfoTest, LockedPinAndVersionFormats) {
         << "a failed PIN state reads as zeros";
 }
 
+TEST_F(KeyInfoTest, RetryCountsTheKeyDoesNotTellShowAsADash) {
+    keys = {{"Token"}};
+    keys[0].retriesLeft = QUILLARD_RETRIES_UNKNOWN;
+    keys[0].maxRetries = QUILLARD_RETRIES_UNKNOWN;
+    shownForm();
+    EXPECT_EQ(infoColumn(1).mid(6, 3), QStringList({"-", "-", "未锁死"}));
+}
+
 TEST_F(KeyInfoTest, LabelFillingTheWholeFieldIsShownWhole) {
     keys = {{std::string(129, 'L')}};
     shownForm();

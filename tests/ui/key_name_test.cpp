@@ -1,6 +1,7 @@
 // Changing a key's label: trimming, the UTF-8 length limit, what the library receives and how the key table
 // and the tree show the new label without a rescan; end to end on a virtual key.
 #include "pin_pages_fixture.h"
+#include "platform/blank_trim.h"
 #include "softkey/virtual_key_manager.h"
 #include "token/token_ops.h"
 #include "ui/handlers/key_name_handler.h"
@@ -135,9 +136,9 @@ TEST_F(KeyNameTest, KeyListSelectedRenamesTheCurrentKeysNodeNotTheList) {
 }
 
 TEST(TrimBlanksAndControlsTest, RemovesBlanksAndControlCharactersAtBothEndsOnly) {
-    EXPECT_EQ(ui::trimBlanksAndControls(QStringLiteral("\x01\t A  B \x7F\u3000\x1F")), "A  B");
-    EXPECT_EQ(ui::trimBlanksAndControls(QStringLiteral(" \r\n ")), "");
-    EXPECT_EQ(ui::trimBlanksAndControls(QStringLiteral("钥匙")), QStringLiteral("钥匙"));
+    EXPECT_EQ(platform::trimBlanksAndControls(QStringLiteral("\x01\t A  B \x7F\u3000\x1F")), "A  B");
+    EXPECT_EQ(platform::trimBlanksAndControls(QStringLiteral(" \r\n ")), "");
+    EXPECT_EQ(platform::trimBlanksAndControls(QStringLiteral("钥匙")), QStringLiteral("钥匙"));
 }
 
 class KeyNameOnVirtualKeyTest : public PinPagesTest {
@@ -154,6 +155,17 @@ protected:
         EXPECT_EQ(quillard::VirtualKeyManager().create(settings, serial, &detail), 0) << detail;
     }
 };
+
+using KeyNameOnTokenTest = PinPagesOnTokenTest;
+
+TEST_F(KeyNameOnTokenTest, APkcs11TokenKeepsItsLabelAndTheWindowSaysTheChangeFailed) {
+    tokenForm();
+    select(taskNode(0, KeyNameTask));
+    typeInto("edtKeyName", QStringLiteral("Renamed"));
+    QTest::mouseClick(find<QWidget>("RzButton1"), Qt::LeftButton);
+    EXPECT_EQ(messages.messageTexts(), QStringList{"修改失败"});
+    EXPECT_EQ(keyNode(0)->text(0), QString::fromLatin1(kTokenLabel));
+}
 
 TEST_F(KeyNameOnVirtualKeyTest, NewLabelIsWhatTheKeyReportsAfterwards) {
     shownForm();

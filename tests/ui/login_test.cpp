@@ -1,8 +1,8 @@
 // Logging in and out on the login page, the texts of a refused login and the initialisation check after a
 // scan.
 #include "pin_pages_fixture.h"
-#include "typed_text.h"
 #include "token/token_ops.h"
+#include "typed_text.h"
 #include "ui/handlers/message_text.h"
 
 #include <QApplication>
@@ -173,6 +173,15 @@ TEST_F(LoginTest, RefusedLoginSpeaksTheLanguageFileAndSurvivesAStrayPlaceholder)
     logInWith("9999");
     EXPECT_EQ(messages.messageTexts(), (QStringList{QStringLiteral("Incorrect PIN\rYou have 2 attempts left"),
                                                     QStringLiteral("Wrong\r%s: 2 tries, %d more (100%)")}));
+}
+
+TEST_F(LoginTest, ARefusedLoginLeavesOutACountTheKeyDoesNotTell) {
+    triesLeftAfterWrongPin = QUILLARD_RETRIES_UNKNOWN;
+    openLogin();
+    logInWith("9999");
+    EXPECT_EQ(messages.messageTexts(), QStringList{QStringLiteral("口令不正确")});
+    EXPECT_EQ(ui::refusedOldPinText(QUILLARD_RETRIES_UNKNOWN), QStringLiteral("口令不正确"));
+    EXPECT_EQ(ui::refusedOldPinText(2), QStringLiteral("原口令不正确,您还有2次重试机会"));
 }
 
 TEST(FormatCountTest, FillsTheFirstIntegerPlaceholderAndKeepsEveryOtherOne) {

@@ -2,6 +2,10 @@
 // initialised, what the library answers to a PIN, and helpers to reach a key's pages and let the window idle.
 #pragma once
 
+#include "softhsm_token.h"
+
+#include <filesystem>
+
 #include "key_window_fixture.h"
 #include "softkey/virtual_key_manager.h"
 #include "typed_text.h"
@@ -110,5 +114,27 @@ protected:
         std::string serial;
         std::string detail;
         EXPECT_EQ(quillard::VirtualKeyManager().create(settings, serial, &detail), 0) << detail;
+    }
+};
+
+// The same window over one SoftHSM2 token of the test's own token folder, which the window finds through
+// p11-kit's registration of SoftHSM2 and the real library: user PIN 12345678, SO PIN 87654321.
+class PinPagesOnTokenTest : public PinPagesTest {
+protected:
+    static constexpr const char* kTokenLabel = "Real token";
+
+    PinPagesOnTokenTest() { library.reset(); }
+    void SetUp() override {
+        if (softhsm::modulePath().empty() ||
+            !std::filesystem::exists("/usr/share/p11-kit/modules/softhsm2.module"))
+            GTEST_SKIP() << "SoftHSM2 is not registered with p11-kit";
+        ASSERT_TRUE(softhsm::initToken(kTokenLabel));
+    }
+    // Shows the window over the token, without a pending initialisation check.
+    void tokenForm() {
+        shownForm();
+        form().TCheckInit->stop();
+        ASSERT_EQ(token::keyTable().keyCount, 1);
+        messages.clear();
     }
 };

@@ -2,10 +2,10 @@
 // outcome, the logouts around the work; end to end on a virtual key, where a wrong SO PIN costs one try and
 // an unlocked key keeps every private key usable.
 #include "admin_pages_fixture.h"
-#include "typed_text.h"
 #include "demo_credentials.h"
 #include "paths.h"
 #include "softkey/softkey_driver.h"
+#include "typed_text.h"
 
 namespace {
 
@@ -156,6 +156,42 @@ protected:
     }
     int32_t soTriesLeftOnKey() { return virtualKeyStatus("ADMIN01").soPin.retriesLeft; }
 };
+
+class SoPinUnlockOnTokenTest : public SoPinUnlockTest {
+protected:
+    void SetUp() override {
+        if (softhsm::modulePath().empty() ||
+            !std::filesystem::exists("/usr/share/p11-kit/modules/softhsm2.module"))
+            GTEST_SKIP() << "SoftHSM2 is not registered with p11-kit";
+        useVirtualKeys();
+        ASSERT_TRUE(softhsm::initToken("Admin token"));
+        shownForm();
+        form().TCheckInit->stop();
+        ASSERT_EQ(token::keyTable().keyCount, 1);
+    }
+};
+
+TEST_F(SoPinUnlockOnTokenTest, SoPinChangeAndUnlockWorkOnAPkcs11Token) {
+    select(adminNode(0, SoPinTask));
+    fillSoPin("wrong-so", "newso123", "newso123");
+    pressEnter("edtNewSPIN2");
+    fillSoPin(kSoPin, "newso123", "newso123");
+    pressEnter("edtNewSPIN2");
+    EXPECT_EQ(messages.messageTexts(), (QStringList{"口令不正确", "操作成功"}));
+    EXPECT_EQ(soLogin(0, "newso123"), 0);
+    EXPECT_NE(soLogin(0, kSoPin), 0);
+    token::token_logout(0);
+
+    messages.clear();
+    select(adminNode(0, UnlockTask));
+    fillUnlock("wrong-so", "97531", "97531");
+    pressEnter("edtUPINForUnlock2");
+    fillUnlock("newso123", "97531", "97531");
+    pressEnter("edtUPINForUnlock2");
+    EXPECT_EQ(messages.messageTexts(), (QStringList{"原SO PIN码不正确", "操作成功"}));
+    EXPECT_EQ(userLogin(0, "97531"), 0);
+    EXPECT_NE(userLogin(0, softhsm::kUserPin), 0);
+}
 
 TEST_F(SoPinUnlockOnVirtualKeyTest, NewSoPinWorksAndTheOldOneNoLonger) {
     select(adminNode(0, SoPinTask));

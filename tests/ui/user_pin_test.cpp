@@ -153,6 +153,30 @@ TEST_F(UserPinTest, SuccessfulChangeEmptiesTheFieldsAndLeavesTheKeyLoggedOut) {
 
 using UserPinOnVirtualKeyTest = PinPagesOnVirtualKeyTest;
 
+using UserPinOnTokenTest = PinPagesOnTokenTest;
+
+TEST_F(UserPinOnTokenTest, ThePinOfAPkcs11TokenChangesAndAWrongOneNamesNoCount) {
+    tokenForm();
+    select(keyNode(0));
+    EXPECT_EQ(infoColumn(1).mid(6, 2), QStringList({"-", "-"})) << "SoftHSM2 does not tell its retry counts";
+    select(taskNode(0, UserPinTask));
+    typeInto("edtOldUPin", softhsm::kUserPin);
+    typeInto("edtNewUPin1", "24681357");
+    typeInto("edtNewUPin2", "24681357");
+    pressEnter("edtNewUPin2");
+    ASSERT_EQ(messages.messageTexts(), QStringList{"修改成功"});
+
+    select(taskNode(0, CertificatesTask));
+    typeInto("edtUPIN", softhsm::kUserPin);
+    pressEnter("edtUPIN");
+    EXPECT_EQ(messages.messageTexts().last(), QStringLiteral("口令不正确"));
+    EXPECT_EQ(loginState(0), token::KeyPresent);
+    typeInto("edtUPIN", "24681357");
+    pressEnter("edtUPIN");
+    EXPECT_EQ(loginState(0), token::LoggedIn);
+    EXPECT_EQ(page(), PageCertificates);
+}
+
 TEST_F(UserPinOnVirtualKeyTest, NewPinOpensTheKeyAndTheOldOneNoLonger) {
     shownForm();
     form().TCheckInit->stop();

@@ -16,10 +16,14 @@ void logOutKey(int32_t slot) {
     keyTable().loginState[slot] = KeyPresent;
 }
 
-bool soPinLocked(int32_t slot) {
+bool pinLocked(int32_t slot, int32_t pinType) {
     TPinState& state = keyTable().pinState;
-    token_get_pin_state(slot, kSoPinType, state);
+    token_get_pin_state(slot, pinType, state);
     return state.locked == 1;
+}
+
+bool soPinLocked(int32_t slot) {
+    return pinLocked(slot, kSoPinType);
 }
 
 SoLogin logInSo(int32_t slot, const char* soPin) {

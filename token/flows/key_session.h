@@ -17,8 +17,10 @@ template <typename Result> struct Outcome {
 // Logs `slot` out (result not examined) and sets its login state to "present, not logged in".
 void logOutKey(int32_t slot);
 
-// Refreshes the shared PIN state record for the SO PIN of `slot`; true when its locked flag is 1. A failed
-// read counts as not locked.
+// Refreshes the shared PIN state record for the PIN of `pinType` (1 user, 0 SO) of `slot`; true when its
+// locked flag is 1. A failed read counts as not locked.
+bool pinLocked(int32_t slot, int32_t pinType);
+// pinLocked for the SO PIN.
 bool soPinLocked(int32_t slot);
 
 struct SoLogin {

@@ -5,6 +5,7 @@
 
 #include "credential.h"
 #include "quillard.h"
+#include "quillard_errors.h"
 #include "secure_bytes.h"
 
 #include <cstdint>
@@ -63,6 +64,12 @@ public:
 
     // Rescans the plugged keys; `serials` receives them in the order indices refer to.
     virtual Result find(std::vector<std::string>& serials) = 0;
+    // Whether the keys present differ from the last find(), asked cheaply and without waiting. Drivers whose
+    // keys are seen by other means (device events, a folder watch) answer false.
+    virtual Result presenceChanged(bool& changed) {
+        changed = false;
+        return QR_OK;
+    }
     virtual Result connect(int32_t idx) = 0;
     virtual Result getInfo(int32_t idx, KeyInfo& info) = 0;
     virtual Result getPinState(int32_t idx, PinKind kind, PinState& state) = 0;
@@ -76,6 +83,13 @@ public:
     virtual Result writeSectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount,
                                 const uint8_t* data) = 0;
     virtual Result reloadObjects(int32_t idx) = 0;
+    // The name of the module key `idx` belongs to, as a command line names it: "virtual" for the built-in
+    // virtual keys, p11-kit's name of a PKCS#11 module. Drivers that cannot tell answer not supported.
+    virtual Result moduleName(int32_t idx, std::string& name) {
+        (void)idx;
+        (void)name;
+        return QR_FUNCTION_NOT_SUPPORTED;
+    }
 
     virtual Result listContainers(int32_t idx, std::vector<std::string>& names) = 0;
     virtual Result createContainer(int32_t idx, const std::string& name) = 0;

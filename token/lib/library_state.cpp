@@ -1,6 +1,8 @@
 #include "library_state.h"
 
+#include "driver_set.h"
 #include "paths.h"
+#include "pkcs11/pkcs11_driver.h"
 #include "quillard_errors.h"
 #include "softkey/softkey_driver.h"
 
@@ -38,9 +40,18 @@ LibraryState& libraryState() {
 Result makeDriver(const char* moduleName, std::unique_ptr<Driver>& driver) {
     if (!moduleName || !*moduleName)
         return QR_ARGUMENTS_BAD;
-    if (!isMakerModule(moduleName))
-        return QR_MODULE_NOT_FOUND;
-    driver = std::make_unique<SoftkeyDriver>(keysFolder());
+    if (!isMakerModule(moduleName)) {
+        std::unique_ptr<pkcs11::Pkcs11Module> module;
+        Result result = pkcs11::Pkcs11Module::loadNamed(moduleName, module);
+        if (result == QR_OK)
+            driver = std::make_unique<pkcs11::Pkcs11Driver>(std::move(module));
+        return result;
+    }
+    std::vector<std::unique_ptr<Driver>> drivers;
+    drivers.push_back(std::make_unique<SoftkeyDriver>(keysFolder()));
+    for (std::unique_ptr<pkcs11::Pkcs11Module>& module : pkcs11::Pkcs11Module::loadRegistered())
+        drivers.push_back(std::make_unique<pkcs11::Pkcs11Driver>(std::move(module)));
+    driver = std::make_unique<DriverSet>(std::move(drivers));
     return QR_OK;
 }
 

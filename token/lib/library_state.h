@@ -30,7 +30,8 @@ std::string moduleStem(const std::string& moduleName);
 bool isMakerModule(const std::string& moduleName);
 
 // Chooses the driver for a module name: the maker's module name (any folder, any extension, any letter case)
-// selects the virtual keys; anything else is a PKCS#11 module, which this build cannot load yet.
+// selects the virtual keys and the PKCS#11 modules registered with p11-kit, in one list; anything else is the
+// one PKCS#11 module it names.
 Result makeDriver(const char* moduleName, std::unique_ptr<Driver>& driver);
 
 } // namespace quillard

@@ -36,8 +36,11 @@ typedef struct TFormatParams {
 } TFormatParams;
 #pragma pack(pop)
 
-/* Starts the library. The maker's module name (any extension) selects the built-in virtual keys; any other
- * name or path is loaded as a PKCS#11 module. */
+/* Starts the library. The maker's module name (any folder and extension) selects the built-in virtual keys
+ * and every PKCS#11 module p11-kit registers for this program (trust-policy modules left out), virtual keys
+ * first; the environment variable QUILLARD_PKCS11_MODULES, when set, names the module files (':'-separated)
+ * to use instead of the registered ones. Any other name or path loads that one PKCS#11 module alone; a bare
+ * name is looked up in p11-kit's module folder, the system library folders and the program's folder. */
 QUILLARD_API int32_t init_pkcs11(const char* module_name);
 QUILLARD_API int32_t uninit_pkcs11(void);
 
@@ -55,12 +58,18 @@ QUILLARD_API int32_t token_get_info(int32_t idx, char* serial, char* label, char
                                     int32_t* hardware_version, int32_t* firmware_version,
                                     int32_t* initialised);
 
-/* user_type 1 = user PIN, 0 = SO PIN. Fills retries left, maximum retries, minimum length, maximum length,
- * locked flag (1 = locked) and logged-in flag. */
+/* A retry count the key does not tell: PKCS#11 tokens give the PIN state only as flags, so retries left is 0
+ * when locked, 1 on the final try and QUILLARD_RETRIES_UNKNOWN otherwise, and the maximum is unknown. Never
+ * a count: show it as unknown, not as a number. */
+#define QUILLARD_RETRIES_UNKNOWN (-1)
+
+/* user_type 1 = user PIN, 0 = SO PIN. Fills retries left, maximum retries (either may be
+ * QUILLARD_RETRIES_UNKNOWN), minimum length, maximum length, locked flag (1 = locked) and logged-in flag. */
 QUILLARD_API int32_t token_get_pin_state(int32_t idx, int32_t user_type, int32_t* retries_left,
                                          int32_t* max_retries, int32_t* min_len, int32_t* max_len,
                                          int32_t* locked, int32_t* logged_in);
 
+/* *retries_left receives the tries left after a wrong PIN, or QUILLARD_RETRIES_UNKNOWN. */
 QUILLARD_API int32_t token_login(int32_t idx, const char* user_pin, int32_t* retries_left);
 QUILLARD_API int32_t token_login_so(int32_t idx, const char* so_pin, int32_t* retries_left);
 QUILLARD_API int32_t token_logout(int32_t idx);
@@ -141,6 +150,17 @@ QUILLARD_API int32_t remove_all_certs_from_store(const char* csp_name);
 typedef int32_t (*quillard_cert_display_handler)(void* owner, const uint8_t* cert, int32_t length,
                                                  void* context);
 QUILLARD_API void quillard_set_cert_display_handler(quillard_cert_display_handler handler, void* context);
+/* Not part of the 30 key functions: *changed = 1 when the tokens of the PKCS#11 modules differ from the
+ * last token_find (a token inserted or removed), else 0. Cheap and never waits; virtual keys are seen
+ * through their folder instead. */
+QUILLARD_API int32_t quillard_tokens_changed(int32_t* changed);
+/* The last failed PKCS#11 call, NUL-terminated ("softhsm2: C_Login failed with CKR_PIN_INCORRECT"; empty
+ * when none failed); *length as for quillard_virtual_key_folder. */
+QUILLARD_API int32_t quillard_last_failure(char* buffer, int32_t* length);
+/* Not part of the 30 key functions: the name of the module key `idx` belongs to, NUL-terminated ("virtual"
+ * for the built-in virtual keys, p11-kit's name of a PKCS#11 module, such as "softhsm2"); *length as for
+ * quillard_virtual_key_folder. */
+QUILLARD_API int32_t quillard_key_module(int32_t idx, char* buffer, int32_t* length);
 /* The symbolic name of a result code ("CKR_PIN_INCORRECT"), or "UNKNOWN". */
 QUILLARD_API const char* quillard_error_name(int32_t code);
 

@@ -9,6 +9,7 @@
 #include "error_names.h"
 #include "library_state.h"
 #include "paths.h"
+#include "pkcs11/pkcs11_call.h"
 #include "quillard_errors.h"
 
 #include <algorithm>
@@ -108,6 +109,7 @@ int32_t uninit_pkcs11(void) {
     Lock lock(state.lock);
     state.driver.reset();
     state.parsedPkcs12.clear();
+    pkcs11::forgetPkcs11Failure();
     forgetCertInfos();
     return QR_OK;
 }
@@ -433,6 +435,37 @@ int32_t remove_all_certs_from_store(const char* csp_name) {
     Lock lock(state.lock);
     CertStore store(certStorePath());
     return store.removeAllForCsp(csp_name);
+}
+
+int32_t quillard_tokens_changed(int32_t* changed) {
+    if (!changed)
+        return QR_ARGUMENTS_BAD;
+    return withDriver([&](Driver& driver) -> int32_t {
+        bool differs = false;
+        Result result = driver.presenceChanged(differs);
+        *changed = differs ? 1 : 0;
+        return result;
+    });
+}
+
+int32_t quillard_last_failure(char* buffer, int32_t* length) {
+    if (!length || *length < 0 || (*length > 0 && !buffer))
+        return QR_ARGUMENTS_BAD;
+    const std::string text = pkcs11::lastPkcs11Failure();
+    const std::vector<uint8_t> bytes(text.c_str(), text.c_str() + text.size() + 1);
+    return copyOut(bytes, reinterpret_cast<uint8_t*>(buffer), length);
+}
+
+int32_t quillard_key_module(int32_t idx, char* buffer, int32_t* length) {
+    if (!length || *length < 0 || (*length > 0 && !buffer))
+        return QR_ARGUMENTS_BAD;
+    return withDriver([&](Driver& driver) -> int32_t {
+        std::string name;
+        if (const Result result = driver.moduleName(idx, name); result != QR_OK)
+            return result;
+        const std::vector<uint8_t> bytes(name.c_str(), name.c_str() + name.size() + 1);
+        return copyOut(bytes, reinterpret_cast<uint8_t*>(buffer), length);
+    });
 }
 
 const char* quillard_error_name(int32_t code) {

@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "command_lookup.h"
 #include "create_command.h"
 #include "delete_command.h"
 #include "demo_command.h"
@@ -18,10 +19,6 @@ namespace {
 
 constexpr int kUsageStatus = 2;
 
-bool isHelp(const std::string& word) {
-    return word == "help" || word == "--help" || word == "-h";
-}
-
 } // namespace
 
 CommandLine::CommandLine() {
@@ -35,7 +32,7 @@ CommandLine::CommandLine() {
 }
 
 int CommandLine::run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-    if (words.empty() || isHelp(words.front())) {
+    if (words.empty() || tools::isHelpWord(words.front())) {
         Command* command = words.size() > 1 ? find(words[1]) : nullptr;
         if (command)
             out << command->usage();
@@ -49,24 +46,21 @@ int CommandLine::run(const std::vector<std::string>& words, std::ostream& out, s
         printOverview(err);
         return kUsageStatus;
     }
-    const WipedWords rest(std::vector<std::string>(words.begin() + 1, words.end()));
-    if (!rest.words().empty() && isHelp(rest.words().front()) && rest.words().front() != "help") {
+    const tools::WipedWords rest(std::vector<std::string>(words.begin() + 1, words.end()));
+    if (!rest.words().empty() && tools::isHelpWord(rest.words().front()) && rest.words().front() != "help") {
         out << command->usage();
         return 0;
     }
     try {
         return command->run(rest.words(), out, err);
-    } catch (const UsageError& error) {
+    } catch (const tools::UsageError& error) {
         err << "pellorzu-vkey " << command->name() << ": " << error.what() << "\n" << command->usage();
         return kUsageStatus;
     }
 }
 
 Command* CommandLine::find(const std::string& name) const {
-    for (const auto& command : commands_)
-        if (command->name() == name)
-            return command.get();
-    return nullptr;
+    return tools::findCommand(commands_, name);
 }
 
 void CommandLine::printOverview(std::ostream& out) const {

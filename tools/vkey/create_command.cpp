@@ -16,7 +16,7 @@ const std::set<std::string> kOptions = {"serial",       "label",      "manufactu
                                         "memory",       "disk",       "kdf-iterations"};
 const std::set<std::string> kSwitches = {"blank", "unplugged"};
 
-quillard::softkey::PinPolicy policyFrom(const Arguments& arguments, const std::string& prefix,
+quillard::softkey::PinPolicy policyFrom(const tools::Arguments& arguments, const std::string& prefix,
                                         const std::string& retries) {
     quillard::softkey::PinPolicy policy;
     policy.minLength = static_cast<int>(arguments.integer(prefix + "-min", policy.minLength, 1, 32));
@@ -26,18 +26,18 @@ quillard::softkey::PinPolicy policyFrom(const Arguments& arguments, const std::s
 }
 
 // The PIN of an initialised key must be given; a blank key takes none.
-quillard::SecureString pinFrom(Arguments& arguments, const std::string& name, bool initialised) {
+quillard::SecureString pinFrom(tools::Arguments& arguments, const std::string& name, bool initialised) {
     std::optional<quillard::SecureString> pin = arguments.secret(name);
     if (initialised && !pin)
-        throw UsageError("an initialised key needs --" + name + " (or create it --blank)");
+        throw tools::UsageError("an initialised key needs --" + name + " (or create it --blank)");
     if (!initialised && pin)
-        throw UsageError("a blank key has no PINs: leave out --" + name);
+        throw tools::UsageError("a blank key has no PINs: leave out --" + name);
     return pin.value_or(quillard::SecureString());
 }
 
-quillard::VirtualKeySettings settingsFrom(Arguments&& arguments) {
+quillard::VirtualKeySettings settingsFrom(tools::Arguments&& arguments) {
     if (!arguments.words().empty())
-        throw UsageError("unexpected argument " + arguments.words().front());
+        throw tools::UsageError("unexpected argument " + arguments.words().front());
     quillard::VirtualKeySettings settings;
     settings.serial = arguments.text("serial").value_or("");
     settings.label = arguments.text("label").value_or("");
@@ -79,7 +79,7 @@ std::string CreateCommand::usage() const {
 }
 
 int CreateCommand::run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-    quillard::VirtualKeySettings settings = settingsFrom(Arguments(words, kOptions, kSwitches));
+    quillard::VirtualKeySettings settings = settingsFrom(tools::Arguments(words, kOptions, kSwitches));
     std::string serial;
     std::string detail;
     quillard::Result result = quillard::VirtualKeyManager().create(settings, serial, &detail);

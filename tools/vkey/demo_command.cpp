@@ -16,12 +16,12 @@ std::string DemoCommand::usage() const {
 }
 
 int DemoCommand::run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-    Arguments arguments(words, {"user-pin"}, {});
+    tools::Arguments arguments(words, {"user-pin"}, {});
     if (arguments.words().size() != 1)
-        throw UsageError("name exactly one key by its serial");
+        throw tools::UsageError("name exactly one key by its serial");
     std::optional<quillard::SecureString> pin = arguments.secret("user-pin");
     if (!pin)
-        throw UsageError("the key's user PIN is needed: --user-pin PIN");
+        throw tools::UsageError("the key's user PIN is needed: --user-pin PIN");
     const std::string& serial = arguments.words().front();
     std::string detail;
     quillard::Result result = DemoContent::fill(serial, *pin, detail);

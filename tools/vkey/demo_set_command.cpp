@@ -75,9 +75,9 @@ std::string DemoSetCommand::usage() const {
 }
 
 int DemoSetCommand::run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-    Arguments arguments(words, {"user-pin", "so-pin", "kdf-iterations"}, {});
+    tools::Arguments arguments(words, {"user-pin", "so-pin", "kdf-iterations"}, {});
     if (!arguments.words().empty())
-        throw UsageError("unexpected argument " + arguments.words().front());
+        throw tools::UsageError("unexpected argument " + arguments.words().front());
     quillard::SecureString userPin = arguments.secret("user-pin").value_or(kDemoUserPin);
     quillard::SecureString soPin = arguments.secret("so-pin").value_or(kDemoSoPin);
     auto iterations = static_cast<int32_t>(

@@ -73,9 +73,9 @@ std::string ListCommand::usage() const {
 }
 
 int ListCommand::run(const std::vector<std::string>& words, std::ostream& out, std::ostream&) {
-    Arguments arguments(words, {}, {});
+    tools::Arguments arguments(words, {}, {});
     if (!arguments.words().empty())
-        throw UsageError("unexpected argument " + arguments.words().front());
+        throw tools::UsageError("unexpected argument " + arguments.words().front());
     std::vector<quillard::VirtualKeyStatus> keys = quillard::VirtualKeyManager().list();
     if (keys.empty()) {
         out << "No virtual keys.\n";

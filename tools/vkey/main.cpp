@@ -9,7 +9,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    vkey::WipedWords words(std::vector<std::string>(argv + 1, argv + argc));
+    tools::WipedWords words(std::vector<std::string>(argv + 1, argv + argc));
     // PINs may be given as arguments: blank the originals so they do not linger in the process's argument
     // list.
     for (int i = 1; i < argc; ++i)

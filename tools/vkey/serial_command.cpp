@@ -13,9 +13,9 @@ std::string SerialCommand::usage() const {
 }
 
 int SerialCommand::run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-    Arguments arguments(words, {}, {});
+    tools::Arguments arguments(words, {}, {});
     if (arguments.words().empty())
-        throw UsageError("name at least one key by its serial");
+        throw tools::UsageError("name at least one key by its serial");
     quillard::VirtualKeyManager manager;
     int status = 0;
     for (const std::string& serial : arguments.words()) {

@@ -4,7 +4,9 @@
 #include "cert_registration_handler.h"
 #include "i18n/string_table.h"
 #include "message_text.h"
-#include "token/cert_info_record.h"
+#include "platform/owner_file.h"
+#include "token/flows/certificate_deletion.h"
+#include "token/flows/certificate_export.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "ui/main_form.h"
@@ -13,30 +15,9 @@
 #include "ui/wait_cursor.h"
 
 #include <QAction>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QTreeWidget>
 
 namespace ui {
-
-namespace {
-
-bool writeWholeFile(const QString& path, const std::vector<uint8_t>& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // A new file is the user's alone; a file that is replaced keeps its mode.
-    if (!QFileInfo::exists(path))
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-} // namespace
 
 CertActionsHandler::CertActionsHandler(TMainForm& form) : QObject(&form), form_(form) {
     const MainActions& actions = form.actions;
@@ -50,15 +31,12 @@ std::optional<std::vector<uint8_t>> CertActionsHandler::readSelectedCertificate(
     const std::optional<CertTarget> target = selectedCertificate(form_.TabSheet5->tvCert);
     if (!target)
         return std::nullopt;
-    std::vector<uint8_t> certificate(token::kCertificateBufferSize);
-    int32_t length = token::kCertificateBufferSize;
-    const int32_t result = token::container_get_cert(token::keyTable().currentKey, target->name, target->spec,
-                                                     certificate.data(), length);
-    if (result != 0) {
+    std::vector<uint8_t> certificate;
+    if (token::flows::readCertificate(token::keyTable().currentKey, target->name, target->spec,
+                                      certificate) != 0) {
         messageService().inform(&form_, i18n::text("K_GetKeyCert_Error"));
         return std::nullopt;
     }
-    certificate.resize(std::clamp(length, 0, token::kCertificateBufferSize));
     return certificate;
 }
 
@@ -76,7 +54,9 @@ void CertActionsHandler::AcOutputExecute() {
     const QString path = messageService().saveFileName(&form_, request);
     if (path.isEmpty())
         return;
-    if (!writeWholeFile(path, *certificate)) {
+    const QByteArray bytes(reinterpret_cast<const char*>(certificate->data()),
+                           static_cast<qsizetype>(certificate->size()));
+    if (!platform::writeWholeFile(path, bytes)) {
         messageService().reportError(&form_, QStringLiteral("Unable to write to %1").arg(path));
         return;
     }
@@ -99,7 +79,8 @@ void CertActionsHandler::AcDelCertExecute() {
         int32_t result = 0;
         {
             const WaitCursor waitCursor;
-            result = token::container_delete_cert(token::keyTable().currentKey, target->name, target->spec);
+            result = token::flows::deleteCertificate(token::keyTable().currentKey, target->name, target->spec,
+                                                     CertRegistrationHandler::cspName());
         }
         finishDeletion(result);
     }
@@ -112,7 +93,8 @@ void CertActionsHandler::AcDelExecute() {
         int32_t result = 0;
         {
             const WaitCursor waitCursor;
-            result = token::container_delete(token::keyTable().currentKey, target->name);
+            result = token::flows::deleteContainer(token::keyTable().currentKey, target->name,
+                                                   CertRegistrationHandler::cspName());
         }
         finishDeletion(result);
     }
@@ -125,12 +107,8 @@ void CertActionsHandler::finishDeletion(int32_t result) {
                                             QStringLiteral(" = 0x") + errorCodeHex(result));
         return;
     }
-    // The store is rebuilt from scratch: every entry of the provider goes, then every key found is
-    // registered.
     const WaitCursor waitCursor;
-    token::remove_all_certs_from_store(CertRegistrationHandler::cspName());
     form_.BuildCertTree(token::keyTable().currentKey);
-    form_.certRegistration->registerEveryKey();
 }
 
 void CertActionsHandler::focusTree() {

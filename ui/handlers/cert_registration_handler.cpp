@@ -1,8 +1,7 @@
 #include "cert_registration_handler.h"
 
 #include "i18n/string_table.h"
-#include "token/cert_info_record.h"
-#include "token/cert_presence.h"
+#include "token/flows/store_registration.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "ui/main_form.h"
@@ -10,17 +9,9 @@
 
 #include <QAction>
 #include <QTimer>
-#include <algorithm>
 #include <utility>
 
 namespace ui {
-
-namespace {
-
-constexpr int32_t kExchangeFailureBase = 10000;
-constexpr int32_t kSignatureFailureBase = 20000;
-
-} // namespace
 
 CertRegistrationHandler::CertRegistrationHandler(TMainForm& form) : QObject(&form), form_(form) {
     const MainActions& actions = form.actions;
@@ -36,37 +27,11 @@ std::string CertRegistrationHandler::cspName() {
 }
 
 int32_t CertRegistrationHandler::RegisterKeyCerts(int32_t key) {
-    if (key < 0 || key >= token::kKeySlots)
-        return 0;
-    token::TZartoInfo& record = token::keyTable().keys[key];
-    if (const int32_t result = token::LoadContainerList(key, record); result != 0)
-        return result;
-    const std::string csp = cspName();
-    const int32_t count = std::clamp(record.containerCount, 0, token::kMaxContainers);
-    for (int32_t position = 0; position < count; ++position) {
-        const std::string& name = record.containerNames[position];
-        for (const int32_t spec : {token::kExchangeSpec, token::kSignatureSpec}) {
-            token::TZartoCertInfo info;
-            if (token::ReadCertInfo(key, name, spec, info) != 0 || info.algorithm != 0)
-                continue;
-            // Only RSA pairs go to the store. A key type that cannot be read does not count as elliptic.
-            int32_t keyType = 0;
-            token::container_get_pubkey(key, name, spec, keyType);
-            if (keyType == token::kEllipticCurveKey)
-                continue;
-            const int32_t result = token::container_addcert_to_store(name, csp, spec, info.certificate.data(),
-                                                                     info.certificateLength);
-            if (result != 0)
-                return result + (spec == token::kExchangeSpec ? kExchangeFailureBase : kSignatureFailureBase);
-        }
-    }
-    return 0;
+    return token::flows::registerKeyCertificates(key, cspName());
 }
 
 void CertRegistrationHandler::registerEveryKey() {
-    const int32_t keyCount = std::clamp(token::keyTable().keyCount, 0, token::kMaxKeysFound);
-    for (int32_t key = 0; key < keyCount; ++key)
-        RegisterKeyCerts(key);
+    token::flows::registerEveryKey(cspName());
 }
 
 void CertRegistrationHandler::scheduleRegistration(int32_t key) {

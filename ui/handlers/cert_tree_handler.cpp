@@ -4,6 +4,7 @@
 #include "i18n/string_table.h"
 #include "token/cert_info_record.h"
 #include "token/cert_presence.h"
+#include "token/flows/certificate_list.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "ui/filesystem_icons.h"
@@ -58,60 +59,46 @@ void CertTreeHandler::BuildCertTree(int32_t key) {
     tree->clear();
     if (key < 0 || key >= token::kKeySlots)
         return;
-    token::TZartoInfo& record = token::keyTable().keys[key];
-    record.containerNames[0].clear();
-    if (token::LoadContainerList(key, record) != 0) {
-        // A list that could not be read shows no containers rather than the previous read's.
-        record.containerCount = 0;
-        for (std::string& name : record.containerNames)
-            name.clear();
-    }
-    token::CertPresence().clearKey(key);
-    const int32_t count = std::clamp(record.containerCount, 0, token::kMaxContainers);
-    if (count == 0)
+    const token::flows::CertificateList list = token::flows::readCertificateList(key);
+    if (list.containers.empty())
         addNode(nullptr, i18n::text("K_Null_cont"), IconFolder, IconFolderOpen);
-    for (int32_t position = 0; position < count; ++position)
-        addContainer(key, position);
+    for (const token::flows::ContainerEntry& entry : list.containers)
+        addContainer(entry);
     tree->expandAll();
 }
 
-void CertTreeHandler::addContainer(int32_t key, int32_t position) {
-    const std::string& name = token::keyTable().keys[key].containerNames[position];
-    QTreeWidgetItem* container = addNode(
-        nullptr, QString::fromLocal8Bit(nameBytes(name)) + i18n::text("K_Cont"), IconFolder, IconFolderOpen);
-    setCertNodeData(container, nameBytes(name), 0);
-    for (const int32_t spec : {token::kExchangeSpec, token::kSignatureSpec}) {
-        token::TZartoCertInfo info;
-        const bool present = token::ReadCertInfo(key, name, spec, info) == 0;
-        token::CertPresence().set(key, position, spec, present);
-        if (present)
-            addCertificate(container, key, spec, info);
-    }
+void CertTreeHandler::addContainer(const token::flows::ContainerEntry& entry) {
+    const QByteArray name = nameBytes(entry.name);
+    QTreeWidgetItem* container =
+        addNode(nullptr, QString::fromLocal8Bit(name) + i18n::text("K_Cont"), IconFolder, IconFolderOpen);
+    setCertNodeData(container, name, 0);
+    for (const token::flows::ContainerCertificate& certificate : entry.certificates)
+        addCertificate(container, certificate);
 }
 
-void CertTreeHandler::addCertificate(QTreeWidgetItem* container, int32_t key, int32_t spec,
-                                     const token::TZartoCertInfo& info) {
+void CertTreeHandler::addCertificate(QTreeWidgetItem* container,
+                                     const token::flows::ContainerCertificate& certificate) {
     const QByteArray name = container->data(0, kContainerNameRole).toByteArray();
-    QTreeWidgetItem* certificate =
+    const int32_t spec = certificate.spec;
+    QTreeWidgetItem* node =
         addNode(container, i18n::text(spec == token::kExchangeSpec ? "K_Cert_mode1" : "K_Cert_mode2"),
                 IconFolder, IconFolderOpen);
-    setCertNodeData(certificate, name, spec);
-    QTreeWidgetItem* subject = addNode(certificate, QString::fromStdU16String(info.subject), IconCertificate);
+    setCertNodeData(node, name, spec);
+    QTreeWidgetItem* subject =
+        addNode(node, QString::fromStdU16String(certificate.info.subject), IconCertificate);
     setCertNodeData(subject, name, spec);
-    addKeyNode(certificate, "K_RSA_Pub", IconKey, key, spec, info.keyBits, false);
-    addKeyNode(certificate, "K_RSA_Pri", IconLockedKey, key, spec, info.keyBits, true);
+    addKeyNode(node, "K_RSA_Pub", IconKey, certificate.publicKey, certificate.info.keyBits);
+    addKeyNode(node, "K_RSA_Pri", IconLockedKey, certificate.privateKey, certificate.info.keyBits);
 }
 
-void CertTreeHandler::addKeyNode(QTreeWidgetItem* certificate, const char* textKey, int image, int32_t key,
-                                 int32_t spec, int32_t keyBits, bool privateKey) {
-    const std::string name = certificate->data(0, kContainerNameRole).toByteArray().toStdString();
-    int32_t keyType = 0;
-    const int32_t result = privateKey ? token::container_get_prikey(key, name, spec, keyType)
-                                      : token::container_get_pubkey(key, name, spec, keyType);
-    if (result != 0)
+void CertTreeHandler::addKeyNode(QTreeWidgetItem* certificate, const char* textKey, int image,
+                                 const token::flows::PairKey& pairKey, int32_t keyBits) {
+    if (!pairKey.present)
         return;
-    QTreeWidgetItem* node = addNode(certificate, i18n::text(textKey) + keySuffix(keyType, keyBits), image);
-    setCertNodeData(node, certificate->data(0, kContainerNameRole).toByteArray(), spec);
+    QTreeWidgetItem* node =
+        addNode(certificate, i18n::text(textKey) + keySuffix(pairKey.keyType, keyBits), image);
+    setCertNodeData(node, certificate->data(0, kContainerNameRole).toByteArray(),
+                    certificate->data(0, kKeySpecRole).toInt());
 }
 
 QTreeWidgetItem* CertTreeHandler::addNode(QTreeWidgetItem* parent, const QString& text, int image,

@@ -11,9 +11,11 @@ class QPoint;
 class QTreeWidgetItem;
 class TMainForm;
 
-namespace token {
-struct TZartoCertInfo;
-}
+namespace token::flows {
+struct ContainerCertificate;
+struct ContainerEntry;
+struct PairKey;
+} // namespace token::flows
 
 namespace ui {
 
@@ -28,11 +30,10 @@ public:
     void AcrefreshExecute();
 
 private:
-    void addContainer(int32_t key, int32_t position);
-    void addCertificate(QTreeWidgetItem* container, int32_t key, int32_t spec,
-                        const token::TZartoCertInfo& info);
-    void addKeyNode(QTreeWidgetItem* certificate, const char* textKey, int image, int32_t key, int32_t spec,
-                    int32_t keyBits, bool privateKey);
+    void addContainer(const token::flows::ContainerEntry& entry);
+    void addCertificate(QTreeWidgetItem* container, const token::flows::ContainerCertificate& certificate);
+    void addKeyNode(QTreeWidgetItem* certificate, const char* textKey, int image,
+                    const token::flows::PairKey& pairKey, int32_t keyBits);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, int image, int expandedImage = -1);
     void openContextMenu(const QPoint& position);
 

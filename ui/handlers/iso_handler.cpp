@@ -2,8 +2,8 @@
 
 #include "i18n/string_table.h"
 #include "message_text.h"
+#include "token/flows/iso_image_write.h"
 #include "token/key_table.h"
-#include "token/token_ops.h"
 #include "ui/button_edit.h"
 #include "ui/main_form.h"
 #include "ui/message_service.h"
@@ -17,47 +17,14 @@
 #include <QFileInfo>
 #include <QProgressBar>
 #include <algorithm>
-#include <array>
 #include <climits>
-#include <cstring>
-#include <memory>
-#include <string>
 
 namespace ui {
 
 namespace {
 
-constexpr qint64 kBlockSize = 65536;
-constexpr qint64 kSectorSize = 2048;
-constexpr int kKiBPerBlock = kBlockSize / 1024;
+constexpr int kKiBPerBlock = 64;
 constexpr int kWaitBeforeSuccess = 500;
-
-using Block = std::array<char, kBlockSize>;
-
-// Fills `block` from `file` until it is full or the file ends: only the last block of a file is short. The
-// byte count, or -1 when a read fails.
-qint64 readBlock(QFile& file, Block& block) {
-    block.fill(0);
-    qint64 filled = 0;
-    while (filled < kBlockSize) {
-        const qint64 read = file.read(block.data() + filled, kBlockSize - filled);
-        if (read < 0)
-            return -1;
-        if (read == 0)
-            break;
-        filled += read;
-    }
-    return filled;
-}
-
-// The serial the library reports for `slot` now.
-std::string serialReported(int32_t slot) {
-    token::TZartoInfo record;
-    record.clear();
-    if (token::token_get_info(slot, record) != 0)
-        return {};
-    return std::string(record.serial, strnlen(record.serial, sizeof record.serial));
-}
 
 } // namespace
 
@@ -135,32 +102,21 @@ void IsoHandler::reportWrite(int32_t result) {
 int32_t IsoHandler::WriteIsoImage(int32_t slot, const QString& path) {
     QProgressBar* bar = form_.TabSheet11->PBISO;
     bar->setValue(0);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return kImageUnreadable;
-    bar->setRange(0, static_cast<int>(std::min<qint64>(file.size() / 1024, INT_MAX)));
     const KeyGuard::Hold hold(form_.keyGuard);
     const KeyTicket ticket = form_.keyGuard.ticket(slot);
-    auto block = std::make_unique<Block>();
-    uint32_t sector = 0;
-    for (;;) {
-        qint64 count = readBlock(file, *block);
-        if (count < 0)
-            return kImageUnreadable;
-        if (count == 0)
-            return 0;
-        // A short last block is sent up to the end of its last sector; the rest of the buffer is zeros.
-        count = (count + kSectorSize - 1) / kSectorSize * kSectorSize;
-        const auto sectors = static_cast<uint32_t>(count / kSectorSize);
+    token::flows::IsoWriteSteps steps;
+    steps.started = [bar](uint64_t totalBytes) {
+        bar->setRange(0, static_cast<int>(std::min<uint64_t>(totalBytes / 1024, INT_MAX)));
+    };
+    steps.beforeBlock = [this, &ticket] {
         ProcessMessagesFor(kPauseBeforeBlock);
-        if (!form_.keyGuard.stillValid(ticket) || serialReported(slot) != ticket.serial)
-            return kKeyReplaced;
-        if (const int32_t result = token::token_write_sectors(slot, sector, sectors, block->data()))
-            return result;
-        sector += sectors;
+        return form_.keyGuard.stillValid(ticket);
+    };
+    steps.afterBlock = [bar](uint64_t) {
         bar->setValue(std::min(bar->value() + kKiBPerBlock, bar->maximum()));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    };
+    return token::flows::writeIsoImage(slot, ticket.serial, QFile::encodeName(path).toStdString(), steps);
 }
 
 } // namespace ui

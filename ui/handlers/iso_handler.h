@@ -2,6 +2,8 @@
 // 64 KiB with a pause before each, the window kept alive and the progress bar PBISO counting KiB.
 #pragma once
 
+#include "token/flows/iso_image_write.h"
+
 #include <QObject>
 #include <cstdint>
 
@@ -13,10 +15,9 @@ namespace ui {
 class IsoHandler : public QObject {
     Q_OBJECT
 public:
-    // The result of a write whose image file could not be opened or read to its end.
-    static constexpr int32_t kImageUnreadable = 0x0A000011;
-    // The result of a write stopped because the key at the slot is no longer the one it started on.
-    static constexpr int32_t kKeyReplaced = 0x00000032;
+    // The results of a write whose image could not be read, or whose key was replaced at its slot.
+    static constexpr int32_t kImageUnreadable = token::flows::kImageUnreadable;
+    static constexpr int32_t kKeyReplaced = token::flows::kKeyReplaced;
     // The pause before each block, in milliseconds.
     static constexpr int kPauseBeforeBlock = 100;
 

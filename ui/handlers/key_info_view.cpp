@@ -1,5 +1,7 @@
 #include "key_info_view.h"
 
+#include "message_text.h"
+
 #include "i18n/string_table.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
@@ -44,8 +46,8 @@ std::array<InfoRow, 13> infoRows(const token::TZartoInfo& key, const token::TPin
         {"K_Info_Sn", localText(key.serial)},
         {"K_Info_maxPinLen", decimal(key.maxPinLength)},
         {"K_Info_minPinLen", decimal(key.minPinLength)},
-        {"Admin_label_TryCount", decimal(pin.maxRetries)},
-        {"S_KeyTryTime", decimal(pin.retriesLeft)},
+        {"Admin_label_TryCount", countText(pin.maxRetries)},
+        {"S_KeyTryTime", countText(pin.retriesLeft)},
         {"S_Key_Dead_State", lockText},
         {"K_Info_totalMemory", decimal(key.totalMemory)},
         {"K_Info_freeMemory", decimal(key.freeMemory)},

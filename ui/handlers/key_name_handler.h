@@ -4,20 +4,13 @@
 #include <QObject>
 #include <QString>
 
-class QByteArray;
 class TMainForm;
 
 namespace ui {
 
-// `text` without the blanks and control characters at either end.
-QString trimBlanksAndControls(const QString& text);
-
 class KeyNameHandler : public QObject {
     Q_OBJECT
 public:
-    // The longest label a key takes, in bytes of UTF-8.
-    static constexpr int kLongestLabel = 31;
-
     // Connects AcSetKeyName and registers its update handler.
     explicit KeyNameHandler(TMainForm& form);
 
@@ -28,7 +21,7 @@ public:
     void AcSetKeyNameUpdate();
 
 private:
-    void showNewLabel(const QString& label, const QByteArray& utf8);
+    void showNewLabel(const QString& label);
 
     TMainForm& form_;
 };

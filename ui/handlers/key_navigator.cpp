@@ -2,6 +2,7 @@
 
 #include "i18n/string_table.h"
 #include "key_info_view.h"
+#include "token/flows/key_scan.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "ui/filesystem_icons.h"
@@ -92,25 +93,21 @@ int32_t KeyNavigator::ScanKeys() {
     QTreeWidgetItem* keyList = keyListNode();
     removeKeyNodes(keyList);
 
-    int32_t keyCount = 0;
-    if (const int32_t result = token::token_find(keyCount); result != 0) {
+    const token::flows::KeyScan scan = token::flows::scanKeys();
+    if (scan.searchFailed) {
         addErrorNode(keyList);
         expandWithDescendants(keyList);
         showPage(PageKeyInfo);
-        return result;
+        return scan.code;
     }
-    if (const int32_t result = readKeyInformation(keyCount); result != 0) {
+    if (scan.code != 0) {
         addErrorNode(keyList);
-        return result;
+        return scan.code;
     }
-    for (int32_t slot = 0; slot < keyCount; ++slot)
+    for (int32_t slot = 0; slot < scan.keyCount; ++slot)
         addKeyNode(keyList, slot);
     // Expanding the key list with all its descendants opens the first key node's branch as well.
     expandWithDescendants(keyList);
-
-    token::KeyTable& table = token::keyTable();
-    table.currentKey = 0;
-    std::fill_n(table.loginState.begin(), keyCount, token::KeyPresent);
     form_.ShowKeyInfo(0);
     showPage(PageKeyInfo);
     return 0;
@@ -125,14 +122,6 @@ void KeyNavigator::forgetKeys() {
     // The keys may now be other keys: a PIN typed for one of them must not go to another.
     form_.TabSheet4->edtUPIN->clear();
     UpdateCertActions();
-}
-
-int32_t KeyNavigator::readKeyInformation(int32_t keyCount) {
-    for (int32_t slot = 0; slot < keyCount; ++slot) {
-        if (const int32_t result = token::token_get_info(slot, token::keyTable().keys[slot]); result != 0)
-            return result;
-    }
-    return 0;
 }
 
 QTreeWidgetItem* KeyNavigator::keyListNode() {
@@ -268,6 +257,13 @@ void KeyNavigator::onKeyArrival(int productId) {
 
 void KeyNavigator::onKeyRemoval(int productId) {
     if (!acceptsDevice(productId))
+        return;
+    scanCountdown_ = kScansAfterRemoval;
+    form_.TFindUSBKey->start();
+}
+
+void KeyNavigator::onTokensChanged() {
+    if (!form_.libraryReady())
         return;
     scanCountdown_ = kScansAfterRemoval;
     form_.TFindUSBKey->start();

@@ -27,6 +27,8 @@ public:
     // A USB device with `productId` arrived / was removed.
     void onKeyArrival(int productId);
     void onKeyRemoval(int productId);
+    // A PKCS#11 token was inserted or removed: the rescans of a removal start.
+    void onTokensChanged();
     // A library call answered that the current key is gone: the rescans of a removal start at once, whatever
     // the key's product id.
     void onKeyGone();
@@ -44,8 +46,6 @@ public:
 private:
     // Every slot back to "no key", the information list emptied, the certificate actions updated.
     void forgetKeys();
-    // token_get_info for slots 0 to keyCount - 1 in order; the first failure's code, else 0.
-    int32_t readKeyInformation(int32_t keyCount);
     QTreeWidgetItem* keyListNode();
     void removeKeyNodes(QTreeWidgetItem* keyList);
     void addErrorNode(QTreeWidgetItem* keyList);

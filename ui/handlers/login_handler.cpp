@@ -3,8 +3,8 @@
 #include "i18n/string_table.h"
 #include "key_navigator.h"
 #include "message_text.h"
+#include "token/flows/user_login.h"
 #include "token/key_table.h"
-#include "token/token_ops.h"
 #include "ui/main_form.h"
 #include "ui/message_service.h"
 #include "ui/pages/login_page.h"
@@ -28,13 +28,6 @@ namespace {
 constexpr int kKeyListNode = 0;
 constexpr int kAdministrationNode = 3;
 constexpr int kInitialisationNode = 0;
-
-// What a refused login shows: the tries left, or "locked" when none are left (or the library did not say).
-QString refusedLoginText(int32_t triesLeft) {
-    if (triesLeft == 0)
-        return i18n::text("K_Dead");
-    return i18n::text("K_PIN_Error") + QLatin1Char('\r') + formatCount(i18n::text("K_Try_Time"), triesLeft);
-}
 
 } // namespace
 
@@ -62,9 +55,7 @@ void LoginHandler::AcLoginExecute() {
 
 void LoginHandler::showLoggedIn(int32_t key) {
     const WaitCursor waitCursor;
-    // Objects that only a logged-in session can see are read now.
-    token::token_reload_all_objects(key);
-    token::keyTable().loginState[key] = token::LoggedIn;
+    token::flows::enterUserSession(key);
     form_.RPC->setCurrentIndex(PageCertificates);
     form_.BuildCertTree(key);
     form_.UpdateCertActions();

@@ -53,10 +53,28 @@ QString formatCount(const QString& pattern, int32_t value) {
     return result;
 }
 
+bool isKnownCount(int32_t count) {
+    return count >= 0;
+}
+
 QString refusedOldPinText(int32_t triesLeft) {
     if (triesLeft == 0)
         return i18n::text("K_Dead");
+    if (!isKnownCount(triesLeft))
+        return i18n::text("K_PIN_Error");
     return formatCount(i18n::text("K_OldCheck"), triesLeft);
+}
+
+QString refusedLoginText(int32_t triesLeft) {
+    if (triesLeft == 0)
+        return i18n::text("K_Dead");
+    if (!isKnownCount(triesLeft))
+        return i18n::text("K_PIN_Error");
+    return i18n::text("K_PIN_Error") + QLatin1Char('\r') + formatCount(i18n::text("K_Try_Time"), triesLeft);
+}
+
+QString countText(int32_t count) {
+    return isKnownCount(count) ? QString::number(count) : QStringLiteral("-");
 }
 
 QString errorCodeHex(int32_t code) {

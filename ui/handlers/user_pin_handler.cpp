@@ -3,8 +3,8 @@
 #include "i18n/string_table.h"
 #include "key_navigator.h"
 #include "message_text.h"
+#include "token/flows/change_user_pin.h"
 #include "token/key_table.h"
-#include "token/token_ops.h"
 #include "ui/main_form.h"
 #include "ui/message_service.h"
 #include "ui/pages/user_pin_page.h"
@@ -48,38 +48,24 @@ QString UserPinHandler::newPinProblem(const platform::SecretBytes& newPin) const
 
 void UserPinHandler::changePin(int32_t key, const platform::SecretBytes& oldPin,
                                const platform::SecretBytes& newPin) {
-    logOutKey(key);
-    // The old PIN is proven by a login first, so a wrong one costs a try and says how many are left.
-    const LoginOutcome proof = logInKey(key, oldPin);
-    if (proof.keyRemoved()) {
+    using token::flows::UserPinChangeResult;
+    const auto outcome = token::flows::changeUserPin(key, oldPin.c_str(), newPin.c_str());
+    switch (outcome.result) {
+    case UserPinChangeResult::KeyRemoved:
         form_.navigator->onKeyGone();
         return;
-    }
-    if (!proof.succeeded()) {
-        messageService().inform(&form_, refusedOldPinText(proof.triesLeft));
+    case UserPinChangeResult::OldPinRefused:
+        messageService().inform(&form_, refusedOldPinText(outcome.triesLeft));
         return;
-    }
-    logOutKey(key);
-    const int32_t result = token::token_change_upin(key, oldPin.c_str(), newPin.c_str());
-    if (result != 0) {
-        reportRefusedChange(key, oldPin, result);
+    case UserPinChangeResult::ChangeFailed:
+        messageService().inform(&form_, i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") +
+                                            QStringLiteral(" = 0x") + errorCodeHex(outcome.code));
         return;
+    case UserPinChangeResult::Changed:
+        break;
     }
     messageService().inform(&form_, i18n::text("K_Set_Yes"));
     emptyFields();
-}
-
-void UserPinHandler::reportRefusedChange(int32_t key, const platform::SecretBytes& oldPin,
-                                         int32_t changeResult) {
-    // A second login tells a refusal of the new PIN (the old one still works) from a key that no longer
-    // accepts the old PIN. The login state stays "not logged in" either way.
-    const LoginOutcome check = logInKey(key, oldPin);
-    if (!check.succeeded()) {
-        messageService().inform(&form_, refusedOldPinText(check.triesLeft));
-        return;
-    }
-    messageService().inform(&form_, i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") +
-                                        QStringLiteral(" = 0x") + errorCodeHex(changeResult));
 }
 
 void UserPinHandler::emptyFields() {

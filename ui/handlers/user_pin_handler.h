@@ -27,7 +27,6 @@ private:
     // The first reason the typed PINs cannot be used, as the message to show; empty when there is none.
     QString newPinProblem(const platform::SecretBytes& newPin) const;
     void changePin(int32_t key, const platform::SecretBytes& oldPin, const platform::SecretBytes& newPin);
-    void reportRefusedChange(int32_t key, const platform::SecretBytes& oldPin, int32_t changeResult);
     void emptyFields();
 
     TMainForm& form_;

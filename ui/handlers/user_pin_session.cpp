@@ -3,7 +3,6 @@
 #include "i18n/string_table.h"
 #include "token/flows/key_session.h"
 #include "token/key_table.h"
-#include "token/token_ops.h"
 #include "ui/message_service.h"
 #include "ui/pin_edit.h"
 
@@ -11,16 +10,8 @@
 
 namespace ui {
 
-namespace {
-
-constexpr int32_t kUserPinType = 1;
-
-} // namespace
-
 bool userPinLocked(int32_t key) {
-    token::TPinState& state = token::keyTable().pinState;
-    token::token_get_pin_state(key, kUserPinType, state);
-    return state.locked == 1;
+    return token::flows::userPinLocked(key);
 }
 
 bool userPinUsable(QWidget* owner, int32_t key) {
@@ -46,9 +37,7 @@ void logOutKey(int32_t key) {
 }
 
 LoginOutcome logInKey(int32_t key, const platform::SecretBytes& pin) {
-    LoginOutcome outcome;
-    outcome.result = token::token_login(key, pin.c_str(), outcome.triesLeft);
-    return outcome;
+    return token::flows::logInUser(key, pin.c_str());
 }
 
 } // namespace ui

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/secret_bytes.h"
+#include "token/flows/user_login.h"
 
 #include <cstdint>
 
@@ -25,14 +26,7 @@ platform::SecretBytes pinBytes(const QLineEdit& field);
 // Logs `key` out (result not examined) and sets its login state to "present, not logged in".
 void logOutKey(int32_t key);
 
-struct LoginOutcome {
-    int32_t result = 0;
-    int32_t triesLeft = 0; // stays 0 when the library does not set it
-    bool succeeded() const { return result == 0; }
-    // The key was pulled out before any rescan noticed.
-    bool keyRemoved() const { return result == kDeviceRemoved; }
-    static constexpr int32_t kDeviceRemoved = 0x32;
-};
+using LoginOutcome = token::flows::UserLogin;
 
 // Logs in to `key` with the user PIN `pin`; the login state is left to the caller.
 LoginOutcome logInKey(int32_t key, const platform::SecretBytes& pin);

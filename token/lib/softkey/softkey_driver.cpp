@@ -336,4 +336,9 @@ Result SoftkeyDriver::importCredential(int32_t idx, const std::string& name, int
     });
 }
 
+Result SoftkeyDriver::moduleName(int32_t, std::string& name) {
+    name = "virtual";
+    return QR_OK;
+}
+
 } // namespace quillard

@@ -43,6 +43,7 @@ public:
     Result writeSectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount,
                         const uint8_t* data) override;
     Result reloadObjects(int32_t idx) override;
+    Result moduleName(int32_t idx, std::string& name) override;
 
     Result listContainers(int32_t idx, std::vector<std::string>& names) override;
     Result createContainer(int32_t idx, const std::string& name) override;

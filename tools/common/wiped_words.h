@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace vkey {
+namespace tools {
 
 class WipedWords {
 public:
@@ -24,4 +24,4 @@ private:
     std::vector<std::string> words_;
 };
 
-} // namespace vkey
+} // namespace tools

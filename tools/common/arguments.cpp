@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace vkey {
+namespace tools {
 
 namespace {
 
@@ -107,4 +107,4 @@ uint64_t Arguments::size(const std::string& name, uint64_t fallback) const {
     return value * multiplier;
 }
 
-} // namespace vkey
+} // namespace tools

@@ -4,11 +4,11 @@
 #include <stdexcept>
 #include <string>
 
-namespace vkey {
+namespace tools {
 
 class UsageError : public std::runtime_error {
 public:
     explicit UsageError(const std::string& message) : std::runtime_error(message) {}
 };
 
-} // namespace vkey
+} // namespace tools

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace vkey {
+namespace tools {
 
 class Arguments {
 public:
@@ -34,4 +34,4 @@ private:
     std::vector<std::string> words_;
 };
 
-} // namespace vkey
+} // namespace tools

@@ -1,0 +1,31 @@
+// Writing an ISO image file to a logged-in key's disk area from sector 0, in blocks of 64 KiB (a short last
+// block is sent up to the end of its last sector, the rest zeros). Before each block the caller may wait and
+// check that the key is still the one the write started on; the serial the library reports for the slot is
+// checked here as well, so a key swapped at the slot is never written to.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace token::flows {
+
+// The result of a write whose image file could not be opened or read to its end.
+constexpr int32_t kImageUnreadable = 0x0A000011;
+// The result of a write stopped because the key at the slot is no longer the one it started on.
+constexpr int32_t kKeyReplaced = 0x00000032;
+
+struct IsoWriteSteps {
+    // Once, with the file's size in bytes, before the first block.
+    std::function<void(uint64_t totalBytes)> started;
+    // Before each block; false stops the write with kKeyReplaced.
+    std::function<bool()> beforeBlock;
+    // After each block, with the bytes of the file written so far.
+    std::function<void(uint64_t writtenBytes)> afterBlock;
+};
+
+// Writes the file at `path` (8-bit) to `slot`, whose serial is `serial`; 0 or the first failure's code.
+int32_t writeIsoImage(int32_t slot, const std::string& serial, const std::string& path,
+                      const IsoWriteSteps& steps);
+
+} // namespace token::flows

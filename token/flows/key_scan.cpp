@@ -1,0 +1,30 @@
+#include "key_scan.h"
+
+#include "token/key_table.h"
+#include "token/token_ops.h"
+
+#include <algorithm>
+
+namespace token::flows {
+
+KeyScan scanKeys() {
+    KeyTable& table = keyTable();
+    table.resetLoginStates();
+    for (int32_t slot = 0; slot < kMaxKeysFound; ++slot)
+        table.keys[slot].clear();
+    KeyScan scan;
+    scan.code = token_find(scan.keyCount);
+    if (scan.code != 0) {
+        scan.searchFailed = true;
+        return scan;
+    }
+    for (int32_t slot = 0; slot < scan.keyCount; ++slot) {
+        if ((scan.code = token_get_info(slot, table.keys[slot])) != 0)
+            return scan;
+    }
+    table.currentKey = 0;
+    std::fill_n(table.loginState.begin(), scan.keyCount, KeyPresent);
+    return scan;
+}
+
+} // namespace token::flows

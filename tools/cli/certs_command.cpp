@@ -1,0 +1,116 @@
+#include "certs_command.h"
+
+#include "cli_texts.h"
+#include "failure.h"
+#include "key_spec.h"
+#include "token/flows/certificate_list.h"
+#include "token/token_ops.h"
+#include "user_session.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace cli {
+
+namespace {
+
+struct TextField {
+    const char* name;
+    int32_t field;
+};
+
+const TextField kFields[] = {
+    {"subject", QUILLARD_CERT_SUBJECT},     {"issuer", QUILLARD_CERT_ISSUER},
+    {"serialNumber", QUILLARD_CERT_SERIAL}, {"notBefore", QUILLARD_CERT_NOT_BEFORE},
+    {"notAfter", QUILLARD_CERT_NOT_AFTER},  {"keyAlgorithm", QUILLARD_CERT_KEY_ALGORITHM},
+    {"keyBits", QUILLARD_CERT_KEY_BITS},    {"sha1", QUILLARD_CERT_SHA1},
+    {"sha256", QUILLARD_CERT_SHA256}};
+
+QString certificateText(const token::TZartoCertInfo& info, int32_t field) {
+    std::string value;
+    token::helper_get_cert_text(info.certificate.data(), info.certificateLength, field, value);
+    return QString::fromStdString(value);
+}
+
+QJsonObject pairKeyJson(const token::flows::PairKey& key) {
+    return {{QStringLiteral("present"), key.present},
+            {QStringLiteral("type"),
+             key.keyType == token::kEllipticCurveKey ? QStringLiteral("EC") : QStringLiteral("RSA")}};
+}
+
+QJsonObject certificateJson(const token::flows::ContainerCertificate& certificate) {
+    QJsonObject json{{QStringLiteral("spec"), specName(certificate.spec)}};
+    for (const TextField& field : kFields)
+        json.insert(QLatin1String(field.name), certificateText(certificate.info, field.field));
+    json.insert(QStringLiteral("publicKey"), pairKeyJson(certificate.publicKey));
+    json.insert(QStringLiteral("privateKey"), pairKeyJson(certificate.privateKey));
+    return json;
+}
+
+QJsonArray listJson(const token::flows::CertificateList& list) {
+    QJsonArray containers;
+    for (const token::flows::ContainerEntry& entry : list.containers) {
+        QJsonArray certificates;
+        for (const auto& certificate : entry.certificates)
+            certificates.append(certificateJson(certificate));
+        containers.append(QJsonObject{{QStringLiteral("name"), QString::fromLocal8Bit(entry.name)},
+                                      {QStringLiteral("certificates"), certificates}});
+    }
+    return containers;
+}
+
+QString pairKeyText(const char* caption, const token::flows::PairKey& key, int32_t bits) {
+    if (!key.present)
+        return QStringLiteral("    ") + windowText(caption) + QStringLiteral(": -");
+    return QStringLiteral("    ") + windowText(caption) + QStringLiteral(": ") +
+           (key.keyType == token::kEllipticCurveKey ? QStringLiteral("ECC") : QStringLiteral("RSA")) +
+           QString::number(bits);
+}
+
+void printList(Invocation& invocation, const token::flows::CertificateList& list) {
+    if (list.containers.empty())
+        invocation.print(windowText("K_Null_cont"));
+    for (const token::flows::ContainerEntry& entry : list.containers) {
+        invocation.print(QString::fromLocal8Bit(entry.name) + windowText("K_Cont"));
+        for (const auto& certificate : entry.certificates) {
+            invocation.print(QStringLiteral("  ") +
+                             windowText(certificate.spec == 1 ? "K_Cert_mode1" : "K_Cert_mode2") +
+                             QStringLiteral(" (") + specName(certificate.spec) + QLatin1Char(')'));
+            const QJsonObject json = certificateJson(certificate);
+            for (const TextField& field : kFields)
+                invocation.print(QStringLiteral("    ") + QLatin1String(field.name) + QStringLiteral(": ") +
+                                 json.value(QLatin1String(field.name)).toString());
+            invocation.print(pairKeyText("K_RSA_Pub", certificate.publicKey, certificate.info.keyBits));
+            invocation.print(pairKeyText("K_RSA_Pri", certificate.privateKey, certificate.info.keyBits));
+        }
+    }
+}
+
+} // namespace
+
+std::string CertsCommand::usage() const {
+    return "usage: pellorzu-cli certs KEY [--json] [--pin-file FILE | --pin-stdin]\n"
+           "Logs in with the user PIN (asked for) and lists the key's containers; for each certificate its\n"
+           "key specification (exchange or signature), subject, issuer, serial number, validity (notBefore,\n"
+           "notAfter), SHA-1 and SHA-256 fingerprints, key algorithm and size, and whether the public and "
+           "the\n"
+           "private key of its pair are on the key. With --json: an array of containers {name, "
+           "certificates}.\n"
+           "Secrets: the user PIN.\n";
+}
+
+int CertsCommand::run(Invocation& invocation) {
+    invocation.expectAtMost(1);
+    const FoundKey& key = invocation.key(0);
+    const UserSession session(invocation, key);
+    const token::flows::CertificateList list = token::flows::readCertificateList(key.slot);
+    if (list.code != 0)
+        throw Failure(kFailed, failureText(windowText("K_GetKeyCert_Error"), list.code));
+    if (invocation.json())
+        invocation.printJson(listJson(list));
+    else
+        printList(invocation, list);
+    return kDone;
+}
+
+} // namespace cli

@@ -1,0 +1,52 @@
+#include "change_pin_command.h"
+
+#include "cli_texts.h"
+#include "failure.h"
+#include "token/flows/change_user_pin.h"
+#include "token/flows/user_login.h"
+#include "token/key_table.h"
+#include "user_session.h"
+
+namespace cli {
+
+std::string ChangePinCommand::usage() const {
+    return "usage: pellorzu-cli change-pin KEY [--pin-file FILE | --pin-stdin]\n"
+           "Changes the user PIN. The old PIN is proven by a login first, so a wrong one costs a try and "
+           "the\n"
+           "message says how many are left. The new PIN must hold the key's PIN length limits. At a "
+           "terminal\n"
+           "the new PIN is typed twice.\n"
+           "Secrets: the old user PIN, then the new one.\n";
+}
+
+int ChangePinCommand::run(Invocation& invocation) {
+    invocation.expectAtMost(1);
+    const FoundKey& key = invocation.key(0);
+    requireInitialised(key);
+    if (token::flows::userPinLocked(key.slot))
+        throw Failure(kPinRefused, windowText("K_Dead"));
+    const platform::SecretBytes oldPin = invocation.secrets().next(text("OldUserPinPrompt"));
+    const platform::SecretBytes newPin =
+        invocation.secrets().nextNew(text("NewUserPinPrompt"), text("AgainPrompt"));
+    const token::TZartoInfo& record = token::keyTable().keys[key.slot];
+    if (newPin.size() < record.minPinLength || newPin.size() > record.maxPinLength)
+        throw Failure(kPinRefused,
+                      windowText("UPIN_E2") +
+                          QStringLiteral("(%1--%2)").arg(record.minPinLength).arg(record.maxPinLength));
+    using token::flows::UserPinChangeResult;
+    const auto outcome = token::flows::changeUserPin(key.slot, oldPin.c_str(), newPin.c_str());
+    switch (outcome.result) {
+    case UserPinChangeResult::KeyRemoved:
+        throw Failure(kNoSuchKey, windowText("K_Key_Remove"));
+    case UserPinChangeResult::OldPinRefused:
+        throw Failure(kPinRefused, refusedOldPinText(outcome.triesLeft));
+    case UserPinChangeResult::ChangeFailed:
+        throw Failure(kFailed, failureText(windowText("K_Set_No"), outcome.code));
+    case UserPinChangeResult::Changed:
+        break;
+    }
+    invocation.print(windowText("K_Set_Yes"));
+    return kDone;
+}
+
+} // namespace cli

@@ -1,0 +1,206 @@
+#include "provision_command.h"
+
+#include "certificate_file_import.h"
+#include "cli_texts.h"
+#include "failure.h"
+#include "format_settings.h"
+#include "key_labels_file.h"
+#include "token/flows/key_session.h"
+#include "token/flows/user_login.h"
+#include "token/key_table.h"
+#include "usage_error.h"
+#include "user_session.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <map>
+#include <optional>
+
+namespace cli {
+
+namespace {
+
+// Everything that is the same for every key of the run.
+struct ProvisionPlan {
+    TZartoBaseInfo settings;
+    std::map<std::string, KeyLabel> labels;
+    std::optional<QString> pkcs12Folder;
+    std::optional<platform::SecretBytes> pkcs12Password;
+    std::optional<platform::SecretBytes> currentSoPin;
+};
+
+struct KeyResult {
+    const FoundKey* key = nullptr;
+    bool formatted = false;
+    QString label;
+    std::optional<std::string> container; // where the PKCS#12 pair went
+    QString error;                        // empty when the key was provisioned
+    bool succeeded() const { return error.isEmpty(); }
+};
+
+std::vector<const FoundKey*> targetKeys(Invocation& invocation) {
+    const bool allBlank = invocation.arguments().has("all-blank");
+    const std::vector<std::string>& words = invocation.arguments().words();
+    if (allBlank == !words.empty())
+        throw tools::UsageError("name the keys, or give --all-blank (not both)");
+    std::vector<const FoundKey*> targets;
+    if (allBlank) {
+        for (const FoundKey& key : invocation.keys().keys())
+            if (token::keyTable().keys[key.slot].initialised == 0)
+                targets.push_back(&key);
+        return targets;
+    }
+    for (std::size_t i = 0; i < words.size(); ++i)
+        targets.push_back(&invocation.key(i));
+    return targets;
+}
+
+// The PKCS#12 file of `serial` in the folder: SERIAL.p12 or SERIAL.pfx.
+QString pkcs12FileOf(const QString& folder, const std::string& serial) {
+    for (const char* suffix : {".p12", ".pfx"}) {
+        const QString path = QDir(folder).filePath(QString::fromStdString(serial) + QLatin1String(suffix));
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    throw Failure(kFileProblem, text("NoPkcs12File").arg(QString::fromStdString(serial), folder));
+}
+
+void importPkcs12(const FoundKey& key, const ProvisionPlan& plan, const platform::SecretBytes& userPin,
+                  KeyResult& result) {
+    ImportRequest request;
+    request.path = pkcs12FileOf(*plan.pkcs12Folder, key.serial);
+    token::flows::logOutKey(key.slot);
+    const token::flows::UserLogin login = token::flows::logInUser(key.slot, userPin.c_str());
+    if (!login.succeeded())
+        throw Failure(kPinRefused, refusedPinText(login.triesLeft));
+    token::flows::enterUserSession(key.slot);
+    try {
+        result.container = importCertificateFile(key, request, [&plan] { return *plan.pkcs12Password; });
+    } catch (...) {
+        token::flows::logOutKey(key.slot);
+        throw;
+    }
+    token::flows::logOutKey(key.slot);
+}
+
+void provisionKey(const FoundKey& key, const ProvisionPlan& plan, KeyResult& result) {
+    TZartoBaseInfo values = plan.settings;
+    if (const auto found = plan.labels.find(key.serial); found != plan.labels.end()) {
+        if (!found->second.label.isEmpty())
+            values.LabelName = found->second.label;
+        if (!found->second.userPin.isEmpty())
+            values.default_upin = found->second.userPin;
+    }
+    result.label = values.LabelName;
+    const bool initialised = token::keyTable().keys[key.slot].initialised != 0;
+    formatKeyWith(key, values, initialised ? &*plan.currentSoPin : nullptr);
+    result.formatted = true;
+    if (plan.pkcs12Folder)
+        importPkcs12(key, plan, values.default_upin, result);
+}
+
+ProvisionPlan planFrom(Invocation& invocation, const std::vector<const FoundKey*>& targets) {
+    tools::Arguments& arguments = invocation.arguments();
+    const std::optional<std::string> settings = arguments.text("settings");
+    if (!settings)
+        throw tools::UsageError("--settings FILE is needed");
+    ProvisionPlan plan;
+    plan.settings = readFormatSettings(QString::fromLocal8Bit(*settings));
+    checkFormatSettings(plan.settings);
+    if (const auto labels = arguments.text("labels"))
+        plan.labels = readKeyLabels(QString::fromLocal8Bit(*labels));
+    const bool anyInitialised = std::any_of(targets.begin(), targets.end(), [](const FoundKey* key) {
+        return token::keyTable().keys[key->slot].initialised != 0;
+    });
+    if (anyInitialised)
+        plan.currentSoPin = invocation.secrets().next(text("CurrentSoPinPrompt"));
+    if (const auto folder = arguments.text("pkcs12")) {
+        plan.pkcs12Folder = QString::fromLocal8Bit(*folder);
+        if (!QFileInfo(*plan.pkcs12Folder).isDir())
+            throw Failure(kFileProblem, text("FileUnreadable").arg(*plan.pkcs12Folder));
+        plan.pkcs12Password = invocation.secrets().next(text("Pkcs12PasswordPrompt"));
+    }
+    return plan;
+}
+
+QJsonObject resultJson(const KeyResult& result) {
+    QJsonObject json{{QStringLiteral("serial"), QString::fromStdString(result.key->serial)},
+                     {QStringLiteral("module"), QString::fromStdString(result.key->module)},
+                     {QStringLiteral("ok"), result.succeeded()},
+                     {QStringLiteral("formatted"), result.formatted},
+                     {QStringLiteral("label"), result.label},
+                     {QStringLiteral("imported"), result.container.has_value()}};
+    if (result.container)
+        json.insert(QStringLiteral("container"), QString::fromLocal8Bit(*result.container));
+    if (!result.succeeded())
+        json.insert(QStringLiteral("error"), result.error);
+    return json;
+}
+
+QString resultLine(const KeyResult& result) {
+    QString line = QString::fromStdString(result.key->serial) + QStringLiteral("  ");
+    if (!result.succeeded())
+        return line + text("ProvisionFailed").arg(result.error);
+    line += text("ProvisionDone").arg(result.label);
+    if (result.container)
+        line +=
+            QStringLiteral(", ") + text("ProvisionImported").arg(QString::fromLocal8Bit(*result.container));
+    return line;
+}
+
+} // namespace
+
+std::string ProvisionCommand::usage() const {
+    return "usage: pellorzu-cli provision --settings FILE [--all-blank | KEY...] [--labels CSV] [--pkcs12 "
+           "DIR]\n"
+           "                             [--json] [--pin-file FILE | --pin-stdin]\n"
+           "Formats every named key, or with --all-blank every key that was never initialised, with the\n"
+           "settings file of 'format' (see 'pellorzu-cli help format').\n"
+           "  --labels CSV   per-key labels and user PINs: lines 'serial,label[,user PIN]'; a key that is "
+           "not\n"
+           "                 in the file, or has an empty field, takes the settings' value. A file that "
+           "holds\n"
+           "                 PINs is refused when group or others may read it.\n"
+           "  --pkcs12 DIR   imports DIR/SERIAL.p12 (or .pfx) into a new container of each key, as the\n"
+           "                 exchange pair, logged in with the key's new user PIN; one password for all "
+           "files.\n"
+           "Prints one result line per key (with --json an array of {serial, module, ok, formatted, label,\n"
+           "imported, container, error}). A key that fails does not stop the others; the exit code is 0 "
+           "when\n"
+           "every key was provisioned and 1 when any failed.\n"
+           "Secrets: the current SO PIN (only when a named key was initialised before; one for all), then "
+           "the\n"
+           "PKCS#12 password (only with --pkcs12).\n";
+}
+
+int ProvisionCommand::run(Invocation& invocation) {
+    const std::vector<const FoundKey*> targets = targetKeys(invocation);
+    const ProvisionPlan plan = planFrom(invocation, targets);
+    std::vector<KeyResult> results;
+    for (const FoundKey* key : targets) {
+        KeyResult& result = results.emplace_back();
+        result.key = key;
+        try {
+            provisionKey(*key, plan, result);
+        } catch (const Failure& failure) {
+            result.error = failure.message();
+        }
+        if (!invocation.json())
+            invocation.print(resultLine(result));
+    }
+    const auto succeeded =
+        std::count_if(results.begin(), results.end(), [](const KeyResult& r) { return r.succeeded(); });
+    if (invocation.json()) {
+        QJsonArray array;
+        for (const KeyResult& result : results)
+            array.append(resultJson(result));
+        invocation.printJson(array);
+    } else {
+        invocation.print(text("ProvisionSummary").arg(succeeded).arg(results.size()));
+    }
+    return succeeded == static_cast<qsizetype>(results.size()) ? kDone : kFailed;
+}
+
+} // namespace cli

@@ -1,0 +1,15 @@
+// `unlock KEY`: sets a new user PIN with the SO PIN, which also unlocks a locked user PIN.
+#pragma once
+
+#include "command.h"
+
+namespace cli {
+
+class UnlockCommand : public Command {
+public:
+    std::string name() const override { return "unlock"; }
+    std::string usage() const override;
+    int run(Invocation& invocation) override;
+};
+
+} // namespace cli
