@@ -46,16 +46,16 @@ template <typename Operation> void requireIdle(const std::unique_ptr<Operation>&
 
 // The key objects of a key are found by their handle; a handle of another kind is no key for the call.
 TokenObject keyObject(ModuleContext& context, Session& session, CK_OBJECT_HANDLE key, ObjectKind kind) {
-    const ObjectRef* ref = nullptr;
+    ObjectRef ref;
     try {
-        ref = &context.handles().refOf(key);
+        ref = context.handles().refOf(key);
     } catch (const ModuleError&) {
         fail(CKR_KEY_HANDLE_INVALID);
     }
-    if (ref->kind != kind || ref->serial != session.serial)
+    if (ref.kind != kind || ref.serial != session.serial)
         fail(CKR_KEY_HANDLE_INVALID);
     try {
-        return context.objectsOf(session).one(*ref, true);
+        return context.objectsOf(session).one(ref, true);
     } catch (const ModuleError& error) {
         fail(error.rv == CKR_OBJECT_HANDLE_INVALID ? CKR_KEY_HANDLE_INVALID : error.rv);
     }

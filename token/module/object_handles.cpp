@@ -14,7 +14,7 @@ CK_OBJECT_HANDLE ObjectHandles::handleOf(const ObjectRef& ref) {
     return handle;
 }
 
-const ObjectRef& ObjectHandles::refOf(CK_OBJECT_HANDLE handle) const {
+ObjectRef ObjectHandles::refOf(CK_OBJECT_HANDLE handle) const {
     if (handle == CK_INVALID_HANDLE || handle > refs_.size())
         fail(CKR_OBJECT_HANDLE_INVALID);
     return refs_[handle - 1];

@@ -26,8 +26,9 @@ struct ObjectRef {
 class ObjectHandles {
 public:
     CK_OBJECT_HANDLE handleOf(const ObjectRef& ref);
-    // Throws ModuleError(CKR_OBJECT_HANDLE_INVALID) for a handle never given.
-    const ObjectRef& refOf(CK_OBJECT_HANDLE handle) const;
+    // Throws ModuleError(CKR_OBJECT_HANDLE_INVALID) for a handle never given. A copy: handing out handles
+    // moves what the table holds.
+    ObjectRef refOf(CK_OBJECT_HANDLE handle) const;
 
 private:
     std::map<ObjectRef, CK_OBJECT_HANDLE> handles_;

@@ -48,7 +48,7 @@ CK_RV ObjectService::getAttributes(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE ob
     Session& session = context_.sessions().get(handle);
     if (count && !attributes)
         fail(CKR_ARGUMENTS_BAD);
-    const ObjectRef& ref = context_.handles().refOf(object);
+    const ObjectRef ref = context_.handles().refOf(object);
     TokenObject found = context_.objectsOf(session).one(ref, context_.userLoggedIn(session.serial));
     return found.attributes.copyInto(attributes, count);
 }
