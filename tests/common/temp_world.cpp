@@ -21,7 +21,8 @@ void restoreEnv(const char* name, const std::optional<std::string>& value) {
 
 } // namespace
 
-TempWorld::TempWorld() : oldData_(readEnv("XDG_DATA_HOME")), oldConfig_(readEnv("XDG_CONFIG_HOME")) {
+TempWorld::TempWorld()
+    : oldData_(readEnv("XDG_DATA_HOME")), oldConfig_(readEnv("XDG_CONFIG_HOME")), oldHome_(readEnv("HOME")) {
     std::random_device random;
     for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
         auto candidate =
@@ -33,13 +34,16 @@ TempWorld::TempWorld() : oldData_(readEnv("XDG_DATA_HOME")), oldConfig_(readEnv(
         throw std::runtime_error("cannot create a temporary folder");
     std::filesystem::create_directories(dataHome());
     std::filesystem::create_directories(configHome());
+    std::filesystem::create_directories(home());
     setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
     setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
+    setenv("HOME", home().c_str(), 1);
 }
 
 TempWorld::~TempWorld() {
     restoreEnv("XDG_DATA_HOME", oldData_);
     restoreEnv("XDG_CONFIG_HOME", oldConfig_);
+    restoreEnv("HOME", oldHome_);
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
 }
