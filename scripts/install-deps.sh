@@ -7,6 +7,9 @@ packages=(
     qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl1-mesa-dev libssl-dev libsqlite3-dev libudev-dev libp11-kit-dev
     googletest libgtest-dev libbenchmark-dev
     softhsm2 opensc xvfb xauth imagemagick
+    # Programs that drive the PKCS#11 module in tests and the NSS registration: GnuTLS's p11tool and
+    # gnutls-cli, NSS's modutil and certutil, p11-kit.
+    gnutls-bin libnss3-tools p11-kit
     # The fonts the language files name: DejaVu Sans Condensed (English) and WenQuanYi Zen Hei (Chinese).
     fonts-dejavu-core fonts-dejavu-extra fonts-wqy-zenhei
 )

@@ -44,8 +44,10 @@ template <typename Operation> void requireIdle(const std::unique_ptr<Operation>&
         fail(CKR_OPERATION_ACTIVE);
 }
 
+constexpr int32_t kExchange = 1;
+
 // The key objects of a key are found by their handle; a handle of another kind is no key for the call.
-TokenObject keyObject(ModuleContext& context, Session& session, CK_OBJECT_HANDLE key, ObjectKind kind) {
+ObjectRef keyRef(ModuleContext& context, const Session& session, CK_OBJECT_HANDLE key, ObjectKind kind) {
     ObjectRef ref;
     try {
         ref = context.handles().refOf(key);
@@ -54,6 +56,11 @@ TokenObject keyObject(ModuleContext& context, Session& session, CK_OBJECT_HANDLE
     }
     if (ref.kind != kind || ref.serial != session.serial)
         fail(CKR_KEY_HANDLE_INVALID);
+    return ref;
+}
+
+TokenObject keyObject(ModuleContext& context, Session& session, CK_OBJECT_HANDLE key, ObjectKind kind) {
+    const ObjectRef ref = keyRef(context, session, key, kind);
     try {
         return context.objectsOf(session).one(ref, true);
     } catch (const ModuleError& error) {
@@ -66,15 +73,20 @@ TokenObject keyObject(ModuleContext& context, Session& session, CK_OBJECT_HANDLE
 EvpPkeyPtr CryptoService::privateKey(Session& session, CK_OBJECT_HANDLE key, CK_ATTRIBUTE_TYPE attribute) {
     if (!context_.userLoggedIn(session.serial))
         fail(CKR_USER_NOT_LOGGED_IN);
-    TokenObject object = keyObject(context_, session, key, ObjectKind::PrivateKey);
-    if (!object.attributes.flag(attribute))
+    const ObjectRef ref = keyRef(context_, session, key, ObjectKind::PrivateKey);
+    // Every private key signs; only exchange keys decrypt (and only RSA keys, which the operation checks).
+    // Nothing else of the object is needed, so signing does not read its certificate and public key.
+    if (attribute == CKA_DECRYPT && ref.spec != kExchange)
         fail(CKR_KEY_FUNCTION_NOT_PERMITTED);
     EvpPkeyPtr opened;
-    require(context_.driver().usePrivateKey(context_.indexOf(session), object.ref.container, object.ref.spec,
-                                            [&](const SecureBytes& pkcs8) {
-                                                opened = decodePrivateKey(pkcs8);
-                                                return opened ? QR_OK : QR_DEVICE_ERROR;
-                                            }));
+    Result result = context_.driver().usePrivateKey(context_.indexOf(session), ref.container, ref.spec,
+                                                    [&](const SecureBytes& pkcs8) {
+                                                        opened = decodePrivateKey(pkcs8);
+                                                        return opened ? QR_OK : QR_DEVICE_ERROR;
+                                                    });
+    if (result == QR_OBJECT_HANDLE_INVALID || result == QR_CONTAINER_NOT_FOUND)
+        fail(CKR_KEY_HANDLE_INVALID); // deleted since the handle was given
+    require(result);
     return opened;
 }
 

@@ -1,7 +1,7 @@
 // The PKCS#11 objects of one plugged key, read from its containers: for each container and key
 // specification its certificate, public key and (after the user's login) private key, each labelled with the
 // container's name and sharing the CKA_ID of the key pair. Private keys are sensitive and never extractable;
-// exchange keys (specification 1) decrypt and unwrap besides signing, signature keys (2) only sign.
+// exchange keys (specification 1) decrypt besides signing, signature keys (2) only sign.
 #pragma once
 
 #include "attribute_set.h"
