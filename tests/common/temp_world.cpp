@@ -35,6 +35,8 @@ TempWorld::TempWorld() {
     std::filesystem::create_directories(configHome());
     setEnv("XDG_DATA_HOME", dataHome());
     setEnv("XDG_CONFIG_HOME", configHome());
+    std::filesystem::create_directories(home());
+    setEnv("HOME", home());
     std::filesystem::create_directories(softhsmTokens());
     const std::filesystem::path softhsmConfig = root_ / "softhsm" / "softhsm2.conf";
     if (!writeTestFile(softhsmConfig, "directories.tokendir = " + softhsmTokens().string() +

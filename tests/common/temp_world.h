@@ -1,7 +1,8 @@
-// A private world for one test: a temporary folder that XDG_DATA_HOME and XDG_CONFIG_HOME point into while
-// the object lives. The PKCS#11 modules the library finds registered see nothing of the machine either:
-// SoftHSM2 gets its own empty token folder (SOFTHSM2_CONF) and OpenSC a smart-card service that is not there
-// (PCSCLITE_CSOCK_NAME), so no reader. The folder and the previous environment are restored when it goes.
+// A private world for one test: a temporary folder that XDG_DATA_HOME, XDG_CONFIG_HOME and HOME point into
+// while the object lives (HOME, so that what goes to the user's home, as NSS's database, stays in it). The
+// PKCS#11 modules the library finds registered see nothing of the machine either: SoftHSM2 gets its own
+// empty token folder (SOFTHSM2_CONF) and OpenSC a smart-card service that is not there (PCSCLITE_CSOCK_NAME),
+// so no reader. The folder and the previous environment are restored when it goes.
 #pragma once
 
 #include <filesystem>
@@ -20,6 +21,7 @@ public:
     const std::filesystem::path& root() const { return root_; }
     std::filesystem::path dataHome() const { return root_ / "data"; }
     std::filesystem::path configHome() const { return root_ / "config"; }
+    std::filesystem::path home() const { return root_ / "home"; }
     // Where the virtual keys of this world are plugged in.
     std::filesystem::path keysFolder() const { return dataHome() / "Norvale" / "PellorZu" / "keys"; }
     // Where SoftHSM2 keeps the tokens of this world.

@@ -8,6 +8,7 @@
 #include "credential_parser.h"
 #include "error_names.h"
 #include "library_state.h"
+#include "nss_registration.h"
 #include "paths.h"
 #include "pkcs11/pkcs11_call.h"
 #include "quillard_errors.h"
@@ -424,8 +425,10 @@ int32_t container_addcert_to_store(const char* container, const char* csp_name, 
     LibraryState& state = libraryState();
     Lock lock(state.lock);
     CertStore store(certStorePath());
-    return store.add(container, csp_name, spec,
-                     std::span<const uint8_t>(cert, static_cast<std::size_t>(length)));
+    Result result = store.add(container, csp_name, spec,
+                              std::span<const uint8_t>(cert, static_cast<std::size_t>(length)));
+    // The certificates registered are usable in NSS programs (Chromium) through the virtual-key module.
+    return result == QR_OK ? NssRegistration().add() : result;
 }
 
 int32_t remove_all_certs_from_store(const char* csp_name) {
@@ -434,7 +437,8 @@ int32_t remove_all_certs_from_store(const char* csp_name) {
     LibraryState& state = libraryState();
     Lock lock(state.lock);
     CertStore store(certStorePath());
-    return store.removeAllForCsp(csp_name);
+    Result result = store.removeAllForCsp(csp_name);
+    return result == QR_OK ? NssRegistration().remove() : result;
 }
 
 int32_t quillard_tokens_changed(int32_t* changed) {

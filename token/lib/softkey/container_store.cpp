@@ -1,6 +1,7 @@
 #include "container_store.h"
 
 #include "aes_gcm.h"
+#include "key_description.h"
 #include "key_material.h"
 #include "softkey_error.h"
 
@@ -39,6 +40,16 @@ void ContainerStore::removeCertificate(const std::string& name, int32_t spec) {
         throw SoftkeyError(QR_OBJECT_HANDLE_INVALID, "the container holds no such certificate");
 }
 
+void ContainerStore::removeKey(const std::string& name, int32_t spec, ObjectKind kind) {
+    checkSpec(spec);
+    int64_t container = containerId(name);
+    if (kind == ObjectKind::PublicKey && (database_.object(container, spec, ObjectKind::PrivateKey) ||
+                                          database_.object(container, spec, ObjectKind::Certificate)))
+        throw SoftkeyError(QR_ARGUMENTS_BAD, "the public key is needed by its private key or certificate");
+    if (kind == ObjectKind::Certificate || !database_.removeObject(container, spec, kind))
+        throw SoftkeyError(QR_OBJECT_HANDLE_INVALID, "the container holds no such key");
+}
+
 std::vector<uint8_t> ContainerStore::certificate(const std::string& name, int32_t spec) {
     return storedObject(name, spec, ObjectKind::Certificate).data;
 }
@@ -53,10 +64,38 @@ KeyDescription ContainerStore::privateKey(const std::string& name, int32_t spec,
     StoredObject object = storedObject(name, spec, ObjectKind::PrivateKey);
     // The tag check proves the sealed key whole and in its place; no need to decode it, its algorithm and
     // size were stored beside it at the import.
+    unseal(name, spec, object, masterKey);
+    return KeyDescription{object.algorithm, object.bits, {}};
+}
+
+SecureBytes ContainerStore::openPrivateKey(const std::string& name, int32_t spec,
+                                           const SecureBytes& masterKey) {
+    return unseal(name, spec, storedObject(name, spec, ObjectKind::PrivateKey), masterKey);
+}
+
+SecureBytes ContainerStore::unseal(const std::string& name, int32_t spec, const StoredObject& object,
+                                   const SecureBytes& masterKey) {
     SecureBytes pkcs8;
     if (!AesGcm::open(masterKey, object.data, privateKeyPurpose(name, spec), pkcs8))
         throw SoftkeyError(QR_DEVICE_ERROR, "the stored private key does not open");
-    return KeyDescription{object.algorithm, object.bits, {}};
+    return pkcs8;
+}
+
+KeyDescription ContainerStore::storeKeyPair(const std::string& name, int32_t spec, const SecureBytes& pkcs8,
+                                            const SecureBytes& masterKey) {
+    checkSpec(spec);
+    int64_t container = containerId(name);
+    EvpPkeyPtr key = decodePrivateKey(pkcs8);
+    KeyDescription description;
+    if (!key || quillard::describePublicKey(key.get(), description) != QR_OK)
+        throw SoftkeyError(QR_ARGUMENTS_BAD, "the private key is neither an RSA nor an EC key");
+    for (ObjectKind kind : {ObjectKind::Certificate, ObjectKind::PublicKey, ObjectKind::PrivateKey})
+        if (database_.object(container, spec, kind))
+            throw SoftkeyError(QR_CONTAINER_EXISTS, "the container holds a key pair of this kind already");
+    database_.saveObject(container, spec, ObjectKind::PublicKey,
+                         {description.algorithm, description.bits, description.publicKeyDer});
+    storePrivateKey(container, name, spec, pkcs8, masterKey);
+    return description;
 }
 
 void ContainerStore::import(const std::string& name, int32_t spec, const Credential& credential,

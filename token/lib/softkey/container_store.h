@@ -28,6 +28,9 @@ public:
     void remove(const std::string& name);
     // Removes only the certificate of `spec`; QR_OBJECT_HANDLE_INVALID when there is none.
     void removeCertificate(const std::string& name, int32_t spec);
+    // Removes the public or the private key of `spec`; QR_OBJECT_HANDLE_INVALID when there is none, and
+    // QR_ARGUMENTS_BAD for a public key whose private key or certificate is still there (they need it).
+    void removeKey(const std::string& name, int32_t spec, ObjectKind kind);
 
     // QR_OBJECT_HANDLE_INVALID when the object is missing.
     std::vector<uint8_t> certificate(const std::string& name, int32_t spec);
@@ -35,6 +38,8 @@ public:
     // The algorithm and size of the private key, stored with it at the import, once its seal has opened
     // (which proves it whole and in its place); QR_DEVICE_ERROR when it does not open.
     KeyDescription privateKey(const std::string& name, int32_t spec, const SecureBytes& masterKey);
+    // The private key itself (PKCS#8), unsealed for one use inside this process; QR_DEVICE_ERROR as above.
+    SecureBytes openPrivateKey(const std::string& name, int32_t spec, const SecureBytes& masterKey);
 
     // Replaces what `spec` holds with the credential. A private key must belong to the certificate's public
     // key (else QR_ARGUMENTS_BAD). Without one, a previous private key stays only when it belongs to the new
@@ -42,12 +47,20 @@ public:
     void import(const std::string& name, int32_t spec, const Credential& credential,
                 const SecureBytes& masterKey);
 
+    // Keeps a key pair without a certificate under `spec` (a generated or imported key): its public key and
+    // its private key sealed under the master key. QR_CONTAINER_EXISTS when `spec` holds anything already,
+    // so no key is ever replaced unseen. Returns the description of the public key.
+    KeyDescription storeKeyPair(const std::string& name, int32_t spec, const SecureBytes& pkcs8,
+                                const SecureBytes& masterKey);
+
     // Throws SoftkeyError(QR_OUT_OF_SPACE) when the contents take more than `totalMemory` bytes.
     void checkRoom(int64_t totalMemory);
 
 private:
     int64_t containerId(const std::string& name);
     StoredObject storedObject(const std::string& name, int32_t spec, ObjectKind kind);
+    static SecureBytes unseal(const std::string& name, int32_t spec, const StoredObject& object,
+                              const SecureBytes& masterKey);
     void storePrivateKey(int64_t container, const std::string& name, int32_t spec, const SecureBytes& pkcs8,
                          const SecureBytes& masterKey);
 

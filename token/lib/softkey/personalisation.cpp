@@ -49,4 +49,8 @@ void Personalisation::saveBlankTo(KeyDatabase& database) const {
     database.savePin(PinKind::SecurityOfficer, blankRecord(soPolicy));
 }
 
+void Personalisation::saveBlankUserTo(KeyDatabase& database) const {
+    database.savePin(PinKind::User, blankRecord(userPolicy));
+}
+
 } // namespace quillard::softkey

@@ -23,6 +23,8 @@ struct Personalisation {
     void saveTo(KeyDatabase& database, const PinVault& vault) const;
     // Saves both policies without PINs, as on a blank key.
     void saveBlankTo(KeyDatabase& database) const;
+    // Saves the user policy without a user PIN, leaving the SO PIN as it is.
+    void saveBlankUserTo(KeyDatabase& database) const;
 };
 
 } // namespace quillard::softkey

@@ -21,6 +21,11 @@ PinGate::Outcome PinGate::verify(PinKind kind, const SecureString& pin) {
     requireInitialised();
     PinRecord record = database_.pin(kind);
     Outcome outcome;
+    if (!record.isSet()) {
+        outcome.result = QR_USER_PIN_NOT_INITIALIZED;
+        outcome.retriesLeft = record.retriesLeft;
+        return outcome;
+    }
     if (record.isLocked()) {
         outcome.result = QR_PIN_LOCKED;
         return outcome;

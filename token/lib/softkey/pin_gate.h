@@ -26,6 +26,7 @@ public:
     // Throws SoftkeyError(QR_PIN_LEN_RANGE) when the policy of `kind` does not allow `pin`.
     void requireAllowed(PinKind kind, const SecureString& pin);
 
+    // QR_USER_PIN_NOT_INITIALIZED for a PIN not set yet (the user PIN after a token initialisation);
     // QR_OK with the master key and the counter full; QR_PIN_INCORRECT with the tries left after lowering the
     // counter, QR_PIN_LOCKED with 0 when this try used the last one or the PIN was locked already;
     // QR_PIN_LEN_RANGE with the tries left unchanged for a PIN whose length the policy does not allow.

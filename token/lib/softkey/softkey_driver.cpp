@@ -2,6 +2,7 @@
 
 #include "container_store.h"
 #include "key_files.h"
+#include "key_generator.h"
 #include "key_label.h"
 #include "key_moves.h"
 #include "personalisation.h"
@@ -339,6 +340,102 @@ Result SoftkeyDriver::importCredential(int32_t idx, const std::string& name, int
 Result SoftkeyDriver::moduleName(int32_t, std::string& name) {
     name = "virtual";
     return QR_OK;
+}
+
+Result SoftkeyDriver::usePrivateKey(int32_t idx, const std::string& name, int32_t spec,
+                                    const std::function<Result(const SecureBytes& pkcs8)>& use) {
+    return onKey<SqliteTransaction::Kind::Read>(idx, [&](PluggedKey& key, SqliteTransaction*) {
+        const SecureBytes& masterKey = requireUser(key, key.record());
+        return use(ContainerStore(key.database()).openPrivateKey(name, spec, masterKey));
+    });
+}
+
+Result SoftkeyDriver::storeKeyPair(int32_t idx, const std::string& name, int32_t spec,
+                                   const SecureBytes& pkcs8, KeyDescription& publicKey) {
+    return writing(idx, [&](PluggedKey& key) {
+        const KeyRecord& record = key.record();
+        const SecureBytes& masterKey = requireUser(key, record);
+        ContainerStore store(key.database());
+        if (!key.database().findContainer(name))
+            store.create(name);
+        publicKey = store.storeKeyPair(name, spec, pkcs8, masterKey);
+        store.checkRoom(record.totalMemory);
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::generateKeyPair(int32_t idx, const std::string& name, int32_t spec, int32_t algorithm,
+                                      int32_t bits, KeyDescription& publicKey) {
+    if (!KeyGenerator::supports(algorithm, bits))
+        return QR_ARGUMENTS_BAD;
+    SecureBytes pkcs8;
+    if (Result result = runGuarded([&] {
+            pkcs8 = KeyGenerator::generate(algorithm, bits);
+            return QR_OK;
+        });
+        result != QR_OK)
+        return result;
+    return storeKeyPair(idx, name, spec, pkcs8, publicKey);
+}
+
+Result SoftkeyDriver::deleteKey(int32_t idx, const std::string& name, int32_t spec, ObjectKind kind) {
+    return writing(idx, [&](PluggedKey& key) {
+        requireUser(key, key.record());
+        ContainerStore(key.database()).removeKey(name, spec, kind);
+        return QR_OK;
+    });
+}
+
+Result SoftkeyDriver::isPinSet(int32_t idx, PinKind kind, bool& set) {
+    return reading(idx, [&](PluggedKey& key) { set = key.database().pin(kind).isSet(); });
+}
+
+Result SoftkeyDriver::initToken(int32_t idx, const SecureString& soPin, const std::string& utf8Label) {
+    if (!KeyLabel::isValid(utf8Label))
+        return QR_ARGUMENTS_BAD;
+    return onKey<SqliteTransaction::Kind::Write>(
+        idx, [&](PluggedKey& key, SqliteTransaction* transaction) -> Result {
+            KeyDatabase& database = key.database();
+            KeyRecord record = key.record();
+            if (record.initialised) {
+                PinGate::Outcome outcome = PinGate(database, record).verify(PinKind::SecurityOfficer, soPin);
+                if (outcome.result != QR_OK) {
+                    transaction->commit(); // a wrong SO PIN costs its try
+                    return outcome.result;
+                }
+            }
+            PinRecord so = database.pin(PinKind::SecurityOfficer);
+            PinRecord user = database.pin(PinKind::User);
+            if (!so.policy.allows(soPin.size()))
+                throw SoftkeyError(QR_PIN_LEN_RANGE, "the SO PIN's length is outside the key's PIN policy");
+            key.diskImage().erase();
+            database.removeAllContainers();
+            record.label = utf8Label;
+            record.initialised = true;
+            record.sessionEpoch = LoginSessions::newEpoch();
+            database.saveKey(record);
+            PinVault vault(record.kdfIterations);
+            database.savePin(PinKind::SecurityOfficer, vault.seal(PinKind::SecurityOfficer, soPin, so.policy,
+                                                                  PinVault::newMasterKey()));
+            Personalisation blankUser;
+            blankUser.userPolicy = user.policy;
+            blankUser.saveBlankUserTo(database);
+            transaction->commit();
+            sessions_.close(key.serial());
+            return QR_OK;
+        });
+}
+
+Result SoftkeyDriver::initUserPin(int32_t idx, const SecureString& newUserPin) {
+    return writing(idx, [&](PluggedKey& key) {
+        const KeyRecord& record = key.record();
+        if (!isLoggedIn(key, record, PinKind::SecurityOfficer))
+            throw SoftkeyError(QR_USER_NOT_LOGGED_IN, "setting the user PIN needs the SO login");
+        PinGate gate(key.database(), record);
+        gate.requireAllowed(PinKind::User, newUserPin);
+        gate.replace(PinKind::User, newUserPin, sessions_.find(key.serial(), record.sessionEpoch)->masterKey);
+        return QR_OK;
+    });
 }
 
 } // namespace quillard

@@ -7,10 +7,12 @@
 #pragma once
 
 #include "driver.h"
+#include "key_records.h"
 #include "login_sessions.h"
 #include "sqlite/sqlite_transaction.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -55,6 +57,30 @@ public:
     Result getPrivateKey(int32_t idx, const std::string& name, int32_t spec, KeyDescription& key) override;
     Result importCredential(int32_t idx, const std::string& name, int32_t spec,
                             const Credential& credential) override;
+
+    // Operations for the PKCS#11 module of the virtual keys; each needs the user's login (else
+    // QR_USER_NOT_LOGGED_IN). usePrivateKey() unseals the private key of (name, spec) and hands its PKCS#8
+    // form to `use`, whose result it returns; the form is wiped afterwards.
+    Result usePrivateKey(int32_t idx, const std::string& name, int32_t spec,
+                         const std::function<Result(const SecureBytes& pkcs8)>& use);
+    // Keeps the key pair `pkcs8` without a certificate under (name, spec), creating the container when there
+    // is none; `publicKey` receives its description. QR_OUT_OF_SPACE leaves the key as it was.
+    Result storeKeyPair(int32_t idx, const std::string& name, int32_t spec, const SecureBytes& pkcs8,
+                        KeyDescription& publicKey);
+    // Generates a key pair on the key and keeps it as storeKeyPair() does.
+    Result generateKeyPair(int32_t idx, const std::string& name, int32_t spec, int32_t algorithm,
+                           int32_t bits, KeyDescription& publicKey);
+
+    // Removes the public or private key of (name, spec), as ContainerStore::removeKey() says.
+    Result deleteKey(int32_t idx, const std::string& name, int32_t spec, softkey::ObjectKind kind);
+    // Whether the PIN of `kind` has been set (false on a blank key and for the user PIN after initToken()).
+    Result isPinSet(int32_t idx, PinKind kind, bool& set);
+    // Formats the key as a token initialisation does: proves `soPin` on an initialised key (a wrong one
+    // costs a try) or sets it on a blank one, keeps both PIN policies, the maker's texts and the disk size,
+    // empties the key and leaves the user PIN to be set by initUserPin(). Ends every login to the key.
+    Result initToken(int32_t idx, const SecureString& soPin, const std::string& utf8Label);
+    // Sets the user PIN under the SO login (which unlocks a locked PIN); QR_USER_NOT_LOGGED_IN without it.
+    Result initUserPin(int32_t idx, const SecureString& newUserPin);
 
 private:
     // Runs `work` under the driver's lock and turns its failures into result codes.

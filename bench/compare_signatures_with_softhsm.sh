@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Signatures per second through the virtual-key module and through SoftHSM2, side by side on this machine:
+# build/bin/module_sign_bench logs in to each token once and signs 32 bytes again and again with an RSA 2048
+# key (SHA256-RSA-PKCS) and an EC P-256 key (ECDSA-SHA256). The virtual key is a demo key
+# (pellorzu-vkey demo-set); the SoftHSM2 token gets key pairs of the same kinds from pkcs11-tool.
+#
+# Everything happens in a temporary folder of its own, removed at the end: its own SoftHSM2 token folder
+# (SOFTHSM2_CONF) and its own XDG_DATA_HOME, never the machine's tokens or keys.
+#
+# Usage: bench/compare_signatures_with_softhsm.sh [SECONDS]   SECONDS of signing per key (2 by default).
+# Build first (scripts/build.sh); BUILD_DIR and SOFTHSM2_MODULE may point elsewhere.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+bin=${BUILD_DIR:-$here/build}/bin
+seconds=${1:-2}
+
+fail() {
+    echo "compare_signatures_with_softhsm: $*" >&2
+    exit 1
+}
+
+for tool in softhsm2-util pkcs11-tool; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
+done
+softhsm=${SOFTHSM2_MODULE:-}
+for candidate in /usr/lib/softhsm/libsofthsm2.so /usr/lib/x86_64-linux-gnu/softhsm/libsofthsm2.so; do
+    if [ -z "$softhsm" ] && [ -e "$candidate" ]; then
+        softhsm=$candidate
+    fi
+done
+[ -n "$softhsm" ] || fail "libsofthsm2.so not found; set SOFTHSM2_MODULE"
+for program in module_sign_bench pellorzu-vkey pellorzu-vkey-pkcs11.so; do
+    [ -e "$bin/$program" ] || fail "$bin/$program is missing; build first (scripts/build.sh)"
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/pellorzu-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/tokens" "$work/data" "$work/config"
+cat >"$work/softhsm2.conf" <<CONF
+directories.tokendir = $work/tokens
+objectstore.backend = file
+log.level = ERROR
+CONF
+export SOFTHSM2_CONF="$work/softhsm2.conf" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+
+pin=12345678
+echo "Making the virtual key and the SoftHSM2 token in $work ..."
+"$bin/pellorzu-vkey" demo-set >/dev/null
+softhsm2-util --init-token --free --label bench --so-pin 87654321 --pin "$pin" >/dev/null
+for kind in rsa:2048 EC:prime256v1; do
+    pkcs11-tool --module "$softhsm" --login --pin "$pin" --keypairgen --key-type "$kind" --label "${kind%%:*}" \
+        --usage-sign >/dev/null 2>&1
+done
+
+echo
+echo "virtual key (PellorZu module, demo key 'Demo key 1'):"
+"$bin/module_sign_bench" "$bin/pellorzu-vkey-pkcs11.so" "Demo key 1" "$pin" "$seconds"
+echo "SoftHSM2 $(softhsm2-util --version):"
+"$bin/module_sign_bench" "$softhsm" bench "$pin" "$seconds"

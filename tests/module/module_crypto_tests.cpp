@@ -1,0 +1,216 @@
+// Signatures, decryption, digests, key generation and import through the module, checked with OpenSSL on
+// this side of the interface.
+#include "module_fixture.h"
+
+#include "key_description.h"
+
+#include <openssl/core_names.h>
+#include <openssl/rsa.h>
+
+namespace {
+
+using quillard::EvpPkeyPtr;
+using OpenSslContext = quillard::OpenSslPtr<EVP_MD_CTX, EVP_MD_CTX_free>;
+using OpenSslPkeyContext = quillard::OpenSslPtr<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
+
+class ModuleCryptoTest : public ModuleTest {
+protected:
+    void SetUp() override {
+        ModuleTest::SetUp();
+        session = openSession();
+        ASSERT_EQ(login(session, kUserPin), CKR_OK);
+        rsaKey = findOne(session, CKO_PRIVATE_KEY, kContainer);
+        rsaPublic = findOne(session, CKO_PUBLIC_KEY, kContainer);
+        ecKey = findOne(session, CKO_PRIVATE_KEY, "Test-EC");
+        ecPublic = findOne(session, CKO_PUBLIC_KEY, "Test-EC");
+    }
+
+    EvpPkeyPtr publicKeyOf(CK_OBJECT_HANDLE object) {
+        return quillard::decodePublicKey(attribute(session, object, CKA_PUBLIC_KEY_INFO));
+    }
+
+    CK_SESSION_HANDLE session = CK_INVALID_HANDLE;
+    CK_OBJECT_HANDLE rsaKey = CK_INVALID_HANDLE, rsaPublic = CK_INVALID_HANDLE;
+    CK_OBJECT_HANDLE ecKey = CK_INVALID_HANDLE, ecPublic = CK_INVALID_HANDLE;
+    std::vector<uint8_t> data = std::vector<uint8_t>(333, 0x5A);
+};
+
+TEST_F(ModuleCryptoTest, EverySignatureMechanismVerifiesAndATamperedSignatureDoesNot) {
+    CK_RSA_PKCS_PSS_PARAMS pss256{CKM_SHA256, CKG_MGF1_SHA256, 32};
+    CK_RSA_PKCS_PSS_PARAMS pss512{CKM_SHA512, CKG_MGF1_SHA512, 64};
+    std::vector<uint8_t> digest(32, 0x11);
+    struct Case {
+        CK_MECHANISM mechanism;
+        CK_OBJECT_HANDLE key, publicKey;
+        std::vector<uint8_t> input;
+    } cases[] = {
+        {{CKM_SHA256_RSA_PKCS, nullptr, 0}, rsaKey, rsaPublic, data},
+        {{CKM_SHA384_RSA_PKCS, nullptr, 0}, rsaKey, rsaPublic, data},
+        {{CKM_SHA512_RSA_PKCS, nullptr, 0}, rsaKey, rsaPublic, data},
+        {{CKM_RSA_PKCS, nullptr, 0}, rsaKey, rsaPublic, digest},
+        {{CKM_RSA_PKCS_PSS, &pss256, sizeof pss256}, rsaKey, rsaPublic, digest},
+        {{CKM_SHA256_RSA_PKCS_PSS, &pss256, sizeof pss256}, rsaKey, rsaPublic, data},
+        {{CKM_SHA512_RSA_PKCS_PSS, &pss512, sizeof pss512}, rsaKey, rsaPublic, data},
+        {{CKM_ECDSA, nullptr, 0}, ecKey, ecPublic, digest},
+        {{CKM_ECDSA_SHA256, nullptr, 0}, ecKey, ecPublic, data},
+        {{CKM_ECDSA_SHA384, nullptr, 0}, ecKey, ecPublic, data},
+        {{CKM_ECDSA_SHA512, nullptr, 0}, ecKey, ecPublic, data},
+    };
+    for (Case& test : cases) {
+        SCOPED_TRACE(test.mechanism.mechanism);
+        std::vector<uint8_t> signature = sign(session, test.key, test.mechanism, test.input);
+        ASSERT_FALSE(signature.empty());
+        EXPECT_EQ(signature.size(), test.key == ecKey ? 64u : 256u); // r || s for ECDSA
+        EXPECT_EQ(verify(session, test.publicKey, test.mechanism, test.input, signature), CKR_OK);
+        signature[signature.size() / 2] ^= 1;
+        EXPECT_EQ(verify(session, test.publicKey, test.mechanism, test.input, signature),
+                  CKR_SIGNATURE_INVALID);
+    }
+}
+
+TEST_F(ModuleCryptoTest, MultiPartSigningEqualsOneCallAndOpenSslAgrees) {
+    CK_MECHANISM mechanism{CKM_SHA256_RSA_PKCS, nullptr, 0};
+    ASSERT_EQ(p11->C_SignInit(session, &mechanism, rsaKey), CKR_OK);
+    ASSERT_EQ(p11->C_SignUpdate(session, data.data(), 100), CKR_OK);
+    ASSERT_EQ(p11->C_SignUpdate(session, data.data() + 100, data.size() - 100), CKR_OK);
+    std::vector<CK_BYTE> parts(256);
+    CK_ULONG length = parts.size();
+    ASSERT_EQ(p11->C_SignFinal(session, parts.data(), &length), CKR_OK);
+    EXPECT_EQ(parts, sign(session, rsaKey, mechanism, data)); // PKCS#1 v1.5 is deterministic
+
+    EvpPkeyPtr key = publicKeyOf(rsaPublic);
+    OpenSslContext context(EVP_MD_CTX_new());
+    ASSERT_EQ(EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key.get()), 1);
+    EXPECT_EQ(EVP_DigestVerify(context.get(), parts.data(), parts.size(), data.data(), data.size()), 1);
+}
+
+TEST_F(ModuleCryptoTest, DecryptsPkcs1AndOaepWithALabel) {
+    EvpPkeyPtr key = publicKeyOf(rsaPublic);
+    std::vector<uint8_t> secret(48, 0xC3);
+    auto encrypt = [&](bool oaep) {
+        OpenSslPkeyContext context(EVP_PKEY_CTX_new_from_pkey(nullptr, key.get(), nullptr));
+        EXPECT_EQ(EVP_PKEY_encrypt_init(context.get()), 1);
+        if (oaep) {
+            EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_OAEP_PADDING);
+            EVP_PKEY_CTX_set_rsa_oaep_md(context.get(), EVP_sha256());
+            EVP_PKEY_CTX_set_rsa_mgf1_md(context.get(), EVP_sha256());
+            EVP_PKEY_CTX_set0_rsa_oaep_label(context.get(), OPENSSL_memdup("pz", 2), 2);
+        }
+        std::vector<uint8_t> out(256);
+        size_t length = out.size();
+        EXPECT_EQ(EVP_PKEY_encrypt(context.get(), out.data(), &length, secret.data(), secret.size()), 1);
+        return out;
+    };
+    auto decrypt = [&](CK_MECHANISM mechanism, std::vector<uint8_t> cipher, CK_RV& rv) {
+        std::vector<CK_BYTE> plain(256);
+        CK_ULONG length = plain.size();
+        EXPECT_EQ(p11->C_DecryptInit(session, &mechanism, rsaKey), CKR_OK);
+        rv = p11->C_Decrypt(session, cipher.data(), cipher.size(), plain.data(), &length);
+        plain.resize(rv == CKR_OK ? length : 0);
+        return plain;
+    };
+    CK_RV rv = CKR_OK;
+    EXPECT_EQ(decrypt({CKM_RSA_PKCS, nullptr, 0}, encrypt(false), rv), secret);
+    char label[] = "pz";
+    CK_RSA_PKCS_OAEP_PARAMS oaep{CKM_SHA256, CKG_MGF1_SHA256, CKZ_DATA_SPECIFIED, label, 2};
+    EXPECT_EQ(decrypt({CKM_RSA_PKCS_OAEP, &oaep, sizeof oaep}, encrypt(true), rv), secret);
+    oaep.ulSourceDataLen = 1; // another label: the ciphertext is not valid for it
+    decrypt({CKM_RSA_PKCS_OAEP, &oaep, sizeof oaep}, encrypt(true), rv);
+    EXPECT_EQ(rv, CKR_ENCRYPTED_DATA_INVALID);
+    decrypt({CKM_RSA_PKCS, nullptr, 0}, std::vector<uint8_t>(10, 1), rv);
+    EXPECT_EQ(rv, CKR_ENCRYPTED_DATA_LEN_RANGE);
+}
+
+TEST_F(ModuleCryptoTest, DigestsMatchOpenSsl) {
+    CK_MECHANISM mechanism{CKM_SHA384, nullptr, 0};
+    ASSERT_EQ(p11->C_DigestInit(session, &mechanism), CKR_OK);
+    ASSERT_EQ(p11->C_DigestUpdate(session, data.data(), data.size()), CKR_OK);
+    std::vector<CK_BYTE> digest(48);
+    CK_ULONG length = digest.size();
+    ASSERT_EQ(p11->C_DigestFinal(session, digest.data(), &length), CKR_OK);
+    std::vector<CK_BYTE> expected(48);
+    unsigned int size = 0;
+    EVP_Digest(data.data(), data.size(), expected.data(), &size, EVP_sha384(), nullptr);
+    EXPECT_EQ(digest, expected);
+}
+
+TEST_F(ModuleCryptoTest, GeneratedPairsLandInTheirContainerAndNeverReplaceOne) {
+    CK_MECHANISM generate{CKM_EC_KEY_PAIR_GEN, nullptr, 0};
+    CK_BYTE p384[] = {0x06, 0x05, 0x2b, 0x81, 0x04, 0x00, 0x22};
+    std::string label = "Generated";
+    CK_BBOOL yes = CK_TRUE;
+    CK_ATTRIBUTE publicTemplate[] = {{CKA_EC_PARAMS, p384, sizeof p384}};
+    CK_ATTRIBUTE privateTemplate[] = {{CKA_LABEL, label.data(), label.size()}, {CKA_SIGN, &yes, sizeof yes}};
+    CK_OBJECT_HANDLE publicKey = 0, privateKey = 0;
+    ASSERT_EQ(p11->C_GenerateKeyPair(session, &generate, publicTemplate, 1, privateTemplate, 2, &publicKey,
+                                     &privateKey),
+              CKR_OK);
+    EXPECT_EQ(privateKey, findOne(session, CKO_PRIVATE_KEY, label));
+    CK_MECHANISM mechanism{CKM_ECDSA_SHA384, nullptr, 0};
+    EXPECT_EQ(verify(session, publicKey, mechanism, data, sign(session, privateKey, mechanism, data)),
+              CKR_OK);
+    EXPECT_EQ(attribute(session, publicKey, CKA_ID), attribute(session, privateKey, CKA_ID));
+
+    // The window sees the new container with its public key.
+    int32_t idx = windowIndex(kSerial);
+    quillard::KeyDescription description;
+    ASSERT_EQ(window.getPublicKey(idx, label, 2, description), QR_OK);
+    EXPECT_EQ(description.bits, 384);
+
+    EXPECT_EQ(p11->C_GenerateKeyPair(session, &generate, publicTemplate, 1, privateTemplate, 2, &publicKey,
+                                     &privateKey),
+              CKR_ATTRIBUTE_VALUE_INVALID);
+    CK_BYTE p521[] = {0x06, 0x05, 0x2b, 0x81, 0x04, 0x00, 0x23};
+    CK_ATTRIBUTE unsupported[] = {{CKA_EC_PARAMS, p521, sizeof p521}};
+    EXPECT_EQ(p11->C_GenerateKeyPair(session, &generate, unsupported, 1, privateTemplate, 2, &publicKey,
+                                     &privateKey),
+              CKR_CURVE_NOT_SUPPORTED);
+    CK_MECHANISM rsa{CKM_RSA_PKCS_KEY_PAIR_GEN, nullptr, 0};
+    CK_ULONG bits = 1024;
+    CK_ATTRIBUTE small[] = {{CKA_MODULUS_BITS, &bits, sizeof bits}};
+    EXPECT_EQ(p11->C_GenerateKeyPair(session, &rsa, small, 1, privateTemplate, 2, &publicKey, &privateKey),
+              CKR_KEY_SIZE_RANGE);
+}
+
+TEST_F(ModuleCryptoTest, ImportedKeyAndCertificateMeetInOneContainer) {
+    quillard::Credential credential =
+        quillard::demo::makeSelfSignedCredential(quillard::demo::KeyType::EcP256, "Imported");
+    EvpPkeyPtr key = quillard::decodePrivateKey(credential.privateKeyDer);
+    BIGNUM* secret = nullptr;
+    ASSERT_EQ(EVP_PKEY_get_bn_param(key.get(), OSSL_PKEY_PARAM_PRIV_KEY, &secret), 1);
+    std::vector<CK_BYTE> value(32);
+    BN_bn2binpad(secret, value.data(), 32);
+    BN_clear_free(secret);
+
+    CK_OBJECT_CLASS privateClass = CKO_PRIVATE_KEY;
+    CK_KEY_TYPE ec = CKK_EC;
+    CK_BYTE p256[] = {0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07};
+    std::string label = "Imported";
+    CK_ATTRIBUTE keyTemplate[] = {{CKA_CLASS, &privateClass, sizeof privateClass},
+                                  {CKA_KEY_TYPE, &ec, sizeof ec},
+                                  {CKA_EC_PARAMS, p256, sizeof p256},
+                                  {CKA_VALUE, value.data(), value.size()},
+                                  {CKA_LABEL, label.data(), label.size()}};
+    CK_OBJECT_HANDLE privateKey = 0;
+    ASSERT_EQ(p11->C_CreateObject(session, keyTemplate, 5, &privateKey), CKR_OK);
+
+    CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
+    CK_ATTRIBUTE certificateTemplate[] = {
+        {CKA_CLASS, &certificateClass, sizeof certificateClass},
+        {CKA_VALUE, credential.certificateDer.data(), credential.certificateDer.size()}};
+    CK_OBJECT_HANDLE certificate = 0;
+    ASSERT_EQ(p11->C_CreateObject(session, certificateTemplate, 2, &certificate), CKR_OK);
+    EXPECT_EQ(attribute(session, certificate, CKA_LABEL), std::vector<uint8_t>(label.begin(), label.end()));
+    EXPECT_EQ(attribute(session, certificate, CKA_ID), attribute(session, privateKey, CKA_ID));
+    std::vector<uint8_t> der;
+    ASSERT_EQ(window.getCertificate(windowIndex(kSerial), label, 2, der), QR_OK);
+    EXPECT_EQ(der, credential.certificateDer);
+
+    // Destroying the private key leaves the certificate and its public key.
+    ASSERT_EQ(p11->C_DestroyObject(session, privateKey), CKR_OK);
+    EXPECT_TRUE(find(session, CKO_PRIVATE_KEY, label).empty());
+    EXPECT_EQ(find(session, CKO_CERTIFICATE, label).size(), 1u);
+    EXPECT_EQ(p11->C_DestroyObject(session, privateKey), CKR_OBJECT_HANDLE_INVALID);
+}
+
+} // namespace

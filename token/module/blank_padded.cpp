@@ -1,0 +1,30 @@
+#include "blank_padded.h"
+
+#include "utf8_text.h"
+
+#include <cstring>
+
+namespace quillard::module {
+
+void copyBlankPadded(unsigned char* field, std::size_t size, std::string_view text) {
+    std::memset(field, ' ', size);
+    std::size_t fits = 0;
+    for (std::size_t position = 0; position < text.size();) {
+        std::size_t start = position;
+        nextUtf8Character(text, position);
+        if (position > size)
+            break;
+        fits = position;
+        if (position == start)
+            break;
+    }
+    std::memcpy(field, text.data(), fits);
+}
+
+std::string_view trimBlankPadded(const unsigned char* field, std::size_t size) {
+    while (size > 0 && (field[size - 1] == ' ' || field[size - 1] == '\0'))
+        --size;
+    return {reinterpret_cast<const char*>(field), size};
+}
+
+} // namespace quillard::module

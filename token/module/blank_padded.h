@@ -1,0 +1,15 @@
+// The fixed-size text fields of PKCS#11 (labels, maker, model, serial): blank padded, never zero ended, and
+// cut only between two UTF-8 characters.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace quillard::module {
+
+void copyBlankPadded(unsigned char* field, std::size_t size, std::string_view text);
+
+// The text of a blank-padded field, trailing blanks removed.
+std::string_view trimBlankPadded(const unsigned char* field, std::size_t size);
+
+} // namespace quillard::module

@@ -1,0 +1,30 @@
+#include "digest_operation.h"
+
+#include "module_error.h"
+
+namespace quillard::module {
+
+DigestOperation::DigestOperation(const Mechanism& mechanism) : context_(EVP_MD_CTX_new()) {
+    if (!context_ || !EVP_DigestInit_ex(context_.get(), EVP_get_digestbyname(mechanism.digest), nullptr))
+        fail(CKR_GENERAL_ERROR);
+}
+
+void DigestOperation::update(const uint8_t* data, std::size_t size) {
+    if (size && !EVP_DigestUpdate(context_.get(), data, size))
+        fail(CKR_GENERAL_ERROR);
+}
+
+std::size_t DigestOperation::length() const {
+    return static_cast<std::size_t>(EVP_MD_CTX_get_size(context_.get()));
+}
+
+std::vector<uint8_t> DigestOperation::finish() {
+    std::vector<uint8_t> digest(EVP_MAX_MD_SIZE);
+    unsigned int size = 0;
+    if (!EVP_DigestFinal_ex(context_.get(), digest.data(), &size))
+        fail(CKR_GENERAL_ERROR);
+    digest.resize(size);
+    return digest;
+}
+
+} // namespace quillard::module

@@ -1,0 +1,122 @@
+#include "signature_operation.h"
+
+#include "ecdsa_signature.h"
+#include "module_error.h"
+
+#include <openssl/rsa.h>
+
+namespace quillard::module {
+
+namespace {
+
+using Family = Mechanism::Family;
+
+bool isEc(const EVP_PKEY* key) {
+    return EVP_PKEY_is_a(key, "EC");
+}
+
+} // namespace
+
+SignatureOperation::SignatureOperation(const Mechanism& mechanism, const CK_MECHANISM& parameters,
+                                       EvpPkeyPtr key)
+    : mechanism_(mechanism), key_(std::move(key)) {
+    if ((mechanism.family == Family::Ecdsa) != isEc(key_.get()))
+        fail(CKR_KEY_TYPE_INCONSISTENT);
+    if (mechanism.family == Family::RsaPss)
+        readPssParameters(parameters);
+    else if (parameters.ulParameterLen != 0)
+        fail(CKR_MECHANISM_PARAM_INVALID);
+}
+
+void SignatureOperation::readPssParameters(const CK_MECHANISM& parameters) {
+    if (!parameters.pParameter || parameters.ulParameterLen != sizeof(CK_RSA_PKCS_PSS_PARAMS))
+        fail(CKR_MECHANISM_PARAM_INVALID);
+    const auto* pss = static_cast<const CK_RSA_PKCS_PSS_PARAMS*>(parameters.pParameter);
+    pssDigest_ = MechanismTable::digestOf(pss->hashAlg);
+    pssMgf_ = MechanismTable::mgfDigestOf(pss->mgf);
+    // The hash of a SHAn_RSA_PKCS_PSS mechanism is the one its name says.
+    const bool hashMatches = !mechanism_.digest || (pssDigest_ && EVP_MD_is_a(pssDigest_, mechanism_.digest));
+    if (!pssDigest_ || !pssMgf_ || !hashMatches ||
+        pss->sLen > static_cast<CK_ULONG>(EVP_PKEY_get_size(key_.get())))
+        fail(CKR_MECHANISM_PARAM_INVALID);
+    pssSaltLength_ = static_cast<int>(pss->sLen);
+}
+
+void SignatureOperation::update(const uint8_t* data, std::size_t size) {
+    if (size)
+        data_.insert(data_.end(), data, data + size);
+}
+
+std::size_t SignatureOperation::signatureLength() const {
+    if (isEc(key_.get()))
+        return 2 * static_cast<std::size_t>((EVP_PKEY_get_bits(key_.get()) + 7) / 8);
+    return static_cast<std::size_t>(EVP_PKEY_get_size(key_.get()));
+}
+
+std::vector<uint8_t> SignatureOperation::toBeSigned() const {
+    if (!mechanism_.digest) {
+        if (mechanism_.family == Family::RsaPss &&
+            data_.size() != static_cast<std::size_t>(EVP_MD_get_size(pssDigest_)))
+            fail(CKR_DATA_LEN_RANGE);
+        return data_;
+    }
+    std::vector<uint8_t> digest(EVP_MAX_MD_SIZE);
+    unsigned int length = 0;
+    if (!EVP_Digest(data_.data(), data_.size(), digest.data(), &length,
+                    EVP_get_digestbyname(mechanism_.digest), nullptr))
+        fail(CKR_GENERAL_ERROR);
+    digest.resize(length);
+    return digest;
+}
+
+SignatureOperation::PkeyContextPtr SignatureOperation::context(bool signing) const {
+    PkeyContextPtr context(EVP_PKEY_CTX_new_from_pkey(nullptr, key_.get(), nullptr));
+    if (!context || (signing ? EVP_PKEY_sign_init(context.get()) : EVP_PKEY_verify_init(context.get())) <= 0)
+        fail(CKR_GENERAL_ERROR);
+    bool set = true;
+    if (mechanism_.family == Family::RsaPkcs) {
+        set = EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_PADDING) > 0;
+        // With a digest OpenSSL builds the DigestInfo; without one the caller's bytes are padded as they are.
+        if (set && mechanism_.digest)
+            set = EVP_PKEY_CTX_set_signature_md(context.get(), EVP_get_digestbyname(mechanism_.digest)) > 0;
+    } else if (mechanism_.family == Family::RsaPss) {
+        set = EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_PSS_PADDING) > 0 &&
+              EVP_PKEY_CTX_set_signature_md(context.get(), pssDigest_) > 0 &&
+              EVP_PKEY_CTX_set_rsa_mgf1_md(context.get(), pssMgf_) > 0 &&
+              EVP_PKEY_CTX_set_rsa_pss_saltlen(context.get(), pssSaltLength_) > 0;
+    }
+    if (!set)
+        fail(CKR_MECHANISM_PARAM_INVALID);
+    return context;
+}
+
+std::vector<uint8_t> SignatureOperation::sign() const {
+    std::vector<uint8_t> input = toBeSigned();
+    PkeyContextPtr signing = context(true);
+    std::size_t length = 0;
+    if (EVP_PKEY_sign(signing.get(), nullptr, &length, input.data(), input.size()) <= 0)
+        fail(CKR_GENERAL_ERROR);
+    std::vector<uint8_t> signature(length);
+    if (EVP_PKEY_sign(signing.get(), signature.data(), &length, input.data(), input.size()) <= 0)
+        // The only input OpenSSL refuses here is data too long for the key or of the wrong digest length.
+        fail(CKR_DATA_LEN_RANGE);
+    signature.resize(length);
+    if (mechanism_.family == Family::Ecdsa)
+        signature = EcdsaSignature::toRaw(signature, signatureLength() / 2);
+    if (signature.empty())
+        fail(CKR_GENERAL_ERROR);
+    return signature;
+}
+
+bool SignatureOperation::verify(const uint8_t* signature, std::size_t size) const {
+    if (size != signatureLength())
+        fail(CKR_SIGNATURE_LEN_RANGE);
+    std::vector<uint8_t> input = toBeSigned();
+    std::vector<uint8_t> encoded(signature, signature + size);
+    if (mechanism_.family == Family::Ecdsa)
+        encoded = EcdsaSignature::toDer(signature, size);
+    PkeyContextPtr verifying = context(false);
+    return EVP_PKEY_verify(verifying.get(), encoded.data(), encoded.size(), input.data(), input.size()) == 1;
+}
+
+} // namespace quillard::module
