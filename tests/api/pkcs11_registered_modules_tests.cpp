@@ -19,8 +19,7 @@ constexpr const char* kMakerModule = "zarto_pkcs11.dll";
 class RegisteredModulesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (softhsm::modulePath().empty() ||
-            !std::filesystem::exists("/usr/share/p11-kit/modules/softhsm2.module"))
+        if (!softhsm::registeredWithP11Kit())
             GTEST_SKIP() << "SoftHSM2 is not registered with p11-kit";
     }
     void TearDown() override {

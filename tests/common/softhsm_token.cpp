@@ -19,6 +19,10 @@ std::string modulePath() {
     return {};
 }
 
+bool registeredWithP11Kit() {
+    return !modulePath().empty() && std::filesystem::exists("/usr/share/p11-kit/modules/softhsm2.module");
+}
+
 std::string quoted(const std::string& text) {
     std::string result = "'";
     for (char c : text)

@@ -13,6 +13,8 @@ constexpr const char* kSoPin = "87654321";
 
 // The SoftHSM2 module file of this machine; empty when SoftHSM2 is not installed.
 std::string modulePath();
+// True when SoftHSM2 is installed and registered with p11-kit, so the window's module name finds it.
+bool registeredWithP11Kit();
 // Initialises SoftHSM2's free slot as a token labelled `label`; false when softhsm2-util fails.
 bool initToken(const std::string& label, const std::string& soPin = kSoPin,
                const std::string& userPin = kUserPin);

@@ -25,7 +25,7 @@ public:
     // Where the virtual keys of this world are plugged in.
     std::filesystem::path keysFolder() const { return dataHome() / "Norvale" / "PellorZu" / "keys"; }
     // Where SoftHSM2 keeps the tokens of this world.
-    std::filesystem::path softhsmTokens() const { return root_ / "softhsm-tokens"; }
+    std::filesystem::path softhsmTokens() const { return root_ / "softhsm" / "tokens"; }
 
 private:
     // Sets `name` to `value` for the life of the world.

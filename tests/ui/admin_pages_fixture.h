@@ -3,6 +3,8 @@
 // library answers, and virtual keys made for a test.
 #pragma once
 
+#include "softhsm_token.h"
+
 #include "pin_pages_fixture.h"
 #include "softkey/virtual_key_manager.h"
 #include "token/lib/quillard_errors.h"
@@ -56,6 +58,14 @@ protected:
 
     // Drops the scripted library: the window works on virtual keys through the real one.
     void useVirtualKeys() { library.reset(); }
+    // Drops the scripted library and makes a SoftHSM2 token labelled `label` (user PIN 12345678, SO PIN
+    // 87654321) that the window finds through p11-kit; skips the test where SoftHSM2 is not registered.
+    void useSoftHsmToken(const std::string& label) {
+        if (!softhsm::registeredWithP11Kit())
+            GTEST_SKIP() << "SoftHSM2 is not registered with p11-kit";
+        library.reset();
+        ASSERT_TRUE(softhsm::initToken(label));
+    }
     // A virtual key: user PIN 1234 (4..8, 5 tries), SO PIN 87654321 (6..10, 3 tries), 64 sectors of disk.
     static quillard::VirtualKeySettings virtualKey(const std::string& serial, bool initialised = true) {
         quillard::VirtualKeySettings settings;

@@ -230,8 +230,7 @@ protected:
     static constexpr int kTokenSlot = 1;
 
     void SetUp() override {
-        if (softhsm::modulePath().empty() ||
-            !std::filesystem::exists("/usr/share/p11-kit/modules/softhsm2.module"))
+        if (!softhsm::registeredWithP11Kit())
             GTEST_SKIP() << "SoftHSM2 is not registered with p11-kit";
         ASSERT_TRUE(softhsm::initToken(kTokenLabel));
         createKey("VK000001");

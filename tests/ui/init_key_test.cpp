@@ -314,12 +314,10 @@ protected:
 class InitKeyOnTokenTest : public InitKeyTest {
 protected:
     void SetUp() override {
-        if (softhsm::modulePath().empty() ||
-            !std::filesystem::exists("/usr/share/p11-kit/modules/softhsm2.module"))
-            GTEST_SKIP() << "SoftHSM2 is not registered with p11-kit";
-        useVirtualKeys();
-        ASSERT_TRUE(softhsm::initToken("Old token"));
-        ASSERT_TRUE(softhsm::fillToken("Old token", "Old", 1));
+        useSoftHsmToken("Old token");
+        if (!IsSkipped() && !HasFatalFailure()) {
+            ASSERT_TRUE(softhsm::fillToken("Old token", "Old", 1));
+        }
     }
 };
 

@@ -160,11 +160,9 @@ protected:
 class SoPinUnlockOnTokenTest : public SoPinUnlockTest {
 protected:
     void SetUp() override {
-        if (softhsm::modulePath().empty() ||
-            !std::filesystem::exists("/usr/share/p11-kit/modules/softhsm2.module"))
-            GTEST_SKIP() << "SoftHSM2 is not registered with p11-kit";
-        useVirtualKeys();
-        ASSERT_TRUE(softhsm::initToken("Admin token"));
+        useSoftHsmToken("Admin token");
+        if (IsSkipped() || HasFatalFailure())
+            return;
         shownForm();
         form().TCheckInit->stop();
         ASSERT_EQ(token::keyTable().keyCount, 1);
