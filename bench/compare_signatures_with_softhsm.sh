@@ -19,16 +19,9 @@ fail() {
     exit 1
 }
 
-for tool in softhsm2-util pkcs11-tool; do
-    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
-done
-softhsm=${SOFTHSM2_MODULE:-}
-for candidate in /usr/lib/softhsm/libsofthsm2.so /usr/lib/x86_64-linux-gnu/softhsm/libsofthsm2.so; do
-    if [ -z "$softhsm" ] && [ -e "$candidate" ]; then
-        softhsm=$candidate
-    fi
-done
-[ -n "$softhsm" ] || fail "libsofthsm2.so not found; set SOFTHSM2_MODULE"
+# shellcheck source=softhsm_peer.sh
+source "$here/bench/softhsm_peer.sh"
+softhsm=$(find_softhsm_module)
 for program in module_sign_bench pellorzu-vkey pellorzu-vkey-pkcs11.so; do
     [ -e "$bin/$program" ] || fail "$bin/$program is missing; build first (scripts/build.sh)"
 done

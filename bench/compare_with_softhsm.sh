@@ -22,16 +22,9 @@ fail() {
     exit 1
 }
 
-for tool in softhsm2-util pkcs11-tool; do
-    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
-done
-module=${SOFTHSM2_MODULE:-}
-for candidate in /usr/lib/softhsm/libsofthsm2.so /usr/lib/x86_64-linux-gnu/softhsm/libsofthsm2.so; do
-    if [ -z "$module" ] && [ -e "$candidate" ]; then
-        module=$candidate
-    fi
-done
-[ -n "$module" ] || fail "libsofthsm2.so not found; set SOFTHSM2_MODULE"
+# shellcheck source=softhsm_peer.sh
+source "$here/bench/softhsm_peer.sh"
+module=$(find_softhsm_module)
 for program in key_read_process bench_fixture; do
     [ -x "$bin/$program" ] || fail "$bin/$program is missing; build first (scripts/build.sh)"
 done
