@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Signatures per second through the virtual-key module and through SoftHSM2, side by side on this machine:
 # build/bin/module_sign_bench logs in to each token once and signs 32 bytes again and again with an RSA 2048
-# key (SHA256-RSA-PKCS) and an EC P-256 key (ECDSA-SHA256). The virtual key is a demo key
+# key (SHA256-RSA-PKCS) and an EC P-256 key (ECDSA over a SHA-256 digest). The virtual key is a demo key
 # (pellorzu-vkey demo-set); the SoftHSM2 token gets key pairs of the same kinds from pkcs11-tool.
 #
 # Everything happens in a temporary folder of its own, removed at the end: its own SoftHSM2 token folder

@@ -80,9 +80,11 @@ EvpPkeyPtr CryptoService::privateKey(Session& session, CK_OBJECT_HANDLE key, CK_
         fail(CKR_KEY_FUNCTION_NOT_PERMITTED);
     EvpPkeyPtr opened;
     Result result = context_.driver().usePrivateKey(context_.indexOf(session), ref.container, ref.spec,
-                                                    [&](const SecureBytes& pkcs8) {
-                                                        opened = decodePrivateKey(pkcs8);
-                                                        return opened ? QR_OK : QR_DEVICE_ERROR;
+                                                    [&](EVP_PKEY* kept) {
+                                                        if (EVP_PKEY_up_ref(kept) != 1)
+                                                            return QR_GENERAL_ERROR;
+                                                        opened.reset(kept);
+                                                        return QR_OK;
                                                     });
     if (result == QR_OBJECT_HANDLE_INVALID || result == QR_CONTAINER_NOT_FOUND)
         fail(CKR_KEY_HANDLE_INVALID); // deleted since the handle was given

@@ -68,9 +68,15 @@ KeyDescription ContainerStore::privateKey(const std::string& name, int32_t spec,
     return KeyDescription{object.algorithm, object.bits, {}};
 }
 
-SecureBytes ContainerStore::openPrivateKey(const std::string& name, int32_t spec,
-                                           const SecureBytes& masterKey) {
-    return unseal(name, spec, storedObject(name, spec, ObjectKind::PrivateKey), masterKey);
+EVP_PKEY* ContainerStore::openPrivateKey(const std::string& name, int32_t spec, const SecureBytes& masterKey,
+                                         OpenedKeys& opened) {
+    const StoredObject object = storedObject(name, spec, ObjectKind::PrivateKey);
+    return opened.get(name, spec, object.data, [&] {
+        EvpPkeyPtr key = decodePrivateKey(unseal(name, spec, object, masterKey));
+        if (!key)
+            throw SoftkeyError(QR_DEVICE_ERROR, "the stored private key is no private key");
+        return key;
+    });
 }
 
 SecureBytes ContainerStore::unseal(const std::string& name, int32_t spec, const StoredObject& object,

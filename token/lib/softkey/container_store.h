@@ -6,6 +6,7 @@
 
 #include "credential.h"
 #include "key_database.h"
+#include "opened_keys.h"
 #include "secure_bytes.h"
 
 #include <string>
@@ -38,8 +39,11 @@ public:
     // The algorithm and size of the private key, stored with it at the import, once its seal has opened
     // (which proves it whole and in its place); QR_DEVICE_ERROR when it does not open.
     KeyDescription privateKey(const std::string& name, int32_t spec, const SecureBytes& masterKey);
-    // The private key itself (PKCS#8), unsealed for one use inside this process; QR_DEVICE_ERROR as above.
-    SecureBytes openPrivateKey(const std::string& name, int32_t spec, const SecureBytes& masterKey);
+    // The private key itself, for use inside this process: taken from `opened` while the key stored is the
+    // one it was opened from, else unsealed, decoded and kept there. QR_DEVICE_ERROR as above, also for a
+    // seal that opens on something that is no private key.
+    EVP_PKEY* openPrivateKey(const std::string& name, int32_t spec, const SecureBytes& masterKey,
+                             OpenedKeys& opened);
 
     // Replaces what `spec` holds with the credential. A private key must belong to the certificate's public
     // key (else QR_ARGUMENTS_BAD). Without one, a previous private key stays only when it belongs to the new

@@ -16,7 +16,7 @@ int64_t LoginSessions::newEpoch() {
 }
 
 void LoginSessions::open(const std::string& serial, PinKind role, int64_t epoch, SecureBytes masterKey) {
-    sessions_[serial] = Session{role, epoch, std::move(masterKey)};
+    sessions_[serial] = Session{role, epoch, std::move(masterKey), {}};
 }
 
 void LoginSessions::close(const std::string& serial) {
@@ -29,7 +29,7 @@ void LoginSessions::keepOnly(const std::vector<std::string>& serials) {
     });
 }
 
-const LoginSessions::Session* LoginSessions::find(const std::string& serial, int64_t epoch) {
+LoginSessions::Session* LoginSessions::find(const std::string& serial, int64_t epoch) {
     auto found = sessions_.find(serial);
     if (found == sessions_.end())
         return nullptr;

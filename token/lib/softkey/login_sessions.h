@@ -1,10 +1,12 @@
 // Who is logged in to which virtual key, in this process only (another process sharing a key logs in on its
 // own). A login belongs to a key's serial and to the key's session epoch at login time: a key plugged in
 // again or formatted since has a new epoch, so its old logins no longer count. A user login keeps the
-// unsealed master key for as long as it lasts; it is wiped when the login ends.
+// unsealed master key, and the private keys used under it, for as long as it lasts; they are wiped when the
+// login ends.
 #pragma once
 
 #include "driver.h"
+#include "opened_keys.h"
 #include "secure_bytes.h"
 
 #include <cstdint>
@@ -20,6 +22,7 @@ public:
         PinKind role = PinKind::User;
         int64_t epoch = 0;
         SecureBytes masterKey;
+        OpenedKeys openedKeys; // the private keys used under this login, decoded
     };
 
     // A fresh random epoch, for a key being plugged in or formatted.
@@ -30,7 +33,7 @@ public:
     // Ends the logins of every key not in `serials`.
     void keepOnly(const std::vector<std::string>& serials);
     // The login to `serial` when it was made under `epoch`; nullptr otherwise (a stale login is ended).
-    const Session* find(const std::string& serial, int64_t epoch);
+    Session* find(const std::string& serial, int64_t epoch);
 
 private:
     std::map<std::string, Session> sessions_;

@@ -112,11 +112,15 @@ PluggedKey& SoftkeyDriver::plugged(const std::string& serial) {
     return *found->second;
 }
 
-const SecureBytes& SoftkeyDriver::requireUser(const PluggedKey& key, const KeyRecord& record) {
-    const LoginSessions::Session* session = sessions_.find(key.serial(), record.sessionEpoch);
+LoginSessions::Session& SoftkeyDriver::userSession(const PluggedKey& key, const KeyRecord& record) {
+    LoginSessions::Session* session = sessions_.find(key.serial(), record.sessionEpoch);
     if (!session || session->role != PinKind::User)
         throw SoftkeyError(QR_USER_NOT_LOGGED_IN, "the user is not logged in");
-    return session->masterKey;
+    return *session;
+}
+
+const SecureBytes& SoftkeyDriver::requireUser(const PluggedKey& key, const KeyRecord& record) {
+    return userSession(key, record).masterKey;
 }
 
 bool SoftkeyDriver::isLoggedIn(const PluggedKey& key, const KeyRecord& record, PinKind role) {
@@ -343,10 +347,11 @@ Result SoftkeyDriver::moduleName(int32_t, std::string& name) {
 }
 
 Result SoftkeyDriver::usePrivateKey(int32_t idx, const std::string& name, int32_t spec,
-                                    const std::function<Result(const SecureBytes& pkcs8)>& use) {
+                                    const std::function<Result(EVP_PKEY* key)>& use) {
     return onKey<SqliteTransaction::Kind::Read>(idx, [&](PluggedKey& key, SqliteTransaction*) {
-        const SecureBytes& masterKey = requireUser(key, key.record());
-        return use(ContainerStore(key.database()).openPrivateKey(name, spec, masterKey));
+        LoginSessions::Session& login = userSession(key, key.record());
+        return use(
+            ContainerStore(key.database()).openPrivateKey(name, spec, login.masterKey, login.openedKeys));
     });
 }
 

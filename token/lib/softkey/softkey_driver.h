@@ -59,10 +59,11 @@ public:
                             const Credential& credential) override;
 
     // Operations for the PKCS#11 module of the virtual keys; each needs the user's login (else
-    // QR_USER_NOT_LOGGED_IN). usePrivateKey() unseals the private key of (name, spec) and hands its PKCS#8
-    // form to `use`, whose result it returns; the form is wiped afterwards.
+    // QR_USER_NOT_LOGGED_IN). usePrivateKey() hands the private key of (name, spec) to `use`, whose result it
+    // returns. The key is unsealed and decoded once per login and kept until the login ends (or the key
+    // stored changes); `use` takes a reference of its own (EVP_PKEY_up_ref) to keep it longer than the call.
     Result usePrivateKey(int32_t idx, const std::string& name, int32_t spec,
-                         const std::function<Result(const SecureBytes& pkcs8)>& use);
+                         const std::function<Result(EVP_PKEY* key)>& use);
     // Keeps the key pair `pkcs8` without a certificate under (name, spec), creating the container when there
     // is none; `publicKey` receives its description. QR_OUT_OF_SPACE leaves the key as it was.
     Result storeKeyPair(int32_t idx, const std::string& name, int32_t spec, const SecureBytes& pkcs8,
@@ -100,7 +101,9 @@ private:
                       PinKind replacedKind, const SecureString& newPin);
     // The open key of `serial`, opened when it is not.
     softkey::PluggedKey& plugged(const std::string& serial);
-    // The master key of the user's login to `key`; throws QR_USER_NOT_LOGGED_IN without one.
+    // The user's login to `key` and its master key; throw QR_USER_NOT_LOGGED_IN without one.
+    softkey::LoginSessions::Session& userSession(const softkey::PluggedKey& key,
+                                                 const softkey::KeyRecord& record);
     const SecureBytes& requireUser(const softkey::PluggedKey& key, const softkey::KeyRecord& record);
     bool isLoggedIn(const softkey::PluggedKey& key, const softkey::KeyRecord& record, PinKind role);
 
