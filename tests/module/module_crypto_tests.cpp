@@ -29,6 +29,24 @@ protected:
         return quillard::decodePublicKey(attribute(session, object, CKA_PUBLIC_KEY_INFO));
     }
 
+    // `secret` encrypted with OpenSSL for the RSA exchange key: PKCS#1 v1.5, or OAEP with SHA-256 and the
+    // label "pz".
+    std::vector<uint8_t> encryptForRsaKey(const std::vector<uint8_t>& secret, bool oaep) {
+        EvpPkeyPtr key = publicKeyOf(rsaPublic);
+        OpenSslPkeyContext context(EVP_PKEY_CTX_new_from_pkey(nullptr, key.get(), nullptr));
+        EXPECT_EQ(EVP_PKEY_encrypt_init(context.get()), 1);
+        if (oaep) {
+            EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_OAEP_PADDING);
+            EVP_PKEY_CTX_set_rsa_oaep_md(context.get(), EVP_sha256());
+            EVP_PKEY_CTX_set_rsa_mgf1_md(context.get(), EVP_sha256());
+            EVP_PKEY_CTX_set0_rsa_oaep_label(context.get(), OPENSSL_memdup("pz", 2), 2);
+        }
+        std::vector<uint8_t> out(256);
+        size_t length = out.size();
+        EXPECT_EQ(EVP_PKEY_encrypt(context.get(), out.data(), &length, secret.data(), secret.size()), 1);
+        return out;
+    }
+
     CK_SESSION_HANDLE session = CK_INVALID_HANDLE;
     CK_OBJECT_HANDLE rsaKey = CK_INVALID_HANDLE, rsaPublic = CK_INVALID_HANDLE;
     CK_OBJECT_HANDLE ecKey = CK_INVALID_HANDLE, ecPublic = CK_INVALID_HANDLE;
@@ -85,22 +103,8 @@ TEST_F(ModuleCryptoTest, MultiPartSigningEqualsOneCallAndOpenSslAgrees) {
 }
 
 TEST_F(ModuleCryptoTest, DecryptsPkcs1AndOaepWithALabel) {
-    EvpPkeyPtr key = publicKeyOf(rsaPublic);
     std::vector<uint8_t> secret(48, 0xC3);
-    auto encrypt = [&](bool oaep) {
-        OpenSslPkeyContext context(EVP_PKEY_CTX_new_from_pkey(nullptr, key.get(), nullptr));
-        EXPECT_EQ(EVP_PKEY_encrypt_init(context.get()), 1);
-        if (oaep) {
-            EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_OAEP_PADDING);
-            EVP_PKEY_CTX_set_rsa_oaep_md(context.get(), EVP_sha256());
-            EVP_PKEY_CTX_set_rsa_mgf1_md(context.get(), EVP_sha256());
-            EVP_PKEY_CTX_set0_rsa_oaep_label(context.get(), OPENSSL_memdup("pz", 2), 2);
-        }
-        std::vector<uint8_t> out(256);
-        size_t length = out.size();
-        EXPECT_EQ(EVP_PKEY_encrypt(context.get(), out.data(), &length, secret.data(), secret.size()), 1);
-        return out;
-    };
+    auto encrypt = [&](bool oaep) { return encryptForRsaKey(secret, oaep); };
     auto decrypt = [&](CK_MECHANISM mechanism, std::vector<uint8_t> cipher, CK_RV& rv) {
         std::vector<CK_BYTE> plain(256);
         CK_ULONG length = plain.size();
@@ -119,6 +123,77 @@ TEST_F(ModuleCryptoTest, DecryptsPkcs1AndOaepWithALabel) {
     EXPECT_EQ(rv, CKR_ENCRYPTED_DATA_INVALID);
     decrypt({CKM_RSA_PKCS, nullptr, 0}, std::vector<uint8_t>(10, 1), rv);
     EXPECT_EQ(rv, CKR_ENCRYPTED_DATA_LEN_RANGE);
+}
+
+TEST_F(ModuleCryptoTest, UnwrapsIntoSecretKeysOfTheSessionThatEndWithItOrTheLogout) {
+    std::vector<uint8_t> secret(32);
+    for (std::size_t i = 0; i < secret.size(); ++i)
+        secret[i] = static_cast<uint8_t>(i * 7 + 1);
+    CK_OBJECT_CLASS secretClass = CKO_SECRET_KEY;
+    CK_KEY_TYPE keyType = CKK_GENERIC_SECRET;
+    CK_BBOOL no = CK_FALSE, yes = CK_TRUE;
+    std::string label = "unwrapped";
+    std::vector<CK_ATTRIBUTE> asked{{CKA_CLASS, &secretClass, sizeof secretClass},
+                                    {CKA_KEY_TYPE, &keyType, sizeof keyType},
+                                    {CKA_LABEL, label.data(), label.size()},
+                                    {CKA_SENSITIVE, &no, sizeof no}};
+    auto unwrap = [&](CK_MECHANISM mechanism, std::vector<uint8_t> wrapped, CK_OBJECT_HANDLE with,
+                      CK_OBJECT_HANDLE& made) {
+        return p11->C_UnwrapKey(session, &mechanism, with, wrapped.data(), wrapped.size(), asked.data(),
+                                asked.size(), &made);
+    };
+    CK_OBJECT_HANDLE plain = CK_INVALID_HANDLE, aes = CK_INVALID_HANDLE, refused = CK_INVALID_HANDLE;
+    ASSERT_EQ(unwrap({CKM_RSA_PKCS, nullptr, 0}, encryptForRsaKey(secret, false), rsaKey, plain), CKR_OK);
+    EXPECT_EQ(attribute(session, plain, CKA_VALUE), secret);
+    EXPECT_EQ(attribute(session, plain, CKA_LABEL), std::vector<uint8_t>(label.begin(), label.end()));
+    EXPECT_EQ(attribute(session, plain, CKA_TOKEN), std::vector<uint8_t>{CK_FALSE});
+    EXPECT_EQ(attribute(session, rsaKey, CKA_UNWRAP), std::vector<uint8_t>{CK_TRUE});
+
+    // A sensitive AES key by OAEP: its value never leaves the module.
+    keyType = CKK_AES;
+    asked[3].pValue = &yes;
+    char oaepLabel[] = "pz";
+    CK_RSA_PKCS_OAEP_PARAMS oaep{CKM_SHA256, CKG_MGF1_SHA256, CKZ_DATA_SPECIFIED, oaepLabel, 2};
+    ASSERT_EQ(unwrap({CKM_RSA_PKCS_OAEP, &oaep, sizeof oaep}, encryptForRsaKey(secret, true), rsaKey, aes),
+              CKR_OK);
+    CK_ATTRIBUTE value{CKA_VALUE, nullptr, 0};
+    EXPECT_EQ(p11->C_GetAttributeValue(session, aes, &value, 1), CKR_ATTRIBUTE_SENSITIVE);
+    EXPECT_EQ(attribute(session, aes, CKA_VALUE_LEN).size(), sizeof(CK_ULONG));
+
+    // What is refused: a signature key, a ciphertext that is no wrapped key, a secret key kept on the key,
+    // an AES key of a length AES does not have.
+    EXPECT_EQ(unwrap({CKM_RSA_PKCS, nullptr, 0}, encryptForRsaKey(secret, false), ecKey, refused),
+              CKR_KEY_FUNCTION_NOT_PERMITTED);
+    EXPECT_EQ(unwrap({CKM_RSA_PKCS, nullptr, 0}, std::vector<uint8_t>(256, 0x42), rsaKey, refused),
+              CKR_WRAPPED_KEY_INVALID);
+    EXPECT_EQ(unwrap({CKM_RSA_PKCS, nullptr, 0}, std::vector<uint8_t>(10, 1), rsaKey, refused),
+              CKR_WRAPPED_KEY_LEN_RANGE);
+    asked.push_back({CKA_TOKEN, &yes, sizeof yes});
+    EXPECT_EQ(unwrap({CKM_RSA_PKCS, nullptr, 0}, encryptForRsaKey(secret, false), rsaKey, refused),
+              CKR_TEMPLATE_INCONSISTENT);
+    asked.pop_back();
+    EXPECT_EQ(unwrap({CKM_RSA_PKCS, nullptr, 0}, encryptForRsaKey(std::vector<uint8_t>(20, 1), false), rsaKey,
+                     refused),
+              CKR_WRAPPED_KEY_INVALID);
+    EXPECT_EQ(refused, CK_INVALID_HANDLE);
+
+    // Every session of the key finds them; they end with the session that made them, or at the logout.
+    CK_SESSION_HANDLE other = openSession(false);
+    EXPECT_EQ(find(other, CKO_SECRET_KEY).size(), 2u);
+    ASSERT_EQ(p11->C_DestroyObject(other, aes), CKR_OK);
+    EXPECT_EQ(find(other, CKO_SECRET_KEY), std::vector<CK_OBJECT_HANDLE>{plain});
+    CK_OBJECT_HANDLE inOther = CK_INVALID_HANDLE;
+    CK_MECHANISM pkcs1{CKM_RSA_PKCS, nullptr, 0};
+    std::vector<uint8_t> wrapped = encryptForRsaKey(secret, false);
+    ASSERT_EQ(
+        p11->C_UnwrapKey(other, &pkcs1, rsaKey, wrapped.data(), wrapped.size(), asked.data(), 3, &inOther),
+        CKR_OK);
+    ASSERT_EQ(p11->C_CloseSession(other), CKR_OK);
+    EXPECT_EQ(find(session, CKO_SECRET_KEY), std::vector<CK_OBJECT_HANDLE>{plain});
+    ASSERT_EQ(p11->C_Logout(session), CKR_OK);
+    ASSERT_EQ(login(session, kUserPin), CKR_OK);
+    EXPECT_TRUE(find(session, CKO_SECRET_KEY).empty());
+    EXPECT_EQ(p11->C_GetAttributeValue(session, plain, &value, 1), CKR_OBJECT_HANDLE_INVALID);
 }
 
 TEST_F(ModuleCryptoTest, DigestsMatchOpenSsl) {

@@ -15,6 +15,15 @@ const std::vector<uint8_t>* AttributeSet::find(CK_ATTRIBUTE_TYPE type) const {
     return found == values_.end() ? nullptr : &found->second;
 }
 
+std::optional<std::span<const uint8_t>> AttributeSet::valueOf(CK_ATTRIBUTE_TYPE type) const {
+    if (const std::vector<uint8_t>* value = find(type))
+        return std::span<const uint8_t>(*value);
+    auto secret = secrets_.find(type);
+    if (secret == secrets_.end())
+        return std::nullopt;
+    return std::span<const uint8_t>(secret->second);
+}
+
 bool AttributeSet::flag(CK_ATTRIBUTE_TYPE type) const {
     const std::vector<uint8_t>* value = find(type);
     return value && value->size() == 1 && (*value)[0] != 0;
@@ -24,7 +33,7 @@ CK_RV AttributeSet::copyInto(CK_ATTRIBUTE* attributes, CK_ULONG count) const {
     CK_RV rv = CKR_OK;
     for (CK_ULONG i = 0; i < count; ++i) {
         CK_ATTRIBUTE& attribute = attributes[i];
-        const std::vector<uint8_t>* value = find(attribute.type);
+        const std::optional<std::span<const uint8_t>> value = valueOf(attribute.type);
         if (sensitive_.count(attribute.type)) {
             attribute.ulValueLen = CK_UNAVAILABLE_INFORMATION;
             rv = CKR_ATTRIBUTE_SENSITIVE;
@@ -49,7 +58,7 @@ CK_RV AttributeSet::copyInto(CK_ATTRIBUTE* attributes, CK_ULONG count) const {
 
 bool AttributeSet::matches(const CK_ATTRIBUTE* attributes, CK_ULONG count) const {
     for (CK_ULONG i = 0; i < count; ++i) {
-        const std::vector<uint8_t>* value = find(attributes[i].type);
+        const std::optional<std::span<const uint8_t>> value = valueOf(attributes[i].type);
         if (!value || value->size() != attributes[i].ulValueLen)
             return false;
         if (!value->empty() && std::memcmp(value->data(), attributes[i].pValue, value->size()) != 0)

@@ -3,6 +3,7 @@
 #include "key_description.h"
 #include "module_error.h"
 #include "quillard_errors.h"
+#include "secret_key_object.h"
 
 #include <openssl/rand.h>
 
@@ -74,9 +75,9 @@ EvpPkeyPtr CryptoService::privateKey(Session& session, CK_OBJECT_HANDLE key, CK_
     if (!context_.userLoggedIn(session.serial))
         fail(CKR_USER_NOT_LOGGED_IN);
     const ObjectRef ref = keyRef(context_, session, key, ObjectKind::PrivateKey);
-    // Every private key signs; only exchange keys decrypt (and only RSA keys, which the operation checks).
-    // Nothing else of the object is needed, so signing does not read its certificate and public key.
-    if (attribute == CKA_DECRYPT && ref.spec != kExchange)
+    // Every private key signs; only exchange keys decrypt and unwrap (and only RSA keys, which the operation
+    // checks). Nothing else of the object is needed, so signing does not read its certificate and public key.
+    if (attribute != CKA_SIGN && ref.spec != kExchange)
         fail(CKR_KEY_FUNCTION_NOT_PERMITTED);
     EvpPkeyPtr opened;
     Result result = context_.driver().usePrivateKey(context_.indexOf(session), ref.container, ref.spec,
@@ -275,6 +276,33 @@ CK_RV CryptoService::finishDigest(Session& session, const OutputBuffer& digest) 
     EndUnlessKept<DigestOperation> end{session.digesting};
     digest.fill(operation.finish());
     return CKR_OK;
+}
+
+CK_OBJECT_HANDLE CryptoService::unwrapKey(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism,
+                                          CK_OBJECT_HANDLE key, const CK_BYTE* wrapped, CK_ULONG size,
+                                          const CK_ATTRIBUTE* attributes, CK_ULONG count) {
+    Session& session = context_.sessions().get(handle);
+    const CK_MECHANISM& chosen = checkedMechanism(mechanism);
+    if (!wrapped || size == 0)
+        fail(CKR_ARGUMENTS_BAD);
+    TemplateReader reader(attributes, count);
+    const Mechanism& found = MechanismTable::find(chosen.mechanism, CKF_UNWRAP);
+    DecryptOperation operation(found, chosen, privateKey(session, key, CKA_UNWRAP));
+    operation.update(wrapped, size);
+    SecureBytes value;
+    try {
+        value = operation.decrypt();
+    } catch (const ModuleError& error) {
+        if (error.rv == CKR_ENCRYPTED_DATA_LEN_RANGE)
+            fail(CKR_WRAPPED_KEY_LEN_RANGE);
+        if (error.rv == CKR_ENCRYPTED_DATA_INVALID)
+            fail(CKR_WRAPPED_KEY_INVALID);
+        throw;
+    }
+    AttributeSet secretKey = SecretKeyObject::make(reader, std::move(value));
+    const CK_OBJECT_HANDLE made = context_.handles().reserve();
+    session.objects.emplace(made, std::move(secretKey));
+    return made;
 }
 
 void CryptoService::generateRandom(CK_SESSION_HANDLE handle, CK_BYTE* data, CK_ULONG size) {

@@ -38,8 +38,15 @@ public:
 
     void generateRandom(CK_SESSION_HANDLE handle, CK_BYTE* data, CK_ULONG size);
 
+    // Decrypts `wrapped` with the exchange key `key` (RSA PKCS#1 v1.5 or OAEP) into a secret key, a session
+    // object of this session with the attributes of `attributes`; returns its handle.
+    CK_OBJECT_HANDLE unwrapKey(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key,
+                               const CK_BYTE* wrapped, CK_ULONG size, const CK_ATTRIBUTE* attributes,
+                               CK_ULONG count);
+
 private:
-    // The private key `key` of the session's key, checked to allow `attribute` (CKA_SIGN, CKA_DECRYPT).
+    // The private key `key` of the session's key, checked to allow `attribute` (CKA_SIGN, CKA_DECRYPT,
+    // CKA_UNWRAP).
     EvpPkeyPtr privateKey(Session& session, CK_OBJECT_HANDLE key, CK_ATTRIBUTE_TYPE attribute);
     EvpPkeyPtr publicKey(Session& session, CK_OBJECT_HANDLE key);
     CK_RV finishSigning(Session& session, const OutputBuffer& signature);

@@ -221,8 +221,9 @@ CK_RV C_GetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK
 CK_RV C_SetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR, CK_ULONG) {
     // Every object is CKA_MODIFIABLE false; an unknown handle is still told apart.
     return withContext([&](ModuleContext& context) {
-        context.sessions().get(session);
-        context.handles().refOf(object);
+        const Session& owner = context.sessions().get(session);
+        if (!context.sessions().sessionObject(owner.serial, object))
+            context.handles().refOf(object);
         return CKR_ACTION_PROHIBITED;
     });
 }
@@ -437,9 +438,15 @@ CK_RV C_WrapKey(CK_SESSION_HANDLE, CK_MECHANISM_PTR, CK_OBJECT_HANDLE, CK_OBJECT
     return CKR_FUNCTION_NOT_SUPPORTED;
 }
 
-CK_RV C_UnwrapKey(CK_SESSION_HANDLE, CK_MECHANISM_PTR, CK_OBJECT_HANDLE, CK_BYTE_PTR, CK_ULONG,
-                  CK_ATTRIBUTE_PTR, CK_ULONG, CK_OBJECT_HANDLE_PTR) {
-    return CKR_FUNCTION_NOT_SUPPORTED;
+CK_RV C_UnwrapKey(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE unwrappingKey,
+                  CK_BYTE_PTR wrapped, CK_ULONG wrappedSize, CK_ATTRIBUTE_PTR attributes, CK_ULONG count,
+                  CK_OBJECT_HANDLE_PTR key) {
+    return withContext([&](ModuleContext& context) {
+        requirePointer(key);
+        *key = CryptoService(context).unwrapKey(session, mechanism, unwrappingKey, wrapped, wrappedSize,
+                                                attributes, count);
+        return CKR_OK;
+    });
 }
 
 CK_RV C_DeriveKey(CK_SESSION_HANDLE, CK_MECHANISM_PTR, CK_OBJECT_HANDLE, CK_ATTRIBUTE_PTR, CK_ULONG,

@@ -19,7 +19,7 @@ constexpr CK_MECHANISM_INFO kDigest{0, 0, CKF_DIGEST};
 std::vector<Mechanism> makeTable() {
     using F = Mechanism::Family;
     return {
-        {CKM_RSA_PKCS, F::RsaPkcs, nullptr, {1024, 4096, kSignFlags | CKF_DECRYPT}},
+        {CKM_RSA_PKCS, F::RsaPkcs, nullptr, {1024, 4096, kSignFlags | CKF_DECRYPT | CKF_UNWRAP}},
         {CKM_SHA256_RSA_PKCS, F::RsaPkcs, "SHA256", kRsaSign},
         {CKM_SHA384_RSA_PKCS, F::RsaPkcs, "SHA384", kRsaSign},
         {CKM_SHA512_RSA_PKCS, F::RsaPkcs, "SHA512", kRsaSign},
@@ -27,7 +27,7 @@ std::vector<Mechanism> makeTable() {
         {CKM_SHA256_RSA_PKCS_PSS, F::RsaPss, "SHA256", kRsaSign},
         {CKM_SHA384_RSA_PKCS_PSS, F::RsaPss, "SHA384", kRsaSign},
         {CKM_SHA512_RSA_PKCS_PSS, F::RsaPss, "SHA512", kRsaSign},
-        {CKM_RSA_PKCS_OAEP, F::RsaOaep, nullptr, {1024, 4096, CKF_HW | CKF_DECRYPT}},
+        {CKM_RSA_PKCS_OAEP, F::RsaOaep, nullptr, {1024, 4096, CKF_HW | CKF_DECRYPT | CKF_UNWRAP}},
         {CKM_ECDSA, F::Ecdsa, nullptr, kEcSign},
         {CKM_ECDSA_SHA256, F::Ecdsa, "SHA256", kEcSign},
         {CKM_ECDSA_SHA384, F::Ecdsa, "SHA384", kEcSign},

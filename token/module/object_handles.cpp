@@ -14,10 +14,15 @@ CK_OBJECT_HANDLE ObjectHandles::handleOf(const ObjectRef& ref) {
     return handle;
 }
 
+CK_OBJECT_HANDLE ObjectHandles::reserve() {
+    refs_.emplace_back();
+    return refs_.size();
+}
+
 ObjectRef ObjectHandles::refOf(CK_OBJECT_HANDLE handle) const {
-    if (handle == CK_INVALID_HANDLE || handle > refs_.size())
+    if (handle == CK_INVALID_HANDLE || handle > refs_.size() || !refs_[handle - 1])
         fail(CKR_OBJECT_HANDLE_INVALID);
-    return refs_[handle - 1];
+    return *refs_[handle - 1];
 }
 
 } // namespace quillard::module

@@ -1,6 +1,7 @@
 // Object handles: each object of a key (a certificate, public key or private key of one container and key
 // specification) gets a handle the first time the module shows it, and keeps it while the module is
-// initialised, so a handle never names another object.
+// initialised, so a handle never names another object. Session objects (secret keys made by C_UnwrapKey)
+// take handles from the same numbers, so no handle of theirs names an object of a key either.
 #pragma once
 
 #include "softkey/key_records.h"
@@ -9,6 +10,7 @@
 
 #include <compare>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,13 +28,15 @@ struct ObjectRef {
 class ObjectHandles {
 public:
     CK_OBJECT_HANDLE handleOf(const ObjectRef& ref);
-    // Throws ModuleError(CKR_OBJECT_HANDLE_INVALID) for a handle never given. A copy: handing out handles
-    // moves what the table holds.
+    // A handle of its own for a session object, never given again.
+    CK_OBJECT_HANDLE reserve();
+    // Throws ModuleError(CKR_OBJECT_HANDLE_INVALID) for a handle never given or reserved. A copy: handing
+    // out handles moves what the table holds.
     ObjectRef refOf(CK_OBJECT_HANDLE handle) const;
 
 private:
     std::map<ObjectRef, CK_OBJECT_HANDLE> handles_;
-    std::vector<ObjectRef> refs_; // handle n is refs_[n - 1]
+    std::vector<std::optional<ObjectRef>> refs_; // handle n is refs_[n - 1]; nullopt when reserved
 };
 
 } // namespace quillard::module

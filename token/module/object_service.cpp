@@ -20,6 +20,9 @@ void ObjectService::findInit(CK_SESSION_HANDLE handle, const CK_ATTRIBUTE* attri
     for (const TokenObject& object : context_.objectsOf(session).all(withPrivate))
         if (object.attributes.matches(attributes, count))
             found.push_back(object.handle);
+    for (const auto& [objectHandle, object] : context_.sessions().sessionObjectsOf(session.serial))
+        if ((withPrivate || !object->flag(CKA_PRIVATE)) && object->matches(attributes, count))
+            found.push_back(objectHandle);
     session.found = std::move(found);
     session.nextFound = 0;
 }
@@ -48,9 +51,19 @@ CK_RV ObjectService::getAttributes(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE ob
     Session& session = context_.sessions().get(handle);
     if (count && !attributes)
         fail(CKR_ARGUMENTS_BAD);
+    const bool withPrivate = context_.userLoggedIn(session.serial);
+    if (const AttributeSet* sessionObject = visibleSessionObject(session, object))
+        return sessionObject->copyInto(attributes, count);
     const ObjectRef ref = context_.handles().refOf(object);
-    TokenObject found = context_.objectsOf(session).one(ref, context_.userLoggedIn(session.serial));
+    TokenObject found = context_.objectsOf(session).one(ref, withPrivate);
     return found.attributes.copyInto(attributes, count);
+}
+
+const AttributeSet* ObjectService::visibleSessionObject(const Session& session, CK_OBJECT_HANDLE object) {
+    const AttributeSet* found = context_.sessions().sessionObject(session.serial, object);
+    if (found && found->flag(CKA_PRIVATE) && !context_.userLoggedIn(session.serial))
+        fail(CKR_OBJECT_HANDLE_INVALID);
+    return found;
 }
 
 Session& ObjectService::writableSession(CK_SESSION_HANDLE handle) {
@@ -90,6 +103,11 @@ void ObjectService::generateKeyPair(CK_SESSION_HANDLE handle, const CK_MECHANISM
 }
 
 void ObjectService::destroy(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object) {
+    // Session objects may be destroyed in a read-only session too: they change nothing on the key.
+    if (const Session& owner = context_.sessions().get(handle); visibleSessionObject(owner, object)) {
+        context_.sessions().destroySessionObject(owner.serial, object);
+        return;
+    }
     Session& session = writableSession(handle);
     const ObjectRef ref = context_.handles().refOf(object);
     context_.objectsOf(session).one(ref, true); // it must be there, on this key

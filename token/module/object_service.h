@@ -1,5 +1,6 @@
 // The object functions of the module: searching, reading attributes, creating (certificates and private
-// keys), generating key pairs and destroying. Changes need a read-write session and the user's login.
+// keys), generating key pairs and destroying. Changes to the key need a read-write session and the user's
+// login; the session objects (unwrapped secret keys) are found, read and destroyed beside the key's objects.
 #pragma once
 
 #include "module_context.h"
@@ -28,6 +29,9 @@ public:
 private:
     // The session, checked to be read-write and logged in as the user.
     Session& writableSession(CK_SESSION_HANDLE handle);
+    // The session object `object` of the session's key; nullptr when it is none, CKR_OBJECT_HANDLE_INVALID
+    // when it is private and the user is not logged in.
+    const AttributeSet* visibleSessionObject(const Session& session, CK_OBJECT_HANDLE object);
 
     ModuleContext& context_;
 };

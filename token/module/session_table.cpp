@@ -56,4 +56,36 @@ void SessionTable::endOperationsOf(const std::string& serial) {
             session.endOperations();
 }
 
+const AttributeSet* SessionTable::sessionObject(const std::string& serial, CK_OBJECT_HANDLE handle) const {
+    for (const auto& [sessionHandle, session] : sessions_) {
+        auto found = session.objects.find(handle);
+        if (session.serial == serial && found != session.objects.end())
+            return &found->second;
+    }
+    return nullptr;
+}
+
+std::vector<std::pair<CK_OBJECT_HANDLE, const AttributeSet*>>
+SessionTable::sessionObjectsOf(const std::string& serial) const {
+    std::vector<std::pair<CK_OBJECT_HANDLE, const AttributeSet*>> objects;
+    for (const auto& [sessionHandle, session] : sessions_)
+        if (session.serial == serial)
+            for (const auto& [handle, attributes] : session.objects)
+                objects.emplace_back(handle, &attributes);
+    return objects;
+}
+
+bool SessionTable::destroySessionObject(const std::string& serial, CK_OBJECT_HANDLE handle) {
+    for (auto& [sessionHandle, session] : sessions_)
+        if (session.serial == serial && session.objects.erase(handle))
+            return true;
+    return false;
+}
+
+void SessionTable::destroyPrivateObjectsOf(const std::string& serial) {
+    for (auto& [sessionHandle, session] : sessions_)
+        if (session.serial == serial)
+            std::erase_if(session.objects, [](const auto& entry) { return entry.second.flag(CKA_PRIVATE); });
+}
+
 } // namespace quillard::module

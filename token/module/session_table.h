@@ -1,7 +1,10 @@
 // The open sessions: each belongs to the key of one slot and holds the operations under way in it (a search,
-// a signature, a verification, a decryption, a digest), each of which may be active once at a time.
+// a signature, a verification, a decryption, a digest), each of which may be active once at a time, and the
+// session objects made in it (secret keys from C_UnwrapKey), which every session of the key sees and which
+// end with the session that made them.
 #pragma once
 
+#include "attribute_set.h"
 #include "decrypt_operation.h"
 #include "digest_operation.h"
 #include "signature_operation.h"
@@ -12,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillard::module {
@@ -27,6 +31,7 @@ struct Session {
     std::unique_ptr<SignatureOperation> verifying;
     std::unique_ptr<DecryptOperation> decrypting;
     std::unique_ptr<DigestOperation> digesting;
+    std::map<CK_OBJECT_HANDLE, AttributeSet> objects; // session objects, by handle
 
     bool isReadWrite() const { return (flags & CKF_RW_SESSION) != 0; }
     void endOperations();
@@ -46,6 +51,16 @@ public:
     std::size_t count(const std::string& serial) const;
     std::size_t countReadWrite(const std::string& serial) const;
     void endOperationsOf(const std::string& serial);
+
+    // The session object `handle` of a session of `serial`; nullptr when there is none.
+    const AttributeSet* sessionObject(const std::string& serial, CK_OBJECT_HANDLE handle) const;
+    // Every session object of the sessions of `serial`, by handle.
+    std::vector<std::pair<CK_OBJECT_HANDLE, const AttributeSet*>>
+    sessionObjectsOf(const std::string& serial) const;
+    // Ends the session object `handle` of `serial`; false when there is none.
+    bool destroySessionObject(const std::string& serial, CK_OBJECT_HANDLE handle);
+    // Ends the private session objects of `serial` (at the logout).
+    void destroyPrivateObjectsOf(const std::string& serial);
 
 private:
     std::map<CK_SESSION_HANDLE, Session> sessions_;

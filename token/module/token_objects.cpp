@@ -69,7 +69,7 @@ void addPrivateKey(AttributeSet& attributes, bool exchange) {
     attributes.setBool(CKA_SIGN, true);
     attributes.setBool(CKA_SIGN_RECOVER, false);
     attributes.setBool(CKA_DECRYPT, exchange && rsa);
-    attributes.setBool(CKA_UNWRAP, false); // C_UnwrapKey is not offered: callers decrypt wrapped keys
+    attributes.setBool(CKA_UNWRAP, exchange && rsa);
     attributes.setBool(CKA_ALWAYS_AUTHENTICATE, false);
     attributes.setBool(CKA_WRAP_WITH_TRUSTED, false);
     const CK_ATTRIBUTE_TYPE rsaSecrets[] = {CKA_PRIVATE_EXPONENT, CKA_PRIME_1,    CKA_PRIME_2,

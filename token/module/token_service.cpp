@@ -163,6 +163,7 @@ void TokenService::logout(CK_SESSION_HANDLE handle) {
     if (!context_.loggedIn(session.serial))
         fail(CKR_USER_NOT_LOGGED_IN);
     context_.sessions().endOperationsOf(session.serial);
+    context_.sessions().destroyPrivateObjectsOf(session.serial);
     require(context_.driver().logout(context_.indexOf(session)));
 }
 
