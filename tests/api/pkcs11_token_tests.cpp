@@ -83,6 +83,8 @@ TEST_F(Pkcs11TokenTest, ANamedSoftwareModuleListsItsSpareSlotAndTheTokenWithDeco
     EXPECT_EQ(facts.serial.find(' '), std::string::npos);
     EXPECT_EQ(facts.values[6], 2 * 256 + 6) << "hardware version 2.6";
     EXPECT_GE(facts.values[0], facts.values[1]);
+    EXPECT_EQ(facts.values[4], QUILLARD_MEMORY_UNKNOWN) << "SoftHSM2 tells no memory; never 0, a full key";
+    EXPECT_EQ(facts.values[5], QUILLARD_MEMORY_UNKNOWN);
     EXPECT_EQ(softhsm::keyFacts(1 - idx).values[8], 0) << "the spare slot is not initialised";
 
     // The same token keeps its index over rescans.

@@ -39,8 +39,9 @@ TEST_F(CliSoftHsmTest, ListShowsTheTokenWithItsModule) {
     const QJsonObject info = world.cli({"info", name, "--json"}).json().object();
     EXPECT_EQ(info["label"].toString(), "CLI token");
     EXPECT_TRUE(info["initialised"].toBool());
-    // SoftHSM2 tells no retry counts.
+    // SoftHSM2 tells no retry counts and no memory figures.
     EXPECT_TRUE(info["userPin"].toObject()["retriesLeft"].isNull());
+    EXPECT_TRUE(info["freeMemory"].isNull());
     EXPECT_EQ(world.cli({"info", serial, "--module", "softhsm2"}).status, 0);
     EXPECT_EQ(world.cli({"info", "virtual:" + serial}).status, 3);
     EXPECT_NE(world.cli({"list"}).out.find("softhsm2"), std::string::npos);

@@ -64,12 +64,14 @@ TEST_F(KeyInfoTest, LockedPinAndVersionFormats) {
         << "a failed PIN state reads as zeros";
 }
 
-TEST_F(KeyInfoTest, RetryCountsTheKeyDoesNotTellShowAsADash) {
+TEST_F(KeyInfoTest, RetryCountsAndMemoryTheKeyDoesNotTellShowAsADash) {
     keys = {{"Token"}};
     keys[0].retriesLeft = QUILLARD_RETRIES_UNKNOWN;
     keys[0].maxRetries = QUILLARD_RETRIES_UNKNOWN;
+    keys[0].totalMemory = QUILLARD_MEMORY_UNKNOWN;
+    keys[0].freeMemory = QUILLARD_MEMORY_UNKNOWN;
     shownForm();
-    EXPECT_EQ(infoColumn(1).mid(6, 3), QStringList({"-", "-", "未锁死"}));
+    EXPECT_EQ(infoColumn(1).mid(6, 5), QStringList({"-", "-", "未锁死", "-", "-"}));
 }
 
 TEST_F(KeyInfoTest, LabelFillingTheWholeFieldIsShownWhole) {

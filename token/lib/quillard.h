@@ -50,13 +50,18 @@ QUILLARD_API int32_t token_find(int32_t* list, int32_t* count);
 QUILLARD_API int32_t token_connect(int32_t idx);
 
 /* serial 33 bytes, label 129 bytes (UTF-8), manufacturer 65, model 65; then maximum user PIN length, minimum
- * user PIN length, maximum SO PIN length, minimum SO PIN length, total memory, free memory (bytes), hardware
+ * user PIN length, maximum SO PIN length, minimum SO PIN length, total memory, free memory (bytes, or
+ * QUILLARD_MEMORY_UNKNOWN), hardware
  * version, firmware version (major * 256 + minor) and the initialised flag. */
 QUILLARD_API int32_t token_get_info(int32_t idx, char* serial, char* label, char* manufacturer, char* model,
                                     int32_t* max_pin_len, int32_t* min_pin_len, int32_t* max_so_pin_len,
                                     int32_t* min_so_pin_len, int32_t* total_memory, int32_t* free_memory,
                                     int32_t* hardware_version, int32_t* firmware_version,
                                     int32_t* initialised);
+
+/* A memory figure (total or free) the token does not tell (CK_UNAVAILABLE_INFORMATION): show it as unknown,
+ * not as a number; never 0, which would read as a full key. */
+#define QUILLARD_MEMORY_UNKNOWN (-1)
 
 /* A retry count the key does not tell: PKCS#11 tokens give the PIN state only as flags, so retries left is 0
  * when locked, 1 on the final try and QUILLARD_RETRIES_UNKNOWN otherwise, and the maximum is unknown. Never

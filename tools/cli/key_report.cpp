@@ -32,7 +32,8 @@ token::TPinState pinState(const FoundKey& key, int32_t type) {
     return state;
 }
 
-// A count the key does not tell (PKCS#11 tokens give flags only) is negative: JSON null.
+// A count or memory figure the key does not tell (PKCS#11 tokens give PIN flags only, and may keep their
+// memory to themselves) is negative: JSON null.
 QJsonValue countJson(int32_t count) {
     return count < 0 ? QJsonValue() : QJsonValue(count);
 }
@@ -89,8 +90,8 @@ QJsonObject keyJson(const FoundKey& key, bool details) {
         {QStringLiteral("initialised"), record.initialised != 0},
         {QStringLiteral("userPin"), pinJson(pinState(key, kUserPinType))},
         {QStringLiteral("soPin"), pinJson(pinState(key, kSoPinType))},
-        {QStringLiteral("totalMemory"), record.totalMemory},
-        {QStringLiteral("freeMemory"), record.freeMemory}};
+        {QStringLiteral("totalMemory"), countJson(record.totalMemory)},
+        {QStringLiteral("freeMemory"), countJson(record.freeMemory)}};
     if (details) {
         json.insert(QStringLiteral("minPinLength"), record.minPinLength);
         json.insert(QStringLiteral("maxPinLength"), record.maxPinLength);
@@ -117,8 +118,8 @@ QStringList keyLines(const FoundKey& key) {
             line(windowText("K_Info_minPinLen"), QString::number(record.minPinLength)),
             line(windowText("K_Info_maxPinLen"), QString::number(record.maxPinLength)),
             line(windowText("K_Info_SOPIN_minPinLen"), QString::number(record.minSoPinLength)),
-            line(windowText("K_Info_totalMemory"), QString::number(record.totalMemory)),
-            line(windowText("K_Info_freeMemory"), QString::number(record.freeMemory)),
+            line(windowText("K_Info_totalMemory"), countText(record.totalMemory)),
+            line(windowText("K_Info_freeMemory"), countText(record.freeMemory)),
             line(windowText("K_Info_hardwareVer"), versionText(record.hardwareVersion)),
             line(windowText("K_Info_firmVer"), versionText(record.firmwareVersion))};
 }
@@ -135,7 +136,7 @@ QString keyTableRow(const FoundKey& key) {
            cell(field(record.label, sizeof record.label), 20) +
            cell(text(record.initialised != 0 ? "Yes" : "No"), 5) + cell(pinText(key, kUserPinType), 12) +
            cell(pinText(key, kSoPinType), 12) +
-           QStringLiteral("%1/%2").arg(record.freeMemory).arg(record.totalMemory);
+           QStringLiteral("%1/%2").arg(countText(record.freeMemory), countText(record.totalMemory));
 }
 
 } // namespace cli

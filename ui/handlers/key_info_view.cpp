@@ -37,6 +37,11 @@ QString decimal(int32_t value) {
     return QString::number(value);
 }
 
+// A memory figure the token does not tell shows as "-"; every other value as the number it is.
+QString memoryText(int32_t value) {
+    return value == QUILLARD_MEMORY_UNKNOWN ? QStringLiteral("-") : decimal(value);
+}
+
 std::array<InfoRow, 13> infoRows(const token::TZartoInfo& key, const token::TPinState& pin) {
     const QString lockText = i18n::text(pin.locked != 0 ? "S_Key_Dead_Yes" : "S_Key_Dead_No");
     return {{
@@ -49,8 +54,8 @@ std::array<InfoRow, 13> infoRows(const token::TZartoInfo& key, const token::TPin
         {"Admin_label_TryCount", countText(pin.maxRetries)},
         {"S_KeyTryTime", countText(pin.retriesLeft)},
         {"S_Key_Dead_State", lockText},
-        {"K_Info_totalMemory", decimal(key.totalMemory)},
-        {"K_Info_freeMemory", decimal(key.freeMemory)},
+        {"K_Info_totalMemory", memoryText(key.totalMemory)},
+        {"K_Info_freeMemory", memoryText(key.freeMemory)},
         {"K_Info_hardwareVer", versionText(key.hardwareVersion)},
         {"K_Info_firmVer", versionText(key.firmwareVersion)},
     }};

@@ -38,6 +38,11 @@ int32_t clampedCount(CK_ULONG value) {
     return static_cast<int32_t>(std::min<CK_ULONG>(value, std::numeric_limits<int32_t>::max()));
 }
 
+// A memory figure of CK_TOKEN_INFO: unknown when the token does not tell it.
+int32_t memoryAmount(CK_ULONG value) {
+    return value == CK_UNAVAILABLE_INFORMATION ? QUILLARD_MEMORY_UNKNOWN : clampedCount(value);
+}
+
 int32_t versionNumber(const CK_VERSION& version) {
     return version.major * 256 + version.minor;
 }
@@ -290,8 +295,8 @@ Result Pkcs11Driver::getInfo(int32_t idx, KeyInfo& info) {
         info.model = paddedFieldText(facts.model, sizeof facts.model, 64);
         info.maxPinLength = info.maxSoPinLength = clampedCount(facts.ulMaxPinLen);
         info.minPinLength = info.minSoPinLength = clampedCount(facts.ulMinPinLen);
-        info.totalMemory = clampedCount(facts.ulTotalPublicMemory);
-        info.freeMemory = clampedCount(facts.ulFreePublicMemory);
+        info.totalMemory = memoryAmount(facts.ulTotalPublicMemory);
+        info.freeMemory = memoryAmount(facts.ulFreePublicMemory);
         info.hardwareVersion = versionNumber(facts.hardwareVersion);
         info.firmwareVersion = versionNumber(facts.firmwareVersion);
         info.initialised = (facts.flags & CKF_TOKEN_INITIALIZED) ? 1 : 0;
