@@ -3,6 +3,10 @@
 #include "der_coding.h"
 #include "quillard_errors.h"
 
+#include <openssl/core_names.h>
+#include <openssl/ec.h>
+#include <openssl/objects.h>
+#include <openssl/sha.h>
 #include <openssl/x509.h>
 
 namespace quillard {
@@ -55,6 +59,49 @@ EvpPkeyPtr decodePublicKey(const std::vector<uint8_t>& spkiDer) {
 EvpPkeyPtr decodePrivateKey(const SecureBytes& pkcs8Der) {
     Pkcs8Ptr info = decodeWholeDer<Pkcs8Ptr>(d2i_PKCS8_PRIV_KEY_INFO, pkcs8Der.data(), pkcs8Der.size());
     return EvpPkeyPtr(info ? EVP_PKCS82PKEY(info.get()) : nullptr);
+}
+
+std::vector<uint8_t> keyIdOf(const std::vector<uint8_t>& spkiDer) {
+    const unsigned char* cursor = spkiDer.data();
+    OpenSslPtr<X509_PUBKEY, X509_PUBKEY_free> info(
+        d2i_X509_PUBKEY(nullptr, &cursor, static_cast<long>(spkiDer.size())));
+    const unsigned char* bits = nullptr;
+    int length = 0;
+    if (!info || !X509_PUBKEY_get0_param(nullptr, &bits, &length, nullptr, info.get()))
+        return {};
+    std::vector<uint8_t> id(SHA_DIGEST_LENGTH);
+    SHA1(bits, static_cast<std::size_t>(length), id.data());
+    return id;
+}
+
+std::vector<uint8_t> ecParametersOf(const EVP_PKEY* key) {
+    char group[80] = {};
+    if (!EVP_PKEY_get_utf8_string_param(key, OSSL_PKEY_PARAM_GROUP_NAME, group, sizeof group, nullptr))
+        return {};
+    int nid = OBJ_sn2nid(group);
+    if (nid == NID_undef)
+        nid = EC_curve_nist2nid(group);
+    OpenSslPtr<ASN1_OBJECT, ASN1_OBJECT_free> oid(nid == NID_undef ? nullptr : OBJ_nid2obj(nid));
+    std::vector<uint8_t> der;
+    if (!oid || !encodeDer(i2d_ASN1_OBJECT, oid.get(), der))
+        return {};
+    return der;
+}
+
+std::vector<uint8_t> ecPointOf(const EVP_PKEY* key) {
+    std::size_t length = 0;
+    if (!EVP_PKEY_get_octet_string_param(key, OSSL_PKEY_PARAM_ENCODED_PUBLIC_KEY, nullptr, 0, &length))
+        return {};
+    std::vector<uint8_t> point(length);
+    if (!EVP_PKEY_get_octet_string_param(key, OSSL_PKEY_PARAM_ENCODED_PUBLIC_KEY, point.data(), point.size(),
+                                         &length))
+        return {};
+    OpenSslPtr<ASN1_OCTET_STRING, ASN1_OCTET_STRING_free> octets(ASN1_OCTET_STRING_new());
+    std::vector<uint8_t> der;
+    if (!octets || !ASN1_OCTET_STRING_set(octets.get(), point.data(), static_cast<int>(length)) ||
+        !encodeDer(i2d_ASN1_OCTET_STRING, octets.get(), der))
+        return {};
+    return der;
 }
 
 } // namespace quillard

@@ -28,4 +28,13 @@ Result encodePrivateKey(const EVP_PKEY* key, SecureBytes& pkcs8Der);
 EvpPkeyPtr decodePublicKey(const std::vector<uint8_t>& spkiDer);
 EvpPkeyPtr decodePrivateKey(const SecureBytes& pkcs8Der);
 
+// The CKA_ID this program gives a key pair and its certificate: the SHA-1 of the public key bits of a DER
+// SubjectPublicKeyInfo. Empty when the bytes are no such structure.
+std::vector<uint8_t> keyIdOf(const std::vector<uint8_t>& spkiDer);
+
+// The named curve of an EC key as CKA_EC_PARAMS holds it (the DER OID); empty when it has no named curve.
+std::vector<uint8_t> ecParametersOf(const EVP_PKEY* key);
+// The public point of an EC key as CKA_EC_POINT holds it (a DER OCTET STRING); empty when it has none.
+std::vector<uint8_t> ecPointOf(const EVP_PKEY* key);
+
 } // namespace quillard

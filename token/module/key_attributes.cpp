@@ -1,30 +1,23 @@
 #include "key_attributes.h"
 
+#include "der_coding.h"
 #include "key_description.h"
 #include "openssl_handles.h"
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/objects.h>
-#include <openssl/sha.h>
-
-#include <cstring>
 
 namespace quillard::module {
 
 namespace {
 
 using BignumPtr = OpenSslPtr<BIGNUM, BN_free>;
-using X509PubkeyPtr = OpenSslPtr<X509_PUBKEY, X509_PUBKEY_free>;
 using Asn1ObjectPtr = OpenSslPtr<ASN1_OBJECT, ASN1_OBJECT_free>;
 
 template <typename T, typename Encode> std::vector<uint8_t> derOf(const T* object, Encode encode) {
-    int length = encode(object, nullptr);
-    if (length <= 0)
-        return {};
-    std::vector<uint8_t> der(static_cast<std::size_t>(length));
-    unsigned char* out = der.data();
-    encode(object, &out);
+    std::vector<uint8_t> der;
+    encodeDer(encode, object, der);
     return der;
 }
 
@@ -47,30 +40,14 @@ void addRsaParts(AttributeSet& attributes, const EVP_PKEY* key) {
 
 void addEcParts(AttributeSet& attributes, const EVP_PKEY* key) {
     attributes.setUlong(CKA_KEY_TYPE, CKK_EC);
-    char curve[64] = {};
-    if (EVP_PKEY_get_utf8_string_param(key, OSSL_PKEY_PARAM_GROUP_NAME, curve, sizeof curve, nullptr))
-        attributes.set(CKA_EC_PARAMS, KeyAttributes::curveOid(curve));
-    std::size_t size = 0;
-    if (!EVP_PKEY_get_octet_string_param(key, OSSL_PKEY_PARAM_PUB_KEY, nullptr, 0, &size))
-        return;
-    std::vector<uint8_t> point(size);
-    if (EVP_PKEY_get_octet_string_param(key, OSSL_PKEY_PARAM_PUB_KEY, point.data(), size, &size))
-        attributes.set(CKA_EC_POINT, KeyAttributes::wrapEcPoint(point));
+    // Only the curves the virtual keys work with are named; another curve's key shows no CKA_EC_PARAMS.
+    if (std::vector<uint8_t> parameters = ecParametersOf(key); KeyAttributes::curveOf(parameters))
+        attributes.set(CKA_EC_PARAMS, std::move(parameters));
+    if (std::vector<uint8_t> point = ecPointOf(key); !point.empty())
+        attributes.set(CKA_EC_POINT, std::move(point));
 }
 
 } // namespace
-
-std::vector<uint8_t> KeyAttributes::keyId(const std::vector<uint8_t>& spki) {
-    const unsigned char* in = spki.data();
-    X509PubkeyPtr pubkey(d2i_X509_PUBKEY(nullptr, &in, static_cast<long>(spki.size())));
-    const unsigned char* bits = nullptr;
-    int length = 0;
-    if (!pubkey || !X509_PUBKEY_get0_param(nullptr, &bits, &length, nullptr, pubkey.get()))
-        return {};
-    std::vector<uint8_t> id(SHA_DIGEST_LENGTH);
-    SHA1(bits, static_cast<std::size_t>(length), id.data());
-    return id;
-}
 
 void KeyAttributes::addPublicParts(AttributeSet& attributes, const std::vector<uint8_t>& spki) {
     attributes.set(CKA_PUBLIC_KEY_INFO, spki);
@@ -93,16 +70,6 @@ void KeyAttributes::addCertificateNames(AttributeSet& attributes, const std::vec
     attributes.set(CKA_SERIAL_NUMBER, derOf(X509_get0_serialNumber(x509.get()), i2d_ASN1_INTEGER));
 }
 
-std::vector<uint8_t> KeyAttributes::curveOid(const char* curveName) {
-    int nid = OBJ_sn2nid(curveName);
-    if (nid == NID_undef)
-        nid = EC_curve_nist2nid(curveName);
-    if (nid != NID_X9_62_prime256v1 && nid != NID_secp384r1)
-        return {};
-    Asn1ObjectPtr object(OBJ_nid2obj(nid));
-    return derOf(object.get(), i2d_ASN1_OBJECT);
-}
-
 const char* KeyAttributes::curveOf(const std::vector<uint8_t>& ecParams) {
     const unsigned char* in = ecParams.data();
     Asn1ObjectPtr object(d2i_ASN1_OBJECT(nullptr, &in, static_cast<long>(ecParams.size())));
@@ -116,18 +83,6 @@ const char* KeyAttributes::curveOf(const std::vector<uint8_t>& ecParams) {
     default:
         return nullptr;
     }
-}
-
-std::vector<uint8_t> KeyAttributes::wrapEcPoint(const std::vector<uint8_t>& point) {
-    std::vector<uint8_t> wrapped{0x04};
-    if (point.size() < 0x80) {
-        wrapped.push_back(static_cast<uint8_t>(point.size()));
-    } else {
-        wrapped.push_back(0x81);
-        wrapped.push_back(static_cast<uint8_t>(point.size()));
-    }
-    wrapped.insert(wrapped.end(), point.begin(), point.end());
-    return wrapped;
 }
 
 } // namespace quillard::module

@@ -1,6 +1,7 @@
 #include "token_objects.h"
 
 #include "key_attributes.h"
+#include "key_description.h"
 #include "module_error.h"
 #include "quillard_errors.h"
 
@@ -110,8 +111,7 @@ std::vector<TokenObject> TokenObjects::pair(const std::string& container, int32_
     const bool hasPublicKey = present(driver_.getPublicKey(idx_, container, spec, publicKey));
     const bool hasPrivateKey =
         withPrivate && hasPublicKey && present(driver_.getPrivateKey(idx_, container, spec, privateKey));
-    std::vector<uint8_t> id =
-        hasPublicKey ? KeyAttributes::keyId(publicKey.publicKeyDer) : std::vector<uint8_t>{};
+    std::vector<uint8_t> id = hasPublicKey ? keyIdOf(publicKey.publicKeyDer) : std::vector<uint8_t>{};
     const bool exchange = spec == kExchange;
 
     std::vector<TokenObject> objects;

@@ -50,31 +50,19 @@ SecureBytes bignumParameter(const EVP_PKEY* key, const char* name) {
     return bytes;
 }
 
-// The curve of an EC key as CKA_EC_PARAMS holds it: the DER OID of the named curve.
+// The curve and public point of an EC key as CKA_EC_PARAMS and CKA_EC_POINT hold them.
 Bytes curveParameters(const EVP_PKEY* key) {
-    char group[80] = {};
-    if (!EVP_PKEY_get_utf8_string_param(key, OSSL_PKEY_PARAM_GROUP_NAME, group, sizeof group, nullptr))
+    Bytes parameters = ecParametersOf(key);
+    if (parameters.empty())
         unusableKey();
-    int nid = OBJ_sn2nid(group);
-    if (nid == NID_undef)
-        nid = EC_curve_nist2nid(group);
-    AsnObjectPtr oid(OBJ_nid2obj(nid));
-    if (nid == NID_undef || !oid)
-        unusableKey();
-    return derOf(i2d_ASN1_OBJECT, oid.get());
+    return parameters;
 }
 
-// The public point of an EC key in a DER OCTET STRING, as CKA_EC_POINT holds it.
 Bytes curvePoint(const EVP_PKEY* key) {
-    std::size_t length = 0;
-    if (!EVP_PKEY_get_octet_string_param(key, OSSL_PKEY_PARAM_ENCODED_PUBLIC_KEY, nullptr, 0, &length))
+    Bytes point = ecPointOf(key);
+    if (point.empty())
         unusableKey();
-    Bytes point(length);
-    EVP_PKEY_get_octet_string_param(key, OSSL_PKEY_PARAM_ENCODED_PUBLIC_KEY, point.data(), point.size(),
-                                    &length);
-    OctetStringPtr octets(ASN1_OCTET_STRING_new());
-    ASN1_OCTET_STRING_set(octets.get(), point.data(), static_cast<int>(point.size()));
-    return derOf(i2d_ASN1_OCTET_STRING, octets.get());
+    return point;
 }
 
 bool isRsa(const EVP_PKEY* key) {
@@ -151,19 +139,6 @@ KeyAttributes readKeyAttributes(const Pkcs11Call& call, CK_SESSION_HANDLE sessio
 }
 
 } // namespace
-
-Bytes keyIdOf(const Bytes& spkiDer) {
-    const unsigned char* cursor = spkiDer.data();
-    OpenSslPtr<X509_PUBKEY, X509_PUBKEY_free> info(
-        d2i_X509_PUBKEY(nullptr, &cursor, static_cast<long>(spkiDer.size())));
-    const unsigned char* bits = nullptr;
-    int length = 0;
-    if (!info || !X509_PUBKEY_get0_param(nullptr, &bits, &length, nullptr, info.get()))
-        throw std::invalid_argument("the public key does not parse");
-    Bytes id(SHA_DIGEST_LENGTH);
-    SHA1(bits, static_cast<std::size_t>(length), id.data());
-    return id;
-}
 
 AttributeSet certificateTemplate(const std::string& label, const Bytes& id, const Bytes& certificateDer) {
     const unsigned char* cursor = certificateDer.data();

@@ -13,9 +13,6 @@
 
 namespace quillard::pkcs11 {
 
-// The SHA-1 of the public key bits of a DER SubjectPublicKeyInfo.
-std::vector<uint8_t> keyIdOf(const std::vector<uint8_t>& spkiDer);
-
 // Templates of the objects of one key pair in container `label` under `id`; `exchange` marks the pair's keys
 // for decryption and unwrapping as well as signing. They throw std::invalid_argument for bytes that do not
 // parse and for a key that is neither RSA nor EC.
