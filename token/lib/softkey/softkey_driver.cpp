@@ -238,26 +238,33 @@ Result SoftkeyDriver::setLabel(int32_t idx, const std::string& utf8Label) {
 
 Result SoftkeyDriver::format(int32_t idx, const FormatSettings& settings) {
     return onKey<SqliteTransaction::Kind::Write>(idx, [&](PluggedKey& key, SqliteTransaction* transaction) {
-        KeyDatabase& database = key.database();
         KeyRecord record = key.record();
         if (record.initialised && !isLoggedIn(key, record, PinKind::SecurityOfficer))
             throw SoftkeyError(QR_USER_NOT_LOGGED_IN, "formatting an initialised key needs the SO login");
         checkFormatTexts(settings);
         Personalisation personalisation = personalisationFrom(settings);
         personalisation.check();
-        key.diskImage().erase();
-        database.removeAllContainers();
         record.label = settings.label;
         record.manufacturer = settings.manufacturer;
         record.issuer = settings.issuer;
-        record.initialised = true;
-        record.sessionEpoch = LoginSessions::newEpoch();
-        database.saveKey(record);
-        personalisation.saveTo(database, PinVault(record.kdfIterations));
-        transaction->commit();
-        sessions_.close(key.serial());
+        startAfresh(key, record, *transaction, [&](KeyDatabase& saved) {
+            personalisation.saveTo(saved, PinVault(record.kdfIterations));
+        });
         return QR_OK;
     });
+}
+
+void SoftkeyDriver::startAfresh(PluggedKey& key, KeyRecord& record, SqliteTransaction& transaction,
+                                const std::function<void(KeyDatabase& database)>& savePins) {
+    KeyDatabase& database = key.database();
+    key.diskImage().erase();
+    database.removeAllContainers();
+    record.initialised = true;
+    record.sessionEpoch = LoginSessions::newEpoch();
+    database.saveKey(record);
+    savePins(database);
+    transaction.commit();
+    sessions_.close(key.serial());
 }
 
 Result SoftkeyDriver::writeSectors(int32_t idx, uint32_t firstSector, uint32_t sectorCount,
@@ -413,20 +420,15 @@ Result SoftkeyDriver::initToken(int32_t idx, const SecureString& soPin, const st
             PinRecord user = database.pin(PinKind::User);
             if (!so.policy.allows(soPin.size()))
                 throw SoftkeyError(QR_PIN_LEN_RANGE, "the SO PIN's length is outside the key's PIN policy");
-            key.diskImage().erase();
-            database.removeAllContainers();
             record.label = utf8Label;
-            record.initialised = true;
-            record.sessionEpoch = LoginSessions::newEpoch();
-            database.saveKey(record);
-            PinVault vault(record.kdfIterations);
-            database.savePin(PinKind::SecurityOfficer, vault.seal(PinKind::SecurityOfficer, soPin, so.policy,
-                                                                  PinVault::newMasterKey()));
-            Personalisation blankUser;
-            blankUser.userPolicy = user.policy;
-            blankUser.saveBlankUserTo(database);
-            transaction->commit();
-            sessions_.close(key.serial());
+            startAfresh(key, record, *transaction, [&](KeyDatabase& saved) {
+                PinVault vault(record.kdfIterations);
+                saved.savePin(PinKind::SecurityOfficer, vault.seal(PinKind::SecurityOfficer, soPin, so.policy,
+                                                                   PinVault::newMasterKey()));
+                Personalisation blankUser;
+                blankUser.userPolicy = user.policy;
+                blankUser.saveBlankUserTo(saved);
+            });
             return QR_OK;
         });
 }

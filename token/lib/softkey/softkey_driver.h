@@ -22,6 +22,7 @@
 namespace quillard {
 
 namespace softkey {
+class KeyDatabase;
 class PluggedKey;
 struct KeyRecord;
 } // namespace softkey
@@ -105,6 +106,11 @@ private:
     softkey::LoginSessions::Session& userSession(const softkey::PluggedKey& key,
                                                  const softkey::KeyRecord& record);
     const SecureBytes& requireUser(const softkey::PluggedKey& key, const softkey::KeyRecord& record);
+    // What a format and an initialisation share, inside their transaction: empties the key (disk area and
+    // containers), keeps `record` as its initialised record under a new session epoch, lets `savePins`
+    // write the PINs, commits, and ends every login to the key.
+    void startAfresh(softkey::PluggedKey& key, softkey::KeyRecord& record, SqliteTransaction& transaction,
+                     const std::function<void(softkey::KeyDatabase& database)>& savePins);
     bool isLoggedIn(const softkey::PluggedKey& key, const softkey::KeyRecord& record, PinKind role);
 
     std::filesystem::path keysFolder_;
