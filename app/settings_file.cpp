@@ -1,11 +1,11 @@
 #include "settings_file.h"
 
+#include "owner_file.h"
 #include "secure_wipe.h"
 #include "user_config_folder.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace app {
 
@@ -20,14 +20,9 @@ bool copyPrivately(const QString& source, const QString& target) {
     if (!input.open(QIODevice::ReadOnly))
         return false;
     QByteArray bytes = input.readAll();
-    QSaveFile output(target);
-    const bool copied = output.open(QIODevice::WriteOnly) &&
-                        output.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                        output.write(bytes) == bytes.size();
+    const bool copied = platform::writeWholeFile(target, bytes); // a new file: its owner's only
     platform::secureWipe(bytes);
-    if (!copied)
-        output.cancelWriting();
-    return copied && output.commit();
+    return copied;
 }
 
 } // namespace
