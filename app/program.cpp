@@ -1,16 +1,13 @@
 #include "program.h"
 
+#include "config/language_config.h"
+#include "config/settings_file.h"
 #include "i18n/string_table.h"
-#include "language_config.h"
-#include "settings_file.h"
 #include "ui/builtin_pictures.h"
-#include "ui/handlers/language_handler.h"
 #include "ui/language_choice.h"
 #include "ui/main_form.h"
-#include "ui/pages/about_page.h"
 
 #include <QApplication>
-#include <QComboBox>
 
 namespace app {
 
@@ -38,7 +35,7 @@ Program::Program(const QString& programFolder, const QString& instanceName)
 Program::~Program() = default;
 
 bool Program::start() {
-    const SettingsFile languageConfig(programFolder_, QLatin1String(kLanguageConfigFile));
+    const config::SettingsFile languageConfig(programFolder_, QLatin1String(config::kLanguageConfigFile));
     ReadLanguageID(languageConfig.readPath(), languageId_);
     i18n::LoadLanguageFile(ui::languageFolder(programFolder_) + ui::languageFileName(languageId_));
     return instance_.claim();
@@ -48,9 +45,7 @@ TMainForm* Program::createMainWindow() {
     window_ = std::make_unique<TMainForm>(programFolder_);
     QApplication::setWindowIcon(ui::programIcon());
     QCoreApplication::setApplicationName(i18n::text("P_Caption"));
-    ui::fillLanguageBox(window_->TabSheet7->cbLanguageID, languageId_);
-    window_->languageHandler->setLanguageInEffect(
-        ui::languageIdOfItem(window_->TabSheet7->cbLanguageID->currentIndex()));
+    window_->showLanguage(languageId_);
     TMainForm* window = window_.get();
     connect(&instance_, &SingleInstance::restoreRequested, window, [window] { restoreWindow(window); });
     connect(&instance_, &SingleInstance::closeRequested, window, &QWidget::close);

@@ -8,6 +8,7 @@
 #include "softkey/softkey_driver.h"
 #include "softkey/virtual_key_manager.h"
 #include "temp_world.h"
+#include "tests/ui/form_parts.h"
 #include "token/key_table.h"
 #include "ui/import_dialog.h"
 #include "ui/main_actions.h"
@@ -82,9 +83,9 @@ int main(int argc, char** argv) {
     const QString programFolder = QString::fromStdString((world.root() / "program").string()) + '/';
     TMainForm form(programFolder);
     form.show();
-    form.TCheckInit->stop();
-    QTreeWidgetItem* certificates = form.tv->topLevelItem(0)->child(0)->child(2);
-    form.tv->setCurrentItem(certificates);
+    part<QTimer>(form, "TCheckInit")->stop();
+    QTreeWidgetItem* certificates = part<QTreeWidget>(form, "tv")->topLevelItem(0)->child(0)->child(2);
+    part<QTreeWidget>(form, "tv")->setCurrentItem(certificates);
     form.findChild<QLineEdit*>(QStringLiteral("edtUPIN"))->setText(QString::fromLatin1(kPin));
     QTest::keyClick(form.findChild<QLineEdit*>(QStringLiteral("edtUPIN")), Qt::Key_Return);
     if (token::keyTable().loginState[0] != token::LoggedIn)
@@ -103,10 +104,11 @@ int main(int argc, char** argv) {
         clock.start();
         watch.emplace(QAbstractEventDispatcher::instance(), true);
     });
-    form.actions.AcInputCert->trigger();
+    actionsOf(form).AcInputCert->trigger();
     const qint64 total = clock.nsecsElapsed();
     ui::TIMForm::setShownHook(nullptr);
-    if (!messages.messages().isEmpty() || form.TabSheet5->tvCert->topLevelItemCount() != kContainers)
+    if (!messages.messages().isEmpty() ||
+        part<ui::CertificatesPage>(form, "TabSheet5")->tvCert->topLevelItemCount() != kContainers)
         fail("the import did not succeed");
     std::printf("PKCS#12 import into a key with %d containers, tree rebuild included: %.1f ms\n", kContainers,
                 total / 1e6);

@@ -4,6 +4,7 @@
 #include "event_loop_watch.h"
 #include "softkey/virtual_key_manager.h"
 #include "temp_world.h"
+#include "tests/ui/form_parts.h"
 #include "token/key_table.h"
 #include "ui/button_edit.h"
 #include "ui/handlers/iso_handler.h"
@@ -61,9 +62,9 @@ int main(int argc, char** argv) {
     ui::ScriptedMessageService messages;
     TMainForm form(folder);
     form.show();
-    form.TCheckInit->stop();
-    form.TabSheet11->edtUPINForDownISO->setText(QStringLiteral("1234"));
-    form.TabSheet11->edtPath->setText(image);
+    part<QTimer>(form, "TCheckInit")->stop();
+    part<ui::IsoPage>(form, "TabSheet11")->edtUPINForDownISO->setText(QStringLiteral("1234"));
+    part<ui::IsoPage>(form, "TabSheet11")->edtPath->setText(image);
 
     LoopWatch watch(QAbstractEventDispatcher::instance());
     // A repaint-sized job every millisecond keeps the loop's wakes frequent, as a live window's would be.
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
     ticker.start();
     QElapsedTimer duration;
     duration.start();
-    form.isoHandler->AcDownISOExecute();
+    part<ui::IsoHandler>(form, "isoHandler")->AcDownISOExecute();
     const qint64 elapsed = duration.elapsed();
     const QStringList texts = messages.messageTexts();
     std::printf(

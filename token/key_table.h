@@ -3,6 +3,8 @@
 // window thread.
 #pragma once
 
+#include "quillard.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -12,6 +14,9 @@ namespace token {
 constexpr int kKeySlots = 33;
 constexpr int kMaxKeysFound = 32;
 constexpr int kMaxContainers = 65;
+
+// The PIN a check or a state read concerns, as the library numbers them.
+enum class PinType : int32_t { So = QUILLARD_SO_PIN, User = QUILLARD_USER_PIN };
 
 // Login states of a slot.
 enum LoginState : int32_t { NoKey = 0, KeyPresent = 1, LoggedIn = 2 };

@@ -88,7 +88,6 @@ int32_t readPublicKeyKind(int32_t idx, const std::string& container, int32_t spe
 }
 
 constexpr int32_t kLibraryTextBufferSize = 4096;
-constexpr int32_t kBufferTooSmall = 0x150;
 
 // Runs `read(buffer, length)` into `bytes`, once more with the size the library asks for when the first
 // buffer is too small; `bytes` keeps what the library wrote.
@@ -96,7 +95,7 @@ template <typename Read> int32_t readLibraryBytes(std::vector<char>& bytes, Read
     bytes.assign(kLibraryTextBufferSize, '\0');
     int32_t length = kLibraryTextBufferSize;
     int32_t result = read(bytes.data(), &length);
-    if (result == kBufferTooSmall && length > kLibraryTextBufferSize) {
+    if (result == QR_BUFFER_TOO_SMALL && length > kLibraryTextBufferSize) {
         bytes.assign(length, '\0');
         result = read(bytes.data(), &length);
     }
@@ -183,10 +182,10 @@ int32_t token_get_info(int32_t idx, TZartoInfo& record) {
                                 &record.hardwareVersion, &record.firmwareVersion, &record.initialised);
 }
 
-void token_get_pin_state(int32_t idx, int32_t userType, TPinState& state) {
+void token_get_pin_state(int32_t idx, PinType type, TPinState& state) {
     state = TPinState{};
-    api().token_get_pin_state(idx, userType, &state.retriesLeft, &state.maxRetries, &state.reserved2,
-                              &state.reserved3, &state.locked, &state.reserved5);
+    api().token_get_pin_state(idx, static_cast<int32_t>(type), &state.retriesLeft, &state.maxRetries,
+                              &state.reserved2, &state.reserved3, &state.locked, &state.reserved5);
 }
 
 int32_t token_login(int32_t idx, const char* userPin, int32_t& retriesLeft) {

@@ -41,7 +41,7 @@ int32_t token_find(int32_t& keyCount);
 // Fills the first thirteen fields of `record`.
 int32_t token_get_info(int32_t idx, TZartoInfo& record);
 // Zero-fills `state`, then asks the library; a failed call therefore reads as not locked with 0 retries.
-void token_get_pin_state(int32_t idx, int32_t userType, TPinState& state);
+void token_get_pin_state(int32_t idx, PinType type, TPinState& state);
 
 int32_t token_login(int32_t idx, const char* userPin, int32_t& retriesLeft);
 int32_t token_login_so(int32_t idx, const char* soPin, int32_t& retriesLeft);

@@ -86,7 +86,8 @@ void applyWindowTitle(TMainForm& form) {
 }
 
 void applyFirstTreeNode(TMainForm& form) {
-    if (QTreeWidgetItem* first = form.tv->topLevelItem(0))
+    auto* tree = form.findChild<QTreeWidget*>(QStringLiteral("tv"));
+    if (QTreeWidgetItem* first = tree ? tree->topLevelItem(0) : nullptr)
         first->setText(0, i18n::text("Main_Form_Treeview"));
 }
 

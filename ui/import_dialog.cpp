@@ -2,11 +2,11 @@
 
 #include "apply_language.h"
 #include "form_widgets.h"
-#include "handlers/user_pin_session.h"
+#include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "message_service.h"
 #include "pin_edit.h"
-#include "token/token_ops.h"
+#include "token/flows/import_preparation.h"
 #include "wait_cursor.h"
 
 #include <QApplication>
@@ -257,23 +257,19 @@ bool TIMForm::fileAccepted() {
 }
 
 bool TIMForm::pkcs12Accepted(const QString& path) {
-    int32_t result = 0;
+    token::flows::Pkcs12Check check;
     {
         const WaitCursor hourglass;
         const platform::SecretBytes password = pinBytes(*edtpwd);
-        result =
-            token::pkcs12_file_parse(QFile::encodeName(path).toStdString(), password.c_str(), entryCount);
+        check = token::flows::checkPkcs12File(QFile::encodeName(path).toStdString(), password.c_str());
     }
-    if (result != 0) {
-        messageService().inform(this, i18n::text("I_CertPINError"));
+    entryCount = check.entries;
+    if (check.result == token::flows::ImportCheck::Ready)
+        return true;
+    messageService().inform(this, i18n::importCheckText(check.result, 0));
+    if (check.result == token::flows::ImportCheck::PasswordRefused)
         edtpwd->setFocus();
-        return false;
-    }
-    if (entryCount == 0) {
-        messageService().inform(this, i18n::text("I_CertFileError"));
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool TIMForm::eventFilter(QObject* watched, QEvent* event) {

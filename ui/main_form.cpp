@@ -1,11 +1,11 @@
 #include "main_form.h"
 
 #include "action_updater.h"
-#include "app/mgr_config.h"
-#include "app/user_config_folder.h"
 #include "apply_language.h"
 #include "builtin_pictures.h"
 #include "cert_viewer_dialog.h"
+#include "config/mgr_config.h"
+#include "config/user_config_folder.h"
 #include "device_watcher.h"
 #include "filesystem_icons.h"
 #include "form_widgets.h"
@@ -16,7 +16,7 @@
 #include "handlers/cert_tree_handler.h"
 #include "handlers/init_handler.h"
 #include "handlers/iso_handler.h"
-#include "handlers/key_info_view.h"
+#include "handlers/key_info_handler.h"
 #include "handlers/key_name_handler.h"
 #include "handlers/key_navigator.h"
 #include "handlers/language_handler.h"
@@ -27,6 +27,7 @@
 #include "handlers/user_pin_handler.h"
 #include "i18n/string_table.h"
 #include "image_list.h"
+#include "key_operation_runner.h"
 #include "message_service.h"
 #include "pages/about_page.h"
 #include "pages/certificates_page.h"
@@ -40,7 +41,6 @@
 #include "pages/unlock_page.h"
 #include "pages/user_pin_page.h"
 #include "platform/shell_open.h"
-#include "token/key_table.h"
 #include "token/token_ops.h"
 
 #include <QComboBox>
@@ -60,17 +60,6 @@ constexpr int kBannerHeight = 85;
 constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                          Qt::WindowCloseButtonHint;
-
-struct RootNode {
-    const char* textKey;
-    int image;
-};
-
-constexpr RootNode kRootNodes[] = {
-    {"Main_Form_Treeview", ui::IconKeyList},
-    {"Main_Form_PopupMenu_CheceSystem", ui::IconComputer},
-    {"Main_Form_PopupMenu_About", ui::IconAbout},
-};
 
 QList<QIcon> filesystemIcons() {
     QList<QIcon> icons;
@@ -101,6 +90,10 @@ void TMainForm::addUpdateHandler(QAction* action, std::function<void()> handler)
     updater_->add(action, std::move(handler));
 }
 
+void TMainForm::showLanguage(int languageId) {
+    languageHandler->showLanguage(languageId);
+}
+
 void TMainForm::buildWindow() {
     setObjectName(QStringLiteral("MainForm"));
     setFixedSize(kClientWidth, kClientHeight);
@@ -110,6 +103,7 @@ void TMainForm::buildWindow() {
     IFilesystem->setObjectName(QStringLiteral("IFilesystem"));
     actions = ui::createMainActions(this);
     updater_ = new ui::ActionUpdater(this);
+    runner_ = new ui::KeyOperationRunner(keyGuard_, this);
     Image1 =
         ui::makeLabel(this, "Image1", QRect(0, 0, kClientWidth, kBannerHeight), Qt::AlignLeft | Qt::AlignTop);
     Image1->setPixmap(ui::builtInBanner());
@@ -120,25 +114,87 @@ void TMainForm::buildWindow() {
 }
 
 void TMainForm::buildHandlers() {
-    navigator = new ui::KeyNavigator(*this);
-    loginHandler = new ui::LoginHandler(*this);
-    userPinHandler = new ui::UserPinHandler(*this);
-    keyNameHandler = new ui::KeyNameHandler(*this);
-    certTree = new ui::CertTreeHandler(*this);
-    certActions = new ui::CertActionsHandler(*this);
-    certRegistration = new ui::CertRegistrationHandler(*this);
-    certImport = new ui::CertImportHandler(*this);
-    initHandler = new ui::InitHandler(*this);
-    soPinHandler = new ui::SoPinHandler(*this);
-    unlockHandler = new ui::UnlockHandler(*this);
-    isoHandler = new ui::IsoHandler(*this);
-    systemInfoHandler = new ui::SystemInfoHandler(*this);
-    languageHandler = new ui::LanguageHandler(*this);
+    navigator =
+        new ui::KeyNavigator(*tv, *IFilesystem, *pages_, keyGuard_, *runner_, actions, *TFindUSBKey, this);
+    buildKeyHandlers();
+    buildCertificateHandlers();
+    buildAdministrationHandlers();
+    systemInfoHandler = new ui::SystemInfoHandler(*TabSheet6, this);
+    languageHandler = new ui::LanguageHandler(*TabSheet7, programFolder_, this);
+    connectNavigation();
+    connectHandlers();
+}
+
+void TMainForm::buildKeyHandlers() {
+    keyInfoHandler = new ui::KeyInfoHandler(*TabSheet1, *runner_, this);
+    loginHandler = new ui::LoginHandler(*TabSheet4, actions, *updater_, *pages_, *runner_, this);
+    userPinHandler = new ui::UserPinHandler(*TabSheet2, actions, *updater_, *runner_, this);
+    keyNameHandler = new ui::KeyNameHandler(*TabSheet3, actions, *updater_, *runner_, this);
+}
+
+void TMainForm::buildCertificateHandlers() {
+    certTree = new ui::CertTreeHandler(*TabSheet5, actions, *IFilesystem, *runner_, this);
+    certActions = new ui::CertActionsHandler(*TabSheet5, actions, keyGuard_, *runner_, this);
+    certRegistration =
+        new ui::CertRegistrationHandler(actions, *updater_, *TRegCert, keyGuard_, *runner_, *this, this);
+    certImport = new ui::CertImportHandler(*TabSheet5, actions, *Timer1, keyGuard_, *this, this);
+}
+
+void TMainForm::buildAdministrationHandlers() {
+    initHandler = new ui::InitHandler(*TabSheet8, actions, *updater_, keyGuard_, *runner_, programFolder_,
+                                      *TCheckInit, this);
+    soPinHandler = new ui::SoPinHandler(*TabSheet9, actions, *updater_, *runner_, this);
+    unlockHandler = new ui::UnlockHandler(*TabSheet10, actions, *updater_, *runner_, this);
+    isoHandler = new ui::IsoHandler(*TabSheet11, actions, *updater_, keyGuard_, this);
+}
+
+// What the navigation asks of the pages.
+void TMainForm::connectNavigation() {
+    using ui::KeyNavigator;
+    connect(navigator, &KeyNavigator::keysForgotten, keyInfoHandler, &ui::KeyInfoHandler::forgetKey);
+    connect(navigator, &KeyNavigator::keysForgotten, loginHandler, &ui::LoginHandler::forgetPin);
+    connect(navigator, &KeyNavigator::keysForgotten, certActions, &ui::CertActionsHandler::UpdateCertActions);
+    connect(navigator, &KeyNavigator::currentKeyChanged, loginHandler, &ui::LoginHandler::forgetPin);
+    connect(navigator, &KeyNavigator::keyInfoWanted, this, &TMainForm::ShowKeyInfo);
+    connect(navigator, &KeyNavigator::keyNameWanted, keyNameHandler, &ui::KeyNameHandler::showCurrentLabel);
+    connect(navigator, &KeyNavigator::loginWanted, loginHandler, &ui::LoginHandler::showKeyName);
+    connect(navigator, &KeyNavigator::certificatesWanted, this, [this](int32_t key) {
+        BuildCertTree(key);
+        UpdateCertActions();
+    });
+    connect(navigator, &KeyNavigator::initialisationWanted, this, &TMainForm::LoadInitDefaults);
+    connect(navigator, &KeyNavigator::systemCheckWanted, this, &TMainForm::ShowSystemInfo);
+    connect(navigator, &KeyNavigator::rescanFailed, certImport, &ui::CertImportHandler::CloseImportDialog);
+    connect(navigator, &KeyNavigator::keysFoundAfterDeviceEvent, this, &TMainForm::keysFoundAfterDeviceEvent);
+    connect(navigator, &KeyNavigator::keysFoundByRefresh, TCheckInit, qOverload<>(&QTimer::start));
+}
+
+// What one handler announces and another does.
+void TMainForm::connectHandlers() {
+    connect(loginHandler, &ui::LoginHandler::loggedIn, this, [this](int32_t key) {
+        BuildCertTree(key);
+        UpdateCertActions();
+    });
+    connect(loginHandler, &ui::LoginHandler::keyGone, navigator, &ui::KeyNavigator::onKeyGone);
+    connect(userPinHandler, &ui::UserPinHandler::keyGone, navigator, &ui::KeyNavigator::onKeyGone);
+    connect(keyNameHandler, &ui::KeyNameHandler::labelChanged, navigator, &ui::KeyNavigator::renameKeyNode);
+    connect(certActions, &ui::CertActionsHandler::certificatesChanged, this, &TMainForm::BuildCertTree);
+    connect(certImport, &ui::CertImportHandler::importEnded, this, [this](int32_t key) {
+        BuildCertTree(key);
+        certRegistration->scheduleRegistration(key);
+    });
+    connect(certImport, &ui::CertImportHandler::dialogClosed, certActions,
+            &ui::CertActionsHandler::UpdateCertActions);
+    connect(initHandler, &ui::InitHandler::formatted, this, &TMainForm::ScanKeys);
+    connect(initHandler, &ui::InitHandler::initialisationPageWanted, navigator,
+            &ui::KeyNavigator::selectInitialisationNode);
+    connect(languageHandler, &ui::LanguageHandler::languageChanged, this, &TMainForm::languageChanged);
 }
 
 void TMainForm::buildPages() {
     RPC = new QStackedWidget(this);
     RPC->setObjectName(QStringLiteral("RPC"));
+    pages_ = std::make_unique<ui::PageStack>(*RPC);
     const int freeWidth = kClientWidth - kTreeWidth;
     const int freeHeight = kClientHeight - kBannerHeight;
     RPC->setGeometry(kTreeWidth + (freeWidth - ui::kPageWidth) / 2,
@@ -176,7 +232,7 @@ QTimer* TMainForm::makeTimer(const char* name, int interval) {
 
 void TMainForm::setUpWindow() {
     token::keyTable().resetLoginStates();
-    RPC->setCurrentIndex(PageKeyInfo);
+    pages_->show(ui::PageKeyInfo);
     TabSheet7->label_language->setVisible(true);
     TabSheet7->cbLanguageID->setVisible(true);
     TabSheet8->edtInit_KeyName->setText(QStringLiteral("Pellor"));
@@ -193,9 +249,10 @@ void TMainForm::setUpWindow() {
 
 void TMainForm::createDeviceWatcher() {
     usbWatcher = new TUSB(this);
+    usbWatcher->setObjectName(QStringLiteral("usbWatcher"));
     usbWatcher->OnDeviceArrival = [this](TUSB& watcher) { navigator->onKeyArrival(watcher.ProductId); };
     usbWatcher->OnDeviceRemoval = [this](TUSB& watcher) { navigator->onKeyRemoval(watcher.ProductId); };
-    usbWatcher->CanPollTokens = [this] { return libraryReady() && !keyGuard.busy(); };
+    usbWatcher->CanPollTokens = [this] { return libraryReady() && !keyGuard_.busy(); };
     usbWatcher->OnTokensChanged = [this](TUSB&) { navigator->onTokensChanged(); };
 }
 
@@ -214,11 +271,7 @@ void TMainForm::startCompanionProgram() {
 }
 
 void TMainForm::BuildRootNodes() {
-    tv->clear();
-    for (const RootNode& root : kRootNodes) {
-        auto* node = new QTreeWidgetItem(tv, {i18n::text(root.textKey)});
-        ui::setNodeImage(node, *IFilesystem, root.image);
-    }
+    navigator->BuildRootNodes();
 }
 
 int32_t TMainForm::ScanKeys() {
@@ -226,11 +279,11 @@ int32_t TMainForm::ScanKeys() {
 }
 
 void TMainForm::ShowKeyInfo(int32_t slot) {
-    ui::ShowKeyInfo(*this, slot);
+    keyInfoHandler->ShowKeyInfo(slot);
 }
 
 void TMainForm::UpdateCertActions() {
-    navigator->UpdateCertActions();
+    certActions->UpdateCertActions();
 }
 
 void TMainForm::BuildCertTree(int32_t key) {
@@ -247,6 +300,18 @@ void TMainForm::ShowSystemInfo() {
 
 void TMainForm::OpenArrivalURL() {
     ui::openArrivalUrl(ConfigInfo.URL, ConfigInfo.BrowserMode);
+}
+
+void TMainForm::keysFoundAfterDeviceEvent() {
+    if (ConfigInfo.OpenMode == 1)
+        OpenArrivalURL();
+    TCheckInit->start();
+}
+
+void TMainForm::languageChanged() {
+    ApplyLanguage(*this);
+    BuildRootNodes();
+    ScanKeys();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -276,6 +341,7 @@ void TMainForm::centreOnScreen() {
 void TMainForm::initialiseLibrary() {
     const int32_t result = token::init_pkcs11(i18n::text("PKCS11Name").toLocal8Bit().toStdString());
     libraryReady_ = result == 0;
+    navigator->setLibraryReady(libraryReady_);
     if (libraryReady_)
         ScanKeys();
     else
@@ -290,8 +356,5 @@ void TMainForm::TCloseProjectTimer() {
 }
 
 void TMainForm::TCheckInitTimer() {
-    // While a key is in use the check waits for the next tick.
-    if (keyGuard.busy())
-        return;
-    loginHandler->TCheckInitTimer();
+    initHandler->TCheckInitTimer();
 }

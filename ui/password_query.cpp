@@ -1,7 +1,6 @@
 #include "password_query.h"
 
 #include "form_widgets.h"
-#include "handlers/user_pin_session.h"
 #include "pin_edit.h"
 
 #include <QFontMetrics>

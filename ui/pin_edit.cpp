@@ -133,4 +133,10 @@ void PinEdit::followLineEdit(const QString& shown) {
     clear();
 }
 
+platform::SecretBytes pinBytes(const QLineEdit& field) {
+    if (const auto* pinField = qobject_cast<const PinEdit*>(&field))
+        return pinField->secret();
+    return platform::SecretBytes(field.text().toLocal8Bit());
+}
+
 } // namespace ui

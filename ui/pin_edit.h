@@ -39,4 +39,8 @@ private:
     platform::SecretText real_;
 };
 
+// The text of `field` in the locale's 8-bit form, NUL-terminated; wiped when the last copy goes. The one way
+// to read a PIN field: a PinEdit gives its wiping buffer (its text() holds masks only).
+platform::SecretBytes pinBytes(const QLineEdit& field);
+
 } // namespace ui

@@ -3,16 +3,16 @@
 // the writability check is replaced instead of the folder's mode.
 #pragma once
 
-#include "settings_file.h"
+#include "config/settings_file.h"
 
 class ReadOnlyProgramFolder {
 public:
     ReadOnlyProgramFolder()
-        : previous_(app::SettingsFile::setWritableCheck([](const QString&) { return false; })) {}
-    ~ReadOnlyProgramFolder() { app::SettingsFile::setWritableCheck(previous_); }
+        : previous_(config::SettingsFile::setWritableCheck([](const QString&) { return false; })) {}
+    ~ReadOnlyProgramFolder() { config::SettingsFile::setWritableCheck(previous_); }
     ReadOnlyProgramFolder(const ReadOnlyProgramFolder&) = delete;
     ReadOnlyProgramFolder& operator=(const ReadOnlyProgramFolder&) = delete;
 
 private:
-    app::SettingsFile::WritableCheck previous_;
+    config::SettingsFile::WritableCheck previous_;
 };

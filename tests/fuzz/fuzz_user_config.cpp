@@ -1,6 +1,6 @@
 // The per-user configuration (Base64 of XML): any file decodes without harm, the result is 0 or 1, and a
 // read that fails leaves no field it did not reach set.
-#include "app/mgr_config.h"
+#include "config/mgr_config.h"
 #include "fuzz_input_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

@@ -6,6 +6,7 @@
 #include "read_only_program_folder.h"
 #include "scripted_quillard.h"
 #include "temp_world.h"
+#include "tests/ui/form_parts.h"
 #include "ui/main_form.h"
 #include "ui/pages/about_page.h"
 #include "ui/scripted_message_service.h"
@@ -95,7 +96,7 @@ TEST_F(ProgramTest, LanguageIdentifierChoosesTheFileAndThePreselectedItem) {
         app::Program program(folder, instanceName);
         ASSERT_TRUE(program.start());
         EXPECT_EQ(i18n::text("K_Dead"), chosen.loaded) << chosen.id.value_or(-1);
-        QComboBox* box = program.createMainWindow()->TabSheet7->cbLanguageID;
+        QComboBox* box = part<ui::AboutPage>(*program.createMainWindow(), "TabSheet7")->cbLanguageID;
         ASSERT_EQ(box->count(), 2);
         EXPECT_EQ(box->itemText(0), QStringLiteral("简体中文"));
         EXPECT_EQ(box->itemText(1), QStringLiteral("English"));
@@ -130,7 +131,7 @@ TEST_F(ProgramTest, MissingLanguageFileKeepsTheBuiltInTexts) {
     ASSERT_TRUE(program.start());
     EXPECT_EQ(i18n::text("K_Dead"), QStringLiteral("USBKey已锁死"));
     TMainForm* window = program.createMainWindow();
-    EXPECT_EQ(window->TabSheet7->cbLanguageID->currentIndex(), 1);
+    EXPECT_EQ(part<ui::AboutPage>(*window, "TabSheet7")->cbLanguageID->currentIndex(), 1);
     EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("PKI管理工具   "));
     EXPECT_FALSE(QApplication::windowIcon().isNull());
 }

@@ -121,7 +121,7 @@ TEST_F(TokenOpsTest, PinStateOfARemovedKeyReadsAsZeros) {
     TPinState state{7, 10, 1, 1, 1, 1};
     lib.token_get_pin_state = [](int32_t, int32_t, int32_t*, int32_t*, int32_t*, int32_t*, int32_t*,
                                  int32_t*) { return int32_t(0x32); };
-    token_get_pin_state(0, 1, state);
+    token_get_pin_state(0, PinType::User, state);
     EXPECT_EQ(state.retriesLeft, 0);
     EXPECT_EQ(state.maxRetries, 0);
     EXPECT_EQ(state.locked, 0);
@@ -135,7 +135,7 @@ TEST_F(TokenOpsTest, PinStateOfARemovedKeyReadsAsZeros) {
         *locked = 1;
         return int32_t(0);
     };
-    token_get_pin_state(0, 0, state);
+    token_get_pin_state(0, PinType::So, state);
     EXPECT_EQ(askedType, 0);
     EXPECT_EQ(state.maxRetries, 10);
     EXPECT_EQ(state.locked, 1);

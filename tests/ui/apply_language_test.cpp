@@ -1,5 +1,6 @@
 // Putting the string table onto the window: captions with and without the added colon, action captions, list
 // headers, tabs, the title with the program version and the window font.
+#include "form_parts.h"
 #include "main_form_fixture.h"
 #include "ui/apply_language.h"
 
@@ -51,7 +52,7 @@ TEST_F(MainFormTest, EnglishFileTurnsEveryCaptionToEnglish) {
     ApplyLanguage(window);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("PKI Management Tool     V1.0.0.1"));
     EXPECT_EQ(window.font().family(), QStringLiteral("DejaVu Sans Condensed"));
-    EXPECT_EQ(window.tv->topLevelItem(0)->text(0), QStringLiteral("USBKey List"));
+    EXPECT_EQ(part<QTreeWidget>(window, "tv")->topLevelItem(0)->text(0), QStringLiteral("USBKey List"));
     EXPECT_EQ(headerText(find<QTableWidget>("lv"), 0), QStringLiteral("Field"));
     EXPECT_EQ(headerText(find<QTableWidget>("lv"), 1), QStringLiteral("Value"));
     EXPECT_EQ(headerText(find<QTableWidget>("LVSystemInfo"), 0), QStringLiteral("System Check"));

@@ -2,6 +2,7 @@
 // existing containers on a real virtual key, the refusals before anything is written, out of space, and on a
 // scripted library the worker's wait, the progress bar, the time limit and the key guard.
 #include "cert_window_fixture.h"
+#include "form_parts.h"
 #include "token/cert_presence.h"
 #include "ui/handlers/key_navigator.h"
 #include "ui/import_dialog.h"
@@ -82,9 +83,9 @@ TEST_F(CertImportOnVirtualKeyTest, Pkcs12FilesOfEveryKindGoIntoNewAndExistingCon
     EXPECT_TRUE(messages.messages().isEmpty()) << messages.messageTexts().join('|').toStdString();
     EXPECT_EQ(treeLines(certTree()), (QStringList{"Imported RSA(容器)", "  密钥交换证书", "    Tree RSA",
                                                   "    公钥(RSA2048)", "    私钥(RSA2048)"}));
-    EXPECT_TRUE(form().TRegCert->isActive());
-    EXPECT_FALSE(form().TabSheet5->PBCert->isVisible());
-    EXPECT_EQ(form().TabSheet5->PBCert->value(), 100);
+    EXPECT_TRUE(part<QTimer>(form(), "TRegCert")->isActive());
+    EXPECT_FALSE(part<ui::CertificatesPage>(form(), "TabSheet5")->PBCert->isVisible());
+    EXPECT_EQ(part<ui::CertificatesPage>(form(), "TabSheet5")->PBCert->value(), 100);
 
     import(intoExistingContainer(pkcs12File("ec.p12", ecCredential()), "secret", 0, false));
     import(intoNewContainer(pkcs12File("legacy.pfx", otherRsaCredential(), true), "secret", "Legacy", false));
@@ -175,7 +176,7 @@ TEST_F(CertImportOnVirtualKeyTest, CancelledDialogChangesNothing) {
 });
 EXPECT_TRUE(messages.messages().isEmpty());
 EXPECT_TRUE(containersOnKey().empty());
-EXPECT_FALSE(form().TRegCert->isActive());
+EXPECT_FALSE(part<QTimer>(form(), "TRegCert")->isActive());
 }
 
 // A scripted library whose import waits until the test lets it go.
@@ -218,13 +219,13 @@ TEST_F(CertImportWorkerTest, BarAdvancesAndTheWindowKeepsWorkingWhileTheWorkerRu
     bool scanRan = false;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        barValues << form().TabSheet5->PBCert->value();
+        barValues << part<ui::CertificatesPage>(form(), "TabSheet5")->PBCert->value();
         if (barValues.size() == 15)
             release = true;
     });
     watcher.start(100);
     // A device event during the import must wait until the key is free again.
-    form().navigator->onKeyArrival(0xE917);
+    part<ui::KeyNavigator>(form(), "navigator")->onKeyArrival(0xE917);
     const auto scans = library->count("token_find");
     runImport(intoExistingContainer(filePath, "pw", 0, true));
     scanRan = library->count("token_find") > scans;
@@ -247,7 +248,7 @@ TEST_F(CertImportWorkerTest, ResultThatLooksLikeStillActiveIsReportedAsSoonAsThe
     EXPECT_LT(clock.elapsed(), 30000);
     EXPECT_EQ(messages.messageTexts(), QStringList{"导入证书失败 ErrorCode :String=   0x00000103"});
     EXPECT_EQ(library->count("token_reload_all_objects"), 1);
-    EXPECT_TRUE(form().TRegCert->isActive());
+    EXPECT_TRUE(part<QTimer>(form(), "TRegCert")->isActive());
 }
 
 TEST_F(CertImportWorkerTest, AfterTheTimeLimitTheKeyIsLeftAloneUntilTheWorkerEnds) {
@@ -258,16 +259,16 @@ TEST_F(CertImportWorkerTest, AfterTheTimeLimitTheKeyIsLeftAloneUntilTheWorkerEnd
     runImport(intoExistingContainer(filePath, "pw", 0, true));
     EXPECT_EQ(messages.messageTexts(), QStringList{"导入证书失败 ErrorCode :String=   0x00000103"});
     EXPECT_FALSE(importEnded);
-    EXPECT_TRUE(form().keyGuard.busy());
+    EXPECT_TRUE(form().keyGuard().busy());
     EXPECT_EQ(library->count("container_load_all"), 0);
-    EXPECT_FALSE(form().TRegCert->isActive());
+    EXPECT_FALSE(part<QTimer>(form(), "TRegCert")->isActive());
 
     release = true;
-    for (int i = 0; i < 200 && form().keyGuard.busy(); ++i)
+    for (int i = 0; i < 200 && form().keyGuard().busy(); ++i)
         letTheEventLoopIdle();
-    EXPECT_FALSE(form().keyGuard.busy());
+    EXPECT_FALSE(form().keyGuard().busy());
     EXPECT_EQ(library->count("container_load_all"), 1);
-    EXPECT_TRUE(form().TRegCert->isActive());
+    EXPECT_TRUE(part<QTimer>(form(), "TRegCert")->isActive());
     EXPECT_TRUE(form().isEnabled());
 }
 
@@ -328,7 +329,7 @@ TEST_F(CertImportWorkerTest, FailedImportIntoANewContainerRemovesTheContainerAga
     EXPECT_EQ(messages.messageTexts(), QStringList{"导入证书失败 ErrorCode :String=   0x0000001A"});
     EXPECT_EQ(created, std::vector<std::string>{"  spaced  "});
     EXPECT_EQ(deleted, created);
-    EXPECT_TRUE(form().TRegCert->isActive());
+    EXPECT_TRUE(part<QTimer>(form(), "TRegCert")->isActive());
 }
 
 } // namespace

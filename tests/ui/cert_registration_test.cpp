@@ -1,6 +1,7 @@
 // Registration of a key's certificates in the system store: the result codes, the skip rules, the two
 // actions and their enabled states, and the tick that follows an import.
 #include "cert_window_fixture.h"
+#include "form_parts.h"
 #include "ui/handlers/cert_registration_handler.h"
 
 #include <QTimer>
@@ -17,7 +18,9 @@ protected:
             return added.size() == failAt ? storeFailure : int32_t(0);
         };
     }
-    int32_t registerKey(int32_t key) { return form().certRegistration->RegisterKeyCerts(key); }
+    int32_t registerKey(int32_t key) {
+        return part<ui::CertRegistrationHandler>(form(), "certRegistration")->RegisterKeyCerts(key);
+    }
 
     std::vector<std::string> added;
     std::vector<std::string> csps;
@@ -84,31 +87,31 @@ TEST_F(CertRegistrationTest, TickRegistersTheKeyItWasArmedForOrNothingWhenThatKe
     containers[0] = {{"on A", {{1, der("A")}}}};
     containers[1] = {{"on B", {{1, der("B")}}}};
     loggedIn();
-    form().certRegistration->scheduleRegistration(1);
-    EXPECT_TRUE(form().TRegCert->isActive());
-    form().certRegistration->TRegCertTimer();
-    EXPECT_FALSE(form().TRegCert->isActive());
+    part<ui::CertRegistrationHandler>(form(), "certRegistration")->scheduleRegistration(1);
+    EXPECT_TRUE(part<QTimer>(form(), "TRegCert")->isActive());
+    part<ui::CertRegistrationHandler>(form(), "certRegistration")->TRegCertTimer();
+    EXPECT_FALSE(part<QTimer>(form(), "TRegCert")->isActive());
     EXPECT_EQ(added, std::vector<std::string>{"on B/1"});
 
     added.clear();
-    form().certRegistration->scheduleRegistration(1);
+    part<ui::CertRegistrationHandler>(form(), "certRegistration")->scheduleRegistration(1);
     keys.pop_back();
     form().ScanKeys();
-    form().certRegistration->TRegCertTimer();
+    part<ui::CertRegistrationHandler>(form(), "certRegistration")->TRegCertTimer();
     EXPECT_TRUE(added.empty());
 }
 
 TEST_F(CertRegistrationTest, TickWaitsWhileAKeyIsInUse) {
     containers[0] = {{"a", {{1, der("A")}}}};
     loggedIn();
-    form().certRegistration->scheduleRegistration(0);
+    part<ui::CertRegistrationHandler>(form(), "certRegistration")->scheduleRegistration(0);
     {
-        const ui::KeyGuard::Hold hold(form().keyGuard);
-        form().certRegistration->TRegCertTimer();
+        const ui::KeyGuard::Hold hold(form().keyGuard());
+        part<ui::CertRegistrationHandler>(form(), "certRegistration")->TRegCertTimer();
         EXPECT_TRUE(added.empty());
-        EXPECT_TRUE(form().TRegCert->isActive());
+        EXPECT_TRUE(part<QTimer>(form(), "TRegCert")->isActive());
     }
-    form().certRegistration->TRegCertTimer();
+    part<ui::CertRegistrationHandler>(form(), "certRegistration")->TRegCertTimer();
     EXPECT_EQ(added, std::vector<std::string>{"a/1"});
 }
 

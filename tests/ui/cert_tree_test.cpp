@@ -1,6 +1,7 @@
 // The certificate tree: what a logged-in key shows, the images, the presence table, a failed list read, and
 // the mouse on tvCert.
 #include "cert_window_fixture.h"
+#include "form_parts.h"
 #include "token/cert_presence.h"
 
 #include <QMenu>
@@ -20,7 +21,7 @@ TEST_F(CertTreeOnVirtualKeyTest, LoginShowsEveryContainerWithItsCertificatesSubj
     fill("TREE0001", "empty", 0, nullptr);
     loggedIn();
 
-    EXPECT_EQ(page(), PageCertificates);
+    EXPECT_EQ(page(), ui::PageCertificates);
     EXPECT_EQ(treeLines(certTree()), (QStringList{
                                          "Both pairs(容器)",
                                          "  密钥交换证书",
@@ -136,7 +137,7 @@ TEST_F(CertTreeScriptedTest, OnlyTheSubjectNodeEnablesViewExportAndDeleteCertifi
 TEST_F(CertTreeScriptedTest, RightClickSelectsTheNodeFirstAndDoesNothingOverEmptySpace) {
     containers[0] = {{"c", {{1, der("Ex")}}}};
     loggedIn();
-    QMenu* menu = form().TabSheet5->PMCertInfo;
+    QMenu* menu = part<ui::CertificatesPage>(form(), "TabSheet5")->PMCertInfo;
     QTreeWidgetItem* subject = certNode(0, 0, 0);
     const QPoint onSubject = certTree()->visualItemRect(subject).center();
     emit certTree()->customContextMenuRequested(onSubject);

@@ -5,6 +5,7 @@
 
 #include "credential.h"
 #include "demo_credentials.h"
+#include "form_parts.h"
 #include "paths.h"
 #include "pin_pages_fixture.h"
 #include "softhsm_token.h"
@@ -57,13 +58,13 @@ protected:
     RecordingMainForm& certForm() {
         form().buildsCertTree = true;
         shownForm();
-        form().TCheckInit->stop();
+        part<QTimer>(form(), "TCheckInit")->stop();
         if (library)
             library->calls.clear();
         messages.clear();
         return form();
     }
-    QTreeWidget* certTree() { return form().TabSheet5->tvCert; }
+    QTreeWidget* certTree() { return part<ui::CertificatesPage>(form(), "TabSheet5")->tvCert; }
     QTreeWidgetItem* certNode(int container, int certificate = -1, int child = -1) {
         QTreeWidgetItem* node = certTree()->topLevelItem(container);
         if (node && certificate >= 0)

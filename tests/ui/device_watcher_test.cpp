@@ -1,6 +1,7 @@
 // Keys that come and go by themselves: virtual keys plugged and unplugged with pellorzu-vkey while the window
 // runs (the real folder watch and the real library), recorded udev events fed through the same code, and a
 // library call that finds the current key gone.
+#include "form_parts.h"
 #include "pin_pages_fixture.h"
 #include "platform/token_slot_poll.h"
 #include "platform/udev_device_source.h"
@@ -58,30 +59,30 @@ TEST_F(VirtualKeyArrivalTest, PluggingAndUnpluggingUpdatesTheTreeByItself) {
     createKey("VKSTART", 0xE917, true);
     createKey("VKLATER", 0xDB08, false);
     shownForm();
-    form().TCheckInit->stop();
+    part<QTimer>(form(), "TCheckInit")->stop();
     ASSERT_EQ(keyNodes(), 1);
 
     runTool({QStringLiteral("plug"), QStringLiteral("VKLATER")});
     QTRY_COMPARE_WITH_TIMEOUT(keyNodes(), 2, kSettleMs);
-    EXPECT_EQ(form().usbWatcher->ProductId, 0xDB08);
+    EXPECT_EQ(part<TUSB>(form(), "usbWatcher")->ProductId, 0xDB08);
     // No arrival address is configured.
     EXPECT_TRUE(form().calls.isEmpty());
 
     // The key that was there at start still reports its product id when it goes.
     runTool({QStringLiteral("unplug"), QStringLiteral("VKSTART")});
     QTRY_COMPARE_WITH_TIMEOUT(keyNodes(), 1, kSettleMs);
-    EXPECT_EQ(form().usbWatcher->ProductId, 0xE917);
+    EXPECT_EQ(part<TUSB>(form(), "usbWatcher")->ProductId, 0xE917);
     EXPECT_EQ(firstKeyText(), QStringLiteral("Key VKLATER"));
 }
 
 TEST_F(VirtualKeyArrivalTest, KeysOfOtherProductsAreSeenButNotScannedFor) {
     createKey("VKOTHER", 0x1234, false);
     shownForm();
-    form().TCheckInit->stop();
+    part<QTimer>(form(), "TCheckInit")->stop();
     const QString before = firstKeyText();
     runTool({QStringLiteral("plug"), QStringLiteral("VKOTHER")});
-    QTRY_COMPARE_WITH_TIMEOUT(form().usbWatcher->ProductId, 0x1234, kSettleMs);
-    EXPECT_FALSE(form().TFindUSBKey->isActive());
+    QTRY_COMPARE_WITH_TIMEOUT(part<TUSB>(form(), "usbWatcher")->ProductId, 0x1234, kSettleMs);
+    EXPECT_FALSE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     // Still the node of the first scan, which found no key.
     EXPECT_EQ(firstKeyText(), before);
 }
@@ -99,7 +100,7 @@ protected:
                 {QStringLiteral("ID_SERIAL_SHORT"), QStringLiteral("0001")}};
     }
     void deliver(const char* action, const char* model) {
-        form().usbWatcher->udevSource().deliver(event(action, model));
+        part<TUSB>(form(), "usbWatcher")->udevSource().deliver(event(action, model));
     }
 };
 
@@ -107,13 +108,13 @@ protected:
 
 TEST_F(UdevEventTest, ARecordedArrivalOfAMakersKeyRescansAndOpensTheArrivalAddress) {
     keys = {ScriptedKey{}};
+    writeArrivalSettings();
     readyForm();
-    form().ConfigInfo.OpenMode = 1;
     deliver("add", "e618");
-    EXPECT_EQ(form().usbWatcher->ProductId, 0xE618);
-    EXPECT_TRUE(form().TFindUSBKey->isActive());
+    EXPECT_EQ(part<TUSB>(form(), "usbWatcher")->ProductId, 0xE618);
+    EXPECT_TRUE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(library->count("token_find"), 1, kSettleMs);
-    EXPECT_FALSE(form().TFindUSBKey->isActive());
+    EXPECT_FALSE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     EXPECT_EQ(form().calls, QStringList{QStringLiteral("OpenArrivalURL")});
 }
 
@@ -122,16 +123,16 @@ TEST_F(UdevEventTest, OtherDevicesAndOtherActionsStartNoScan) {
     readyForm();
     deliver("add", "0001");
     deliver("bind", "e917");
-    EXPECT_FALSE(form().TFindUSBKey->isActive());
+    EXPECT_FALSE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     deliver("remove", "db08");
-    EXPECT_TRUE(form().TFindUSBKey->isActive());
+    EXPECT_TRUE(part<QTimer>(form(), "TFindUSBKey")->isActive());
 }
 
 TEST_F(UdevEventTest, RescansFromDeviceEventsWaitWhileAKeyIsInUse) {
     keys = {ScriptedKey{}};
     readyForm();
     {
-        const ui::KeyGuard::Hold hold(form().keyGuard);
+        const ui::KeyGuard::Hold hold(form().keyGuard());
         deliver("add", "e917");
         ui::ProcessMessagesFor(2500);
         EXPECT_EQ(library->count("token_find"), 0);
@@ -154,13 +155,13 @@ TEST_F(UdevEventTest, ALoginThatFindsTheKeyGoneRescansInsteadOfSayingLocked) {
     EXPECT_TRUE(messages.messageTexts().isEmpty());
     EXPECT_EQ(library->count("token_find"), 1);
     EXPECT_EQ(keyList()->childCount(), 1); // the scan's error node
-    EXPECT_EQ(page(), PageKeyInfo);
+    EXPECT_EQ(page(), ui::PageKeyInfo);
 }
 
 TEST_F(UdevEventTest, TheWatcherGoesBeforeTheLibraryShutsDown) {
     keys = {ScriptedKey{}};
     readyForm();
-    QPointer<TUSB> watcher = form().usbWatcher;
+    QPointer<TUSB> watcher = part<TUSB>(form(), "usbWatcher");
     bool watcherGoneAtShutdown = false;
     library->uninit_pkcs11 = [&watcher, &watcherGoneAtShutdown] {
         watcherGoneAtShutdown = watcher.isNull();
@@ -178,16 +179,16 @@ TEST_F(UdevEventTest, ATokenThatCameOrWentRescansAndTheLibraryIsNotAskedWhileAKe
         *changed = ++asked == 1 ? 0 : 1;
         return int32_t(0);
     };
-    form().usbWatcher->tokenSource().poll();
+    part<TUSB>(form(), "usbWatcher")->tokenSource().poll();
     EXPECT_EQ(asked, 1);
-    EXPECT_FALSE(form().TFindUSBKey->isActive()) << "nothing changed";
+    EXPECT_FALSE(part<QTimer>(form(), "TFindUSBKey")->isActive()) << "nothing changed";
     {
-        const ui::KeyGuard::Hold hold(form().keyGuard);
-        form().usbWatcher->tokenSource().poll();
+        const ui::KeyGuard::Hold hold(form().keyGuard());
+        part<TUSB>(form(), "usbWatcher")->tokenSource().poll();
         EXPECT_EQ(asked, 1) << "a key operation holds the library";
     }
-    form().usbWatcher->tokenSource().poll();
+    part<TUSB>(form(), "usbWatcher")->tokenSource().poll();
     EXPECT_EQ(asked, 2);
-    EXPECT_TRUE(form().TFindUSBKey->isActive());
+    EXPECT_TRUE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(library->count("token_find"), 1, kSettleMs);
 }

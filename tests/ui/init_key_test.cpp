@@ -2,7 +2,8 @@
 // the question and the SO PIN prompt on an initialised key, the failure messages, the values kept as the
 // next defaults; end to end on virtual keys.
 #include "admin_pages_fixture.h"
-#include "app/init_config.h"
+#include "config/init_config.h"
+#include "form_parts.h"
 #include "read_only_program_folder.h"
 #include "ui/pages/init_page.h"
 
@@ -27,10 +28,10 @@ protected:
     void openInit(int slot = 0) {
         readyForm();
         openAdmin(slot, InitTask);
-        ASSERT_EQ(page(), PageInit);
+        ASSERT_EQ(page(), ui::PageInit);
     }
-    ui::InitPage& initPage() { return *form().TabSheet8; }
-    void initialise() { form().actions.AcInit->trigger(); }
+    ui::InitPage& initPage() { return *part<ui::InitPage>(form(), "TabSheet8"); }
+    void initialise() { actionsOf(form()).AcInit->trigger(); }
     QString configPath() { return programFolder + QStringLiteral("Initconfig.ini"); }
     void writeConfig(const QString& text) {
         QFile file(configPath());
@@ -81,7 +82,7 @@ TEST_F(InitKeyTest, ActionNeedsALabelAndAManufacturer) {
         typeInto("edtInit_KeyName", label);
         typeInto("edtInit_GS", maker);
         letTheEventLoopIdle();
-        EXPECT_EQ(form().actions.AcInit->isEnabled(), enabled);
+        EXPECT_EQ(actionsOf(form()).AcInit->isEnabled(), enabled);
     }
 }
 
@@ -149,7 +150,7 @@ TEST_F(InitKeyTest, BlankKeyIsFormattedAtOnceWithTheBlockAsLaidOut) {
         (std::vector<int>{formatted.user_pin_retries, formatted.so_pin_retries, formatted.user_pin_min_len,
                           formatted.user_pin_max_len, formatted.so_pin_min_len, formatted.so_pin_max_len}),
         (std::vector<int>{0x0F, 10, 4, 16, 5, 16}));
-    EXPECT_EQ(page(), PageKeyInfo); // the rescan shows the first key
+    EXPECT_EQ(page(), ui::PageKeyInfo); // the rescan shows the first key
 }
 
 TEST_F(InitKeyTest, InitialisedKeyStopsSilentlyOnNoCancelOrAnEmptyPin) {
@@ -304,7 +305,7 @@ protected:
     }
     void openKey(int slot) {
         shownForm();
-        form().TCheckInit->stop();
+        part<QTimer>(form(), "TCheckInit")->stop();
         ASSERT_EQ(token::keyTable().keyCount, 2);
         select(adminNode(slot, InitTask));
         messages.clear();
@@ -323,7 +324,7 @@ protected:
 
 TEST_F(InitKeyOnTokenTest, APkcs11TokenIsFormattedWithTheCurrentSoPinAndShowsItsRealValues) {
     shownForm();
-    form().TCheckInit->stop();
+    part<QTimer>(form(), "TCheckInit")->stop();
     ASSERT_EQ(token::keyTable().keyCount, 1);
     select(adminNode(0, InitTask));
     messages.clear();

@@ -2,6 +2,7 @@
 // the progress bar, the error text, unreadable files and a key replaced during the write; end to end on a
 // virtual key, whose disk image then holds exactly the file's bytes followed by zeros.
 #include "admin_pages_fixture.h"
+#include "form_parts.h"
 #include "ui/handlers/iso_handler.h"
 #include "ui/pages/iso_page.h"
 
@@ -43,14 +44,14 @@ protected:
     void openIso(int slot = 0) {
         readyForm();
         openAdmin(slot, IsoTask);
-        ASSERT_EQ(page(), PageIso);
+        ASSERT_EQ(page(), ui::PageIso);
     }
     void download(const QString& path, const QString& pin = QString::fromLatin1(kUserPin)) {
         typeInto("edtUPINForDownISO", pin);
         find("edtPath")->setText(path);
-        form().actions.AcDownISO->trigger();
+        actionsOf(form()).AcDownISO->trigger();
     }
-    QProgressBar* bar() { return form().TabSheet11->PBISO; }
+    QProgressBar* bar() { return part<ui::IsoPage>(form(), "TabSheet11")->PBISO; }
 
     std::vector<Write> writes;
     std::size_t failingWrite = 0;
@@ -75,7 +76,7 @@ TEST_F(IsoDownloadTest, ActionNeedsTheMinimumPinLengthAndAPath) {
         typeInto("edtUPINForDownISO", pin);
         find("edtPath")->setText(path);
         letTheEventLoopIdle();
-        EXPECT_EQ(form().actions.AcDownISO->isEnabled(), enabled);
+        EXPECT_EQ(actionsOf(form()).AcDownISO->isEnabled(), enabled);
     }
 }
 
@@ -158,13 +159,13 @@ TEST_F(IsoDownloadTest, KeyReplacedDuringTheWriteStopsIt) {
 
 TEST_F(IsoDownloadTest, RescanTicksWaitWhileTheImageIsWritten) {
     openIso();
-    form().TFindUSBKey->setInterval(20);
-    form().TFindUSBKey->start();
+    part<QTimer>(form(), "TFindUSBKey")->setInterval(20);
+    part<QTimer>(form(), "TFindUSBKey")->start();
     const int scansBefore = library->count("token_find");
     download(imageFile(randomBytes(3 * 65536)));
     EXPECT_EQ(library->count("token_find"), scansBefore);
     EXPECT_EQ(writes.size(), 3u);
-    form().TFindUSBKey->stop();
+    part<QTimer>(form(), "TFindUSBKey")->stop();
 }
 
 // The same page over a virtual key and the real library.
@@ -177,7 +178,7 @@ protected:
         createVirtualKey(settings);
         createVirtualKey(virtualKey("SMALL02")); // 64 sectors
         shownForm();
-        form().TCheckInit->stop();
+        part<QTimer>(form(), "TCheckInit")->stop();
     }
     void downloadTo(int slot, const QByteArray& bytes) {
         select(adminNode(slot, IsoTask));

@@ -1,5 +1,6 @@
 // Changing a key's label: trimming, the UTF-8 length limit, what the library receives and how the key table
 // and the tree show the new label without a rescan; end to end on a virtual key.
+#include "form_parts.h"
 #include "pin_pages_fixture.h"
 #include "platform/blank_trim.h"
 #include "softkey/virtual_key_manager.h"
@@ -23,7 +24,7 @@ protected:
     void openKeyName(int slot) {
         readyForm();
         openTask(slot, KeyNameTask);
-        ASSERT_EQ(page(), PageKeyName);
+        ASSERT_EQ(page(), ui::PageKeyName);
     }
     void rename(const QString& text) {
         typeInto("edtKeyName", text);
@@ -126,7 +127,7 @@ TEST_F(KeyNameTest, LockedPinOrRefusalLeavesRecordAndTreeAsTheyWere) {
 TEST_F(KeyNameTest, KeyListSelectedRenamesTheCurrentKeysNodeNotTheList) {
     openKeyName(1);
     select(keyList()); // the page stays; the key list makes key 0 current
-    ASSERT_EQ(page(), PageKeyName);
+    ASSERT_EQ(page(), ui::PageKeyName);
     rename("Renamed");
     ASSERT_EQ(labelsSet.size(), 1u);
     EXPECT_EQ(labelsSet[0].first, 0);
@@ -169,7 +170,7 @@ TEST_F(KeyNameOnTokenTest, APkcs11TokenKeepsItsLabelAndTheWindowSaysTheChangeFai
 
 TEST_F(KeyNameOnVirtualKeyTest, NewLabelIsWhatTheKeyReportsAfterwards) {
     shownForm();
-    form().TCheckInit->stop();
+    part<QTimer>(form(), "TCheckInit")->stop();
     ASSERT_EQ(token::keyTable().keyCount, 1);
     select(taskNode(0, KeyNameTask));
     typeInto("edtKeyName", QStringLiteral("  张三的钥匙  "));

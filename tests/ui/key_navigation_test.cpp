@@ -1,5 +1,6 @@
 // The navigation tree: the key nodes a scan builds, the pages and current key a selection chooses, the
 // rescans after device events and the certificate actions that follow the certificate tree's selection.
+#include "form_parts.h"
 #include "key_window_fixture.h"
 #include "ui/handlers/key_navigator.h"
 #include "ui/image_list.h"
@@ -37,8 +38,8 @@ const QString kErrorNode = QStringLiteral("获取USBKey信息失败");
 
 class KeyNavigationTest : public KeyWindowTest {
 protected:
-    QTimer* findTimer() { return form().TFindUSBKey; }
-    QTimer* checkTimer() { return form().TCheckInit; }
+    QTimer* findTimer() { return part<QTimer>(form(), "TFindUSBKey"); }
+    QTimer* checkTimer() { return part<QTimer>(form(), "TCheckInit"); }
     // Shows the window with rescans 5 ms apart and no pending initialisation check.
     RecordingMainForm& readyForm() {
         shownForm();
@@ -55,7 +56,7 @@ protected:
 TEST_F(KeyNavigationTest, ScanListsEveryKeyWithItsTasksAndShowsTheFirst) {
     keys = {{" Alpha  "}, {"张三的钥匙"}};
     RecordingMainForm& window = shownForm();
-    EXPECT_EQ(childLooks(window.tv->invisibleRootItem()),
+    EXPECT_EQ(childLooks(part<QTreeWidget>(window, "tv")->invisibleRootItem()),
               (std::vector<NodeLook>{{"USBKey列表", 9}, {"系统信息", 10}, {"关于", 7}}));
     EXPECT_EQ(childLooks(keyList()), (std::vector<NodeLook>{{"Alpha", 0}, {"张三的钥匙", 0}}));
     for (int slot = 0; slot < 2; ++slot) {
@@ -64,7 +65,7 @@ TEST_F(KeyNavigationTest, ScanListsEveryKeyWithItsTasksAndShowsTheFirst) {
         EXPECT_TRUE(keyNode(slot)->isExpanded() && keyNode(slot)->child(3)->isExpanded());
     }
     EXPECT_TRUE(keyList()->isExpanded());
-    EXPECT_EQ(page(), PageKeyInfo);
+    EXPECT_EQ(page(), ui::PageKeyInfo);
     const token::KeyTable& table = token::keyTable();
     EXPECT_EQ(table.keyCount, 2);
     EXPECT_EQ(table.currentKey, 0);
@@ -73,26 +74,26 @@ TEST_F(KeyNavigationTest, ScanListsEveryKeyWithItsTasksAndShowsTheFirst) {
     EXPECT_EQ(infoColumn(1).value(0), " Alpha  ");
 
     keys.pop_back();
-    window.actions.AcFindKeyRefresh->trigger();
+    actionsOf(window).AcFindKeyRefresh->trigger();
     EXPECT_EQ(childLooks(keyList()), (std::vector<NodeLook>{{"Alpha", 0}}));
-    EXPECT_TRUE(window.TCheckInit->isActive());
+    EXPECT_TRUE(part<QTimer>(window, "TCheckInit")->isActive());
     EXPECT_FALSE(window.calls.contains("OpenArrivalURL")) << "a refresh never opens the address";
 }
 
 TEST_F(KeyNavigationTest, ScanWithoutKeysShowsTheErrorNodeAndAnEmptyList) {
     keys = {{"Alpha"}};
     RecordingMainForm& window = shownForm();
-    window.RPC->setCurrentIndex(PageAbout);
-    window.TCheckInit->stop();
+    part<QStackedWidget>(window, "RPC")->setCurrentIndex(ui::PageAbout);
+    part<QTimer>(window, "TCheckInit")->stop();
     keys.clear();
-    window.actions.AcFindKeyRefresh->trigger();
+    actionsOf(window).AcFindKeyRefresh->trigger();
     EXPECT_EQ(childLooks(keyList()), (std::vector<NodeLook>{{kErrorNode, 0}}));
     EXPECT_TRUE(keyList()->isExpanded());
-    EXPECT_EQ(page(), PageKeyInfo);
+    EXPECT_EQ(page(), ui::PageKeyInfo);
     EXPECT_EQ(infoList()->rowCount(), 0);
     EXPECT_EQ(token::keyTable().keyCount, 0);
     EXPECT_EQ(token::keyTable().loginState[0], 0);
-    EXPECT_FALSE(window.TCheckInit->isActive());
+    EXPECT_FALSE(part<QTimer>(window, "TCheckInit")->isActive());
     EXPECT_TRUE(messages.messages().isEmpty());
 }
 
@@ -100,13 +101,13 @@ TEST_F(KeyNavigationTest, FailedInformationReadStopsTheScanAtThatKey) {
     keys = {{"Alpha"}, {"Beta"}, {"Gamma"}};
     RecordingMainForm& window = readyForm();
     keys[1].infoResult = 0x30;
-    window.RPC->setCurrentIndex(PageAbout);
+    part<QStackedWidget>(window, "RPC")->setCurrentIndex(ui::PageAbout);
     EXPECT_EQ(window.ScanKeys(), 0x30);
     EXPECT_EQ(childLooks(keyList()), (std::vector<NodeLook>{{kErrorNode, 0}}));
     EXPECT_EQ(library->count("token_get_info"), 2);
     EXPECT_EQ(token::keyTable().keyCount, 3);
     EXPECT_EQ(token::keyTable().loginState[0], 0);
-    EXPECT_EQ(page(), PageAbout);
+    EXPECT_EQ(page(), ui::PageAbout);
     EXPECT_EQ(infoList()->rowCount(), 0);
 }
 
@@ -115,44 +116,44 @@ TEST_F(KeyNavigationTest, SelectionChoosesThePageAndTheCurrentKey) {
     RecordingMainForm& window = shownForm();
     const token::KeyTable& table = token::keyTable();
     select(keyNode(1)->child(1));
-    EXPECT_EQ(page(), PageKeyName);
+    EXPECT_EQ(page(), ui::PageKeyName);
     EXPECT_EQ(table.currentKey, 1);
     EXPECT_EQ(window.findChild<QLineEdit*>("edtKeyName")->text(), "Beta");
     select(keyNode(1)->child(2));
-    EXPECT_EQ(page(), PageLogin);
+    EXPECT_EQ(page(), ui::PageLogin);
     EXPECT_EQ(window.findChild<QLabel*>("Lkeyname")->text(), "  Beta  ");
     select(keyNode(0)->child(0));
-    EXPECT_EQ(page(), PageUserPin);
+    EXPECT_EQ(page(), ui::PageUserPin);
     EXPECT_EQ(table.currentKey, 0);
 
-    const int expectedPages[] = {PageInit, PageSoPin, PageUnlock, PageIso};
+    const int expectedPages[] = {ui::PageInit, ui::PageSoPin, ui::PageUnlock, ui::PageIso};
     for (int position = 0; position < 4; ++position) {
         select(keyNode(1)->child(3)->child(position));
         EXPECT_EQ(page(), expectedPages[position]) << position;
         EXPECT_EQ(table.currentKey, 1);
     }
     select(keyNode(0)->child(3));
-    EXPECT_EQ(page(), PageInit);
+    EXPECT_EQ(page(), ui::PageInit);
     EXPECT_EQ(window.calls, QStringList({"LoadInitDefaults", "LoadInitDefaults"}));
 
-    select(window.tv->topLevelItem(1));
-    EXPECT_EQ(page(), PageSystemCheck);
+    select(part<QTreeWidget>(window, "tv")->topLevelItem(1));
+    EXPECT_EQ(page(), ui::PageSystemCheck);
     EXPECT_EQ(table.currentKey, 1);
     EXPECT_EQ(window.calls.last(), "ShowSystemInfo");
-    select(window.tv->topLevelItem(2));
-    EXPECT_EQ(page(), PageAbout);
+    select(part<QTreeWidget>(window, "tv")->topLevelItem(2));
+    EXPECT_EQ(page(), ui::PageAbout);
     EXPECT_EQ(table.currentKey, 2);
     select(keyList());
-    EXPECT_EQ(page(), PageAbout);
+    EXPECT_EQ(page(), ui::PageAbout);
     EXPECT_EQ(table.currentKey, 0);
 
     select(keyNode(1));
-    EXPECT_EQ(page(), PageKeyInfo);
+    EXPECT_EQ(page(), ui::PageKeyInfo);
     EXPECT_EQ(table.currentKey, 1);
     EXPECT_EQ(infoColumn(1).value(0), "  Beta  ");
     token::keyTable().loginState[1] = token::LoggedIn;
     select(keyNode(1)->child(2));
-    EXPECT_EQ(page(), PageCertificates);
+    EXPECT_EQ(page(), ui::PageCertificates);
     EXPECT_EQ(window.calls.last(), "BuildCertTree(1)");
 }
 
@@ -161,7 +162,7 @@ TEST_F(KeyNavigationTest, LoginPageShowsALabelThatLooksLikeMarkupAsItStands) {
     keys = {{markup.toStdString()}};
     shownForm();
     select(keyNode(0)->child(2));
-    ASSERT_EQ(page(), PageLogin);
+    ASSERT_EQ(page(), ui::PageLogin);
     auto* keyName = form().findChild<QLabel*>("Lkeyname");
     EXPECT_EQ(keyName->text(), markup);
     // Drawn as plain text, the label needs the room of every character of the markup.
@@ -174,14 +175,14 @@ TEST_F(KeyNavigationTest, LoginPageShowsALabelThatLooksLikeMarkupAsItStands) {
 
 TEST_F(KeyNavigationTest, DeviceEventsOfOtherProductsOrBeforeTheLibraryStartsAreIgnored) {
     keys = {{"Alpha"}};
-    form().navigator->onKeyArrival(0xE917);
-    form().navigator->onKeyRemoval(0xE917);
+    part<ui::KeyNavigator>(form(), "navigator")->onKeyArrival(0xE917);
+    part<ui::KeyNavigator>(form(), "navigator")->onKeyRemoval(0xE917);
     EXPECT_FALSE(findTimer()->isActive()) << "the library is not ready yet";
     readyForm();
-    form().navigator->onKeyArrival(0xE91);
-    form().navigator->onKeyRemoval(0x1234);
+    part<ui::KeyNavigator>(form(), "navigator")->onKeyArrival(0xE91);
+    part<ui::KeyNavigator>(form(), "navigator")->onKeyRemoval(0x1234);
     EXPECT_FALSE(findTimer()->isActive());
-    EXPECT_EQ(form().navigator->scanCountdown(), 3);
+    EXPECT_EQ(part<ui::KeyNavigator>(form(), "navigator")->scanCountdown(), 3);
     EXPECT_TRUE(library->calls.empty());
 }
 
@@ -191,8 +192,8 @@ TEST_F(KeyNavigationTest, RemovalOfTheLastKeyScansOnceAndClosesTheImportDialog) 
     TIMForm importDialog;
     importDialog.show();
     keys.clear();
-    form().navigator->onKeyRemoval(0xDB08);
-    EXPECT_EQ(form().navigator->scanCountdown(), 2);
+    part<ui::KeyNavigator>(form(), "navigator")->onKeyRemoval(0xDB08);
+    EXPECT_EQ(part<ui::KeyNavigator>(form(), "navigator")->scanCountdown(), 2);
     ASSERT_TRUE(waitForRescansToEnd());
     EXPECT_EQ(library->count("token_find"), 1);
     EXPECT_EQ(childLooks(keyList()), (std::vector<NodeLook>{{kErrorNode, 0}}));
@@ -201,14 +202,15 @@ TEST_F(KeyNavigationTest, RemovalOfTheLastKeyScansOnceAndClosesTheImportDialog) 
 }
 
 TEST_F(KeyNavigationTest, ArrivalRescansUntilAKeyIsFoundThenOpensTheAddress) {
-    readyForm().ConfigInfo.OpenMode = 1;
+    writeArrivalSettings();
+    readyForm();
     int searches = 0;
     library->token_find = [&](int32_t*, int32_t* count) {
         *count = ++searches >= 2 ? 1 : 0;
         return int32_t(0);
     };
     keys = {{"Late"}};
-    form().navigator->onKeyArrival(0xE618);
+    part<ui::KeyNavigator>(form(), "navigator")->onKeyArrival(0xE618);
     ASSERT_TRUE(waitForRescansToEnd());
     EXPECT_EQ(searches, 2);
     EXPECT_EQ(childLooks(keyList()), (std::vector<NodeLook>{{"Late", 0}}));
@@ -217,8 +219,9 @@ TEST_F(KeyNavigationTest, ArrivalRescansUntilAKeyIsFoundThenOpensTheAddress) {
 }
 
 TEST_F(KeyNavigationTest, ArrivalWithoutKeysGivesUpAfterTwoScans) {
-    readyForm().ConfigInfo.OpenMode = 1;
-    form().navigator->onKeyArrival(0xE917);
+    writeArrivalSettings();
+    readyForm();
+    part<ui::KeyNavigator>(form(), "navigator")->onKeyArrival(0xE917);
     ASSERT_TRUE(waitForRescansToEnd());
     EXPECT_EQ(library->count("token_find"), 2);
     EXPECT_TRUE(form().calls.isEmpty());
@@ -228,7 +231,7 @@ TEST_F(KeyNavigationTest, ArrivalWithoutKeysGivesUpAfterTwoScans) {
 TEST_F(KeyNavigationTest, CertificateActionsFollowTheCertificateTreeSelection) {
     keys = {{"Alpha"}};
     RecordingMainForm& window = shownForm();
-    const ui::MainActions& actions = window.actions;
+    const ui::MainActions& actions = actionsOf(window);
     const QList<QAction*> certificateActions = {actions.AcDel, actions.AcOutput, actions.AcListCert,
                                                 actions.AcDelCert};
     auto enabled = [&] {

@@ -3,6 +3,8 @@
 // defaults, system check, arrival address), so a test can tell which ones a selection or a scan runs.
 #pragma once
 
+#include "config/user_config_folder.h"
+#include "form_parts.h"
 #include "i18n/string_table.h"
 #include "scripted_quillard.h"
 #include "temp_world.h"
@@ -11,6 +13,7 @@
 #include "ui/scripted_message_service.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStackedWidget>
 #include <QStringList>
 #include <QTableWidget>
@@ -39,6 +42,18 @@ public:
     // Tests of the certificate tree let the window build it for real.
     bool buildsCertTree = false;
 };
+
+// Writes the user's MgrConfig.ini so that the arrival address opens when a key arrives.
+inline void writeArrivalSettings() {
+    const QString folder = GetUserConfigFolder();
+    QDir().mkpath(folder);
+    QFile file(folder + QStringLiteral("MgrConfig.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("<Config><BaseInfo><OpenURL OpenMode=\"1\" URL=\"https://example.invalid/\" "
+                          "BrowserMode=\"0\"/><CertEndDay CertDayMode=\"0\" CertDay=\"30\"/>"
+                          "<LanguageID>2052</LanguageID><DefaultPIN>1</DefaultPIN></BaseInfo></Config>")
+                   .toBase64());
+}
 
 // What the scripted library reports for one key.
 struct ScriptedKey {
@@ -83,7 +98,7 @@ protected:
         return *form_;
     }
 
-    QTreeWidgetItem* keyList() { return form().tv->topLevelItem(0); }
+    QTreeWidgetItem* keyList() { return part<QTreeWidget>(form(), "tv")->topLevelItem(0); }
     QTreeWidgetItem* keyNode(int slot) { return keyList()->child(slot); }
     QTableWidget* infoList() { return form().findChild<QTableWidget*>(QStringLiteral("lv")); }
     // The texts of one column of lv, top to bottom.
@@ -93,9 +108,9 @@ protected:
             texts << infoList()->item(row, column)->text();
         return texts;
     }
-    int page() { return form().RPC->currentIndex(); }
+    int page() { return part<QStackedWidget>(form(), "RPC")->currentIndex(); }
     // Selects `node` in tv as a click would.
-    void select(QTreeWidgetItem* node) { form().tv->setCurrentItem(node); }
+    void select(QTreeWidgetItem* node) { part<QTreeWidget>(form(), "tv")->setCurrentItem(node); }
 
     // The library reports `keys`: token_find counts them, token_get_info and token_get_pin_state (user PIN)
     // answer from them by index.

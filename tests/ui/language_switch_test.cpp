@@ -1,6 +1,7 @@
 // Switching the language at run time from the about page's language box: both ways, kept for the next start,
 // and a setting that cannot be written (a folder in the way).
-#include "app/language_config.h"
+#include "config/language_config.h"
+#include "form_parts.h"
 #include "key_window_fixture.h"
 #include "read_only_program_folder.h"
 #include "ui/handlers/language_handler.h"
@@ -26,7 +27,7 @@ protected:
     }
     // The box as the program fills it at start, with the built-in (Chinese) texts in effect.
     QComboBox* box() {
-        QComboBox* languages = form().TabSheet7->cbLanguageID;
+        QComboBox* languages = part<ui::AboutPage>(form(), "TabSheet7")->cbLanguageID;
         if (languages->count() == 0)
             ui::fillLanguageBox(languages, ui::kLanguageChinese);
         return languages;
@@ -50,7 +51,7 @@ protected:
 
 TEST_F(LanguageSwitchTest, EnglishAndBackAtRunTimeAndKeptForTheNextStart) {
     shownForm();
-    form().TCheckInit->stop();
+    part<QTimer>(form(), "TCheckInit")->stop();
     token::keyTable().loginState[0] = token::LoggedIn;
     library->calls.clear();
 
@@ -59,13 +60,14 @@ TEST_F(LanguageSwitchTest, EnglishAndBackAtRunTimeAndKeptForTheNextStart) {
     EXPECT_EQ(label("label_language"), QStringLiteral("Language"));
     EXPECT_TRUE(form().windowTitle().startsWith(QStringLiteral("PKI Management Tool")));
     EXPECT_EQ(keyList()->text(0), QStringLiteral("USBKey List"));
-    EXPECT_EQ(form().tv->topLevelItem(1)->text(0), QStringLiteral("System Information"));
+    EXPECT_EQ(part<QTreeWidget>(form(), "tv")->topLevelItem(1)->text(0),
+              QStringLiteral("System Information"));
     EXPECT_EQ(keyNode(0)->child(0)->text(0), QStringLiteral("Change USB Key PIN"));
     // The rescan logs every key out and shows the first key's information.
     EXPECT_EQ(library->count("token_find"), 1);
     EXPECT_EQ(token::keyTable().loginState[0], token::KeyPresent);
-    EXPECT_EQ(page(), PageKeyInfo);
-    EXPECT_EQ(form().languageHandler->languageInEffect(), 1033);
+    EXPECT_EQ(page(), ui::PageKeyInfo);
+    EXPECT_EQ(part<ui::LanguageHandler>(form(), "languageHandler")->languageInEffect(), 1033);
 
     pick(0);
     EXPECT_EQ(storedLanguage(), 2052);
@@ -79,7 +81,7 @@ TEST_F(LanguageSwitchTest, EnglishAndBackAtRunTimeAndKeptForTheNextStart) {
 TEST_F(LanguageSwitchTest, ARefusedWriteIsReportedAndChangesNothing) {
     QDir().mkpath(languages + QStringLiteral("LanguageConfig.ini"));
     shownForm();
-    form().TCheckInit->stop();
+    part<QTimer>(form(), "TCheckInit")->stop();
     library->calls.clear();
     const QString title = form().windowTitle();
 
@@ -98,7 +100,7 @@ TEST_F(LanguageSwitchTest, AReadOnlyProgramFolderKeepsTheChoiceInTheUsersCopy) {
     const QString userCopy = QString::fromStdString((world.configHome() / "Norvale/PellorZu").string()) +
                              QStringLiteral("/Languages/LanguageConfig.ini");
     shownForm();
-    form().TCheckInit->stop();
+    part<QTimer>(form(), "TCheckInit")->stop();
     pick(1);
     EXPECT_TRUE(messages.messageTexts().isEmpty());
     EXPECT_EQ(label("label_language"), QStringLiteral("Language"));
@@ -117,7 +119,7 @@ TEST_F(LanguageSwitchTest, AReadOnlyProgramFolderKeepsTheChoiceInTheUsersCopy) {
 }
 
 TEST_F(LanguageSwitchTest, FillingTheBoxAtStartRunsNoChange) {
-    form().TabSheet7->cbLanguageID->setCurrentIndex(1);
+    part<ui::AboutPage>(form(), "TabSheet7")->cbLanguageID->setCurrentIndex(1);
     EXPECT_FALSE(QFileInfo::exists(languages + QStringLiteral("LanguageConfig.ini")));
     EXPECT_EQ(label("label_language"), QStringLiteral("语言"));
 }

@@ -1,5 +1,7 @@
 // Logging in and out on the login page, the texts of a refused login and the initialisation check after a
 // scan.
+#include "form_parts.h"
+#include "i18n/outcome_texts.h"
 #include "pin_pages_fixture.h"
 #include "token/token_ops.h"
 #include "typed_text.h"
@@ -20,7 +22,7 @@ protected:
     void openLogin(int slot = 0) {
         readyForm();
         openTask(slot, CertificatesTask);
-        ASSERT_EQ(page(), PageLogin);
+        ASSERT_EQ(page(), ui::PageLogin);
     }
     void logInWith(const QString& pin) {
         typeInto("edtUPIN", pin);
@@ -37,9 +39,9 @@ TEST_F(LoginTest, ShortPinLeavesLoginDisabledButEnterStillTriesIt) {
     EXPECT_FALSE(find<QWidget>("btnlogon")->isEnabled());
     pressEnter("edtUPIN");
     EXPECT_EQ(pinsTried, std::vector<std::string>{"1234"});
-    EXPECT_EQ(page(), PageCertificates);
+    EXPECT_EQ(page(), ui::PageCertificates);
 
-    find<QStackedWidget>("RPC")->setCurrentIndex(PageLogin);
+    find<QStackedWidget>("RPC")->setCurrentIndex(ui::PageLogin);
     typeInto("edtUPIN", "123456");
     letTheEventLoopIdle();
     EXPECT_TRUE(action(&ui::MainActions::AcLogin)->isEnabled());
@@ -67,7 +69,7 @@ TEST_F(LoginTest, WrongPinWithTriesLeftShowsThemAfterOneCarriageReturn) {
     EXPECT_EQ(library->calls,
               (std::vector<std::string>{"token_get_pin_state", "token_logout", "token_login"}));
     EXPECT_EQ(loginState(1), token::KeyPresent);
-    EXPECT_EQ(page(), PageLogin);
+    EXPECT_EQ(page(), ui::PageLogin);
     EXPECT_EQ(typedText(find("edtUPIN")), "9999") << "a failed login keeps the typed PIN";
     EXPECT_TRUE(form().calls.isEmpty());
 }
@@ -114,7 +116,7 @@ TEST_F(LoginTest, GoodPinShowsTheCertificatesOfThatKeyUnderTheHourglass) {
                                                         "token_reload_all_objects"}));
     EXPECT_EQ(loginState(1), token::LoggedIn);
     EXPECT_EQ(loginState(0), token::KeyPresent);
-    EXPECT_EQ(page(), PageCertificates);
+    EXPECT_EQ(page(), ui::PageCertificates);
     EXPECT_EQ(form().calls, QStringList{"BuildCertTree(1)"});
     EXPECT_EQ(cursorWhileReloading, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -129,7 +131,7 @@ TEST_F(LoginTest, LogoutShowsTheLoginPageAndTheNextLoginRebuildsTheTree) {
     QTest::mouseClick(find<QWidget>("Button9"), Qt::LeftButton);
     EXPECT_EQ(library->calls, std::vector<std::string>{"token_logout"});
     EXPECT_EQ(loginState(1), token::KeyPresent);
-    EXPECT_EQ(page(), PageLogin);
+    EXPECT_EQ(page(), ui::PageLogin);
     EXPECT_TRUE(form().calls.isEmpty());
     // The PIN is gone from the field: Enter alone does not log back in.
     EXPECT_TRUE(typedText(find("edtUPIN")).isEmpty());
@@ -160,7 +162,7 @@ TEST_F(LoginTest, EscapeEmptiesThePinFieldAndTheCounter) {
     QTest::keyClick(find("edtUPIN"), Qt::Key_Escape);
     EXPECT_EQ(typedText(find("edtUPIN")), "");
     EXPECT_EQ(find<QLabel>("Label10")->text(), "0");
-    EXPECT_EQ(page(), PageLogin);
+    EXPECT_EQ(page(), ui::PageLogin);
     EXPECT_TRUE(library->calls.empty());
 }
 
@@ -180,19 +182,19 @@ TEST_F(LoginTest, ARefusedLoginLeavesOutACountTheKeyDoesNotTell) {
     openLogin();
     logInWith("9999");
     EXPECT_EQ(messages.messageTexts(), QStringList{QStringLiteral("口令不正确")});
-    EXPECT_EQ(ui::refusedOldPinText(QUILLARD_RETRIES_UNKNOWN), QStringLiteral("口令不正确"));
-    EXPECT_EQ(ui::refusedOldPinText(2), QStringLiteral("原口令不正确,您还有2次重试机会"));
+    EXPECT_EQ(i18n::refusedOldPinText(QUILLARD_RETRIES_UNKNOWN), QStringLiteral("口令不正确"));
+    EXPECT_EQ(i18n::refusedOldPinText(2), QStringLiteral("原口令不正确,您还有2次重试机会"));
 }
 
 TEST(FormatCountTest, FillsTheFirstIntegerPlaceholderAndKeepsEveryOtherOne) {
-    EXPECT_EQ(ui::formatCount("您还有%d次机会", 3), "您还有3次机会");
-    EXPECT_EQ(ui::formatCount("[%4d][%-4D]", 7), "[   7][%-4D]");
-    EXPECT_EQ(ui::formatCount("[%-4d]", -7), "[-7  ]");
-    EXPECT_EQ(ui::formatCount("%.3d", 7), "007");
-    EXPECT_EQ(ui::formatCount("%u", -1), "4294967295");
-    EXPECT_EQ(ui::formatCount("%d", INT32_MIN), "-2147483648");
-    EXPECT_EQ(ui::formatCount("100%% %x %s %", 1), "100% %x %s %");
-    EXPECT_EQ(ui::formatCount("no number", 5), "no number");
+    EXPECT_EQ(i18n::formatCount("您还有%d次机会", 3), "您还有3次机会");
+    EXPECT_EQ(i18n::formatCount("[%4d][%-4D]", 7), "[   7][%-4D]");
+    EXPECT_EQ(i18n::formatCount("[%-4d]", -7), "[-7  ]");
+    EXPECT_EQ(i18n::formatCount("%.3d", 7), "007");
+    EXPECT_EQ(i18n::formatCount("%u", -1), "4294967295");
+    EXPECT_EQ(i18n::formatCount("%d", INT32_MIN), "-2147483648");
+    EXPECT_EQ(i18n::formatCount("100%% %x %s %", 1), "100% %x %s %");
+    EXPECT_EQ(i18n::formatCount("no number", 5), "no number");
     EXPECT_EQ(ui::errorCodeHex(0x1A), "0000001A");
     EXPECT_EQ(ui::errorCodeHex(int32_t(0xA000'0030)), "A0000030");
 }
@@ -201,8 +203,9 @@ class InitialisationCheckTest : public PinPagesTest {
 protected:
     InitialisationCheckTest() { keys = {{"Alpha"}, {"Beta"}, {"Gamma"}}; }
     void runCheck() {
-        form().TCheckInit->start();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !form().TCheckInit->isActive(); }, 2000));
+        part<QTimer>(form(), "TCheckInit")->start();
+        ASSERT_TRUE(
+            QTest::qWaitFor([this] { return !part<QTimer>(form(), "TCheckInit")->isActive(); }, 2000));
     }
 };
 
@@ -211,8 +214,8 @@ TEST_F(InitialisationCheckTest, SelectsTheInitialisationNodeOfTheFirstUninitiali
     readyForm();
     runCheck();
     EXPECT_EQ(messages.messageTexts(), QStringList{kInitInfo});
-    EXPECT_EQ(form().tv->currentItem(), taskNode(1, AdministrationTask)->child(0));
-    EXPECT_EQ(page(), PageInit);
+    EXPECT_EQ(part<QTreeWidget>(form(), "tv")->currentItem(), taskNode(1, AdministrationTask)->child(0));
+    EXPECT_EQ(page(), ui::PageInit);
     EXPECT_EQ(token::keyTable().currentKey, 1);
     EXPECT_EQ(form().calls, QStringList{"LoadInitDefaults"});
     EXPECT_TRUE(library->calls.empty());
@@ -224,15 +227,15 @@ TEST_F(InitialisationCheckTest, InitialisedKeysGiveNoMessageAndEachStartGivesOne
     select(selected);
     runCheck();
     EXPECT_TRUE(messages.messageTexts().isEmpty());
-    EXPECT_EQ(form().tv->currentItem(), selected);
-    EXPECT_EQ(page(), PageKeyInfo);
+    EXPECT_EQ(part<QTreeWidget>(form(), "tv")->currentItem(), selected);
+    EXPECT_EQ(page(), ui::PageKeyInfo);
 
     uninitialised = {0};
     ASSERT_EQ(form().ScanKeys(), 0);
     runCheck();
     runCheck();
     EXPECT_EQ(messages.messageTexts(), (QStringList{kInitInfo, kInitInfo}));
-    EXPECT_EQ(form().tv->currentItem(), taskNode(0, AdministrationTask)->child(0));
+    EXPECT_EQ(part<QTreeWidget>(form(), "tv")->currentItem(), taskNode(0, AdministrationTask)->child(0));
 }
 
 TEST_F(InitialisationCheckTest, KeyWhoseInformationCouldNotBeReadIsNotCalledUninitialised) {
@@ -246,7 +249,7 @@ TEST_F(InitialisationCheckTest, KeyWhoseInformationCouldNotBeReadIsNotCalledUnin
     ASSERT_EQ(token::keyTable().keys[1].initialised, 0);
     runCheck();
     EXPECT_TRUE(messages.messageTexts().isEmpty());
-    EXPECT_EQ(page(), PageKeyInfo);
+    EXPECT_EQ(page(), ui::PageKeyInfo);
 }
 
 TEST_F(InitialisationCheckTest, KeyWithoutItsNodesIsWarnedAboutButNothingIsSelected) {
@@ -256,7 +259,7 @@ TEST_F(InitialisationCheckTest, KeyWithoutItsNodesIsWarnedAboutButNothingIsSelec
     qDeleteAll(keyNode(2)->takeChildren());
     runCheck();
     EXPECT_EQ(messages.messageTexts(), QStringList{kInitInfo});
-    EXPECT_EQ(form().tv->currentItem(), keyNode(0));
+    EXPECT_EQ(part<QTreeWidget>(form(), "tv")->currentItem(), keyNode(0));
 }
 
 } // namespace
@@ -266,14 +269,14 @@ class LoginOnVirtualKeyTest : public PinPagesOnVirtualKeyTest {
 protected:
     int32_t triesLeft() {
         token::TPinState state;
-        token::token_get_pin_state(0, 1, state);
+        token::token_get_pin_state(0, token::PinType::User, state);
         return state.retriesLeft;
     }
 };
 
 TEST_F(LoginOnVirtualKeyTest, APinOutsideTheLengthPolicyCostsNoTry) {
     shownForm();
-    form().TCheckInit->stop();
+    part<QTimer>(form(), "TCheckInit")->stop();
     select(taskNode(0, CertificatesTask));
     for (const char* pin : {"", "12", "123456789"}) {
         typeInto("edtUPIN", pin);

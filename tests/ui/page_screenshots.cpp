@@ -1,6 +1,7 @@
 // Not a test: a screenshot of every page in both shipped languages, for people to look at. It is disabled in
 // normal runs; scripts/screenshots.sh runs it on an X server (Xvfb) with virtual keys and saves the pictures
 // with `import -window root` into SCREENSHOT_DIR.
+#include "form_parts.h"
 #include "key_window_fixture.h"
 #include "softkey/virtual_key_manager.h"
 #include "ui/apply_language.h"
@@ -46,8 +47,8 @@ protected:
 
 TEST_F(PageScreenshots, DISABLED_EveryPageInBothLanguages) {
     shownForm();
-    form().TCheckInit->stop();
-    ui::fillLanguageBox(form().TabSheet7->cbLanguageID, ui::kLanguageChinese);
+    part<QTimer>(form(), "TCheckInit")->stop();
+    ui::fillLanguageBox(part<ui::AboutPage>(form(), "TabSheet7")->cbLanguageID, ui::kLanguageChinese);
     for (const char* file : {"CHS_2052", "EN_1033"}) {
         i18n::LoadLanguageFile(QStringLiteral(PELLORZU_SOURCE_DIR "/Languages/%1.lng").arg(file));
         ApplyLanguage(form());
@@ -60,8 +61,8 @@ TEST_F(PageScreenshots, DISABLED_EveryPageInBothLanguages) {
             {key->child(0), "user-pin"},
             {key->child(1), "key-name"},
             {key->child(2), "login"},
-            {form().tv->topLevelItem(1), "system-check"},
-            {form().tv->topLevelItem(2), "about"},
+            {part<QTreeWidget>(form(), "tv")->topLevelItem(1), "system-check"},
+            {part<QTreeWidget>(form(), "tv")->topLevelItem(2), "about"},
             {administration->child(0), "init"},
             {administration->child(1), "so-pin"},
             {administration->child(2), "unlock"},
@@ -70,7 +71,7 @@ TEST_F(PageScreenshots, DISABLED_EveryPageInBothLanguages) {
         for (const auto& [node, name] : pages) {
             select(node);
             // The recording window of the fixture only notes the call; the picture wants the real rows.
-            if (node == form().tv->topLevelItem(1))
+            if (node == part<QTreeWidget>(form(), "tv")->topLevelItem(1))
                 form().TMainForm::ShowSystemInfo();
             shoot(QString::fromLatin1(file) + QLatin1Char('-') + QLatin1String(name));
         }

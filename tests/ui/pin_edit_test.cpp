@@ -1,7 +1,6 @@
 // PIN fields keep the real characters in their own wiping buffer: the line edit, its undo history and the
 // accessibility events it sends hold masks only, while typing, deleting, limits and Enter work as before.
 #include "ui/form_widgets.h"
-#include "ui/handlers/user_pin_session.h"
 #include "ui/pin_edit.h"
 
 #include <QAccessible>

@@ -2,6 +2,7 @@
 // initialised, what the library answers to a PIN, and helpers to reach a key's pages and let the window idle.
 #pragma once
 
+#include "form_parts.h"
 #include "softhsm_token.h"
 
 #include <filesystem>
@@ -51,13 +52,13 @@ protected:
     // Shows the window over `keys`, without a pending initialisation check, calls or messages.
     RecordingMainForm& readyForm() {
         shownForm();
-        form().TCheckInit->stop();
+        part<QTimer>(form(), "TCheckInit")->stop();
         library->calls.clear();
         form().calls.clear();
         messages.clear();
         return form();
     }
-    void select(QTreeWidgetItem* node) { form().tv->setCurrentItem(node); }
+    void select(QTreeWidgetItem* node) { part<QTreeWidget>(form(), "tv")->setCurrentItem(node); }
     QTreeWidgetItem* taskNode(int slot, KeyTask task) { return keyNode(slot)->child(task); }
     // Shows the key's page of `task` and forgets what selecting it called.
     void openTask(int slot, KeyTask task) {
@@ -68,7 +69,7 @@ protected:
     template <typename T = QLineEdit> T* find(const char* name) {
         return form().findChild<T*>(QString::fromLatin1(name));
     }
-    QAction* action(QAction* ui::MainActions::*member) { return form().actions.*member; }
+    QAction* action(QAction* ui::MainActions::*member) { return actionsOf(form()).*member; }
     // Replaces the field's text as typing would (the field's length limit applies).
     void typeInto(const char* field, const QString& text) {
         find(field)->clear();
@@ -132,7 +133,7 @@ protected:
     // Shows the window over the token, without a pending initialisation check.
     void tokenForm() {
         shownForm();
-        form().TCheckInit->stop();
+        part<QTimer>(form(), "TCheckInit")->stop();
         ASSERT_EQ(token::keyTable().keyCount, 1);
         messages.clear();
     }

@@ -3,6 +3,7 @@
 // an unlocked key keeps every private key usable.
 #include "admin_pages_fixture.h"
 #include "demo_credentials.h"
+#include "form_parts.h"
 #include "paths.h"
 #include "softkey/softkey_driver.h"
 #include "typed_text.h"
@@ -152,7 +153,7 @@ protected:
         useVirtualKeys();
         createVirtualKey(virtualKey("ADMIN01"));
         shownForm();
-        form().TCheckInit->stop();
+        part<QTimer>(form(), "TCheckInit")->stop();
     }
     int32_t soTriesLeftOnKey() { return virtualKeyStatus("ADMIN01").soPin.retriesLeft; }
 };
@@ -164,7 +165,7 @@ protected:
         if (IsSkipped() || HasFatalFailure())
             return;
         shownForm();
-        form().TCheckInit->stop();
+        part<QTimer>(form(), "TCheckInit")->stop();
         ASSERT_EQ(token::keyTable().keyCount, 1);
     }
 };

@@ -1,5 +1,6 @@
 // The system check page over made-up hosts: the five rows in order, the provider by its exact name, module
 // files with and without versions, and the browser asked once a run.
+#include "form_parts.h"
 #include "main_form_fixture.h"
 #include "ui/handlers/system_info_handler.h"
 #include "ui/pages/system_check_page.h"
@@ -38,14 +39,14 @@ protected:
               "[Default Applications]\nx-scheme-handler/http=web.desktop\n");
     }
     QStringList column(int index) {
-        QTableWidget* list = form().TabSheet6->LVSystemInfo;
+        QTableWidget* list = part<ui::SystemCheckPage>(form(), "TabSheet6")->LVSystemInfo;
         QStringList texts;
         for (int row = 0; row < list->rowCount(); ++row)
             texts << list->item(row, index)->text();
         return texts;
     }
     QStringList show() {
-        form().systemInfoHandler->setHostSources(sources);
+        part<ui::SystemInfoHandler>(form(), "systemInfoHandler")->setHostSources(sources);
         form().ShowSystemInfo();
         return column(1);
     }

@@ -1,6 +1,7 @@
 // The navigation tree in both shipped languages, with the fonts their files name: every node, expanded down
 // to the administration tasks, fits the tree's width, so nothing is cut and no sideways scroll bar hides the
 // last node.
+#include "form_parts.h"
 #include "key_window_fixture.h"
 #include "ui/apply_language.h"
 
@@ -28,7 +29,7 @@ TEST_F(TreeCaptionFitTest, EveryNodeFitsInBothShippedLanguages) {
     keys[0].label = "PellorZu Key 01";
     keys[1].label = "PellorZu Key 02";
     shownForm();
-    form().TCheckInit->stop();
+    part<QTimer>(form(), "TCheckInit")->stop();
     for (const char* file : {"CHS_2052.lng", "EN_1033.lng"}) {
         i18n::LoadLanguageFile(QStringLiteral(PELLORZU_SOURCE_DIR "/Languages/") + QLatin1String(file));
         ApplyLanguage(form());
@@ -38,11 +39,11 @@ TEST_F(TreeCaptionFitTest, EveryNodeFitsInBothShippedLanguages) {
             << file << ": " << QFontInfo(form().font()).family().toStdString();
         form().BuildRootNodes();
         form().ScanKeys();
-        for (int i = 0; i < form().tv->topLevelItemCount(); ++i)
-            expandAll(form().tv->topLevelItem(i));
+        for (int i = 0; i < part<QTreeWidget>(form(), "tv")->topLevelItemCount(); ++i)
+            expandAll(part<QTreeWidget>(form(), "tv")->topLevelItem(i));
         QCoreApplication::processEvents();
-        const int needed = form().tv->header()->sectionSize(0);
-        EXPECT_LE(needed, form().tv->viewport()->width()) << file;
-        EXPECT_EQ(form().tv->horizontalScrollBar()->maximum(), 0) << file;
+        const int needed = part<QTreeWidget>(form(), "tv")->header()->sectionSize(0);
+        EXPECT_LE(needed, part<QTreeWidget>(form(), "tv")->viewport()->width()) << file;
+        EXPECT_EQ(part<QTreeWidget>(form(), "tv")->horizontalScrollBar()->maximum(), 0) << file;
     }
 }

@@ -2,7 +2,7 @@
 // way the program reads them; any other field's text.
 #pragma once
 
-#include "ui/handlers/user_pin_session.h"
+#include "ui/pin_edit.h"
 
 #include <QLineEdit>
 #include <QString>

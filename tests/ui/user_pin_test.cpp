@@ -1,5 +1,6 @@
 // Changing the user PIN: the checks before the change, proving the old PIN, the texts of a refused change and
 // the login state afterwards; end to end on a virtual key.
+#include "form_parts.h"
 #include "pin_pages_fixture.h"
 #include "softkey/virtual_key_manager.h"
 #include "token/token_ops.h"
@@ -22,7 +23,7 @@ protected:
     void openUserPin(int slot = 0) {
         readyForm();
         openTask(slot, UserPinTask);
-        ASSERT_EQ(page(), PageUserPin);
+        ASSERT_EQ(page(), ui::PageUserPin);
     }
     void fill(const QString& oldPin, const QString& newPin, const QString& confirmation) {
         typeInto("edtOldUPin", oldPin);
@@ -148,7 +149,7 @@ TEST_F(UserPinTest, SuccessfulChangeEmptiesTheFieldsAndLeavesTheKeyLoggedOut) {
                                                         "token_logout", "token_change_upin"}));
     EXPECT_EQ(loginState(1), token::KeyPresent);
     EXPECT_EQ(fieldTexts(), (QStringList{"", "", ""}));
-    EXPECT_EQ(page(), PageUserPin);
+    EXPECT_EQ(page(), ui::PageUserPin);
 }
 
 using UserPinOnVirtualKeyTest = PinPagesOnVirtualKeyTest;
@@ -174,12 +175,12 @@ TEST_F(UserPinOnTokenTest, ThePinOfAPkcs11TokenChangesAndAWrongOneNamesNoCount) 
     typeInto("edtUPIN", "24681357");
     pressEnter("edtUPIN");
     EXPECT_EQ(loginState(0), token::LoggedIn);
-    EXPECT_EQ(page(), PageCertificates);
+    EXPECT_EQ(page(), ui::PageCertificates);
 }
 
 TEST_F(UserPinOnVirtualKeyTest, NewPinOpensTheKeyAndTheOldOneNoLonger) {
     shownForm();
-    form().TCheckInit->stop();
+    part<QTimer>(form(), "TCheckInit")->stop();
     ASSERT_EQ(token::keyTable().keyCount, 1);
     select(taskNode(0, UserPinTask));
     typeInto("edtOldUPin", "1234");
@@ -196,7 +197,7 @@ TEST_F(UserPinOnVirtualKeyTest, NewPinOpensTheKeyAndTheOldOneNoLonger) {
     typeInto("edtUPIN", "24680");
     pressEnter("edtUPIN");
     EXPECT_EQ(loginState(0), token::LoggedIn);
-    EXPECT_EQ(page(), PageCertificates);
+    EXPECT_EQ(page(), ui::PageCertificates);
 }
 
 } // namespace

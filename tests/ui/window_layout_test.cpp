@@ -1,5 +1,6 @@
 // The main window as it is created: every named control, its place and size, its limits and initial values,
 // the actions with their buttons, and the timers.
+#include "form_parts.h"
 #include "main_form_fixture.h"
 #include "ui/apply_language.h"
 #include "ui/image_list.h"
@@ -275,15 +276,17 @@ TEST_F(MainFormTest, TreesAreReadOnlyWithTheirIndentAndTheRootNodes) {
         EXPECT_EQ(ui::nodeImage(tree->topLevelItem(i)), roots[i].second);
         EXPECT_FALSE(tree->topLevelItem(i)->icon(0).isNull());
     }
-    EXPECT_EQ(form().IFilesystem->count(), 18);
+    EXPECT_EQ(part<ui::ImageList>(form(), "IFilesystem")->count(), 18);
     for (int index = 0; index < 18; ++index)
-        EXPECT_FALSE(form().IFilesystem->icon(index).pixmap(16, 16).toImage().isNull()) << index;
+        EXPECT_FALSE(
+            part<ui::ImageList>(form(), "IFilesystem")->icon(index).pixmap(16, 16).toImage().isNull())
+            << index;
 }
 
 TEST_F(MainFormTest, EighteenActionsWithTheirCategoriesAndButtons) {
     // The import button opens the import dialog: it is cancelled at once.
     ui::TIMForm::setShownHook([](ui::TIMForm& dialog) { dialog.reject(); });
-    const QList<QAction*> actions = form().actions.all();
+    const QList<QAction*> actions = actionsOf(form()).all();
     ASSERT_EQ(actions.size(), 18);
     for (const auto& [name, category] : kActionCategories) {
         auto* action = find<QAction>(name);

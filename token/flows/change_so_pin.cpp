@@ -6,7 +6,7 @@ namespace token::flows {
 
 SoPinChangeOutcome changeSoPin(int32_t slot, const char* oldSoPin, const char* newSoPin) {
     logOutKey(slot);
-    const SoLogin login = logInSo(slot, oldSoPin);
+    const Login login = logInSo(slot, oldSoPin);
     if (!login.succeeded())
         return {SoPinChangeResult::OldPinRefused, login.code, login.triesLeft};
     const int32_t code = token_change_sopin(slot, oldSoPin, newSoPin);

@@ -1,13 +1,19 @@
 #include "change_user_pin.h"
 
+#include "key_session.h"
 #include "token/token_ops.h"
-#include "user_login.h"
+
+#include <cstring>
 
 namespace token::flows {
 
 UserPinChangeOutcome changeUserPin(int32_t slot, const char* oldPin, const char* newPin) {
+    const TZartoInfo& record = keyTable().keys[slot];
+    const auto newLength = static_cast<int64_t>(std::strlen(newPin));
+    if (newLength < record.minPinLength || newLength > record.maxPinLength)
+        return {UserPinChangeResult::NewPinLengthOutside, 0, 0};
     logOutKey(slot);
-    const UserLogin proof = logInUser(slot, oldPin);
+    const Login proof = logInUser(slot, oldPin);
     if (proof.keyRemoved())
         return {UserPinChangeResult::KeyRemoved, proof.code, 0};
     if (!proof.succeeded())
@@ -16,7 +22,7 @@ UserPinChangeOutcome changeUserPin(int32_t slot, const char* oldPin, const char*
     const int32_t code = token_change_upin(slot, oldPin, newPin);
     if (code == 0)
         return {UserPinChangeResult::Changed, 0, 0};
-    const UserLogin check = logInUser(slot, oldPin);
+    const Login check = logInUser(slot, oldPin);
     if (!check.succeeded())
         return {UserPinChangeResult::OldPinRefused, check.code, check.triesLeft};
     // The login state stays "not logged in"; the next use of the key starts with a logout.

@@ -9,7 +9,7 @@ FormatOutcome formatKey(int32_t slot, const FormatBlock& block, const char* soPi
     // No user login may stay open under the SO login.
     logOutKey(slot);
     if (soPin) {
-        const SoLogin login = logInSo(slot, soPin);
+        const Login login = logInSo(slot, soPin);
         if (!login.succeeded())
             return {FormatResult::SoPinRefused, login.code, login.triesLeft};
     }

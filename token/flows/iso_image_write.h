@@ -4,6 +4,8 @@
 // checked here as well, so a key swapped at the slot is never written to.
 #pragma once
 
+#include "token/lib/quillard_errors.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,9 +13,9 @@
 namespace token::flows {
 
 // The result of a write whose image file could not be opened or read to its end.
-constexpr int32_t kImageUnreadable = 0x0A000011;
+constexpr int32_t kImageUnreadable = QR_FILE_UNUSABLE;
 // The result of a write stopped because the key at the slot is no longer the one it started on.
-constexpr int32_t kKeyReplaced = 0x00000032;
+constexpr int32_t kKeyReplaced = QR_DEVICE_REMOVED;
 
 struct IsoWriteSteps {
     // Once, with the file's size in bytes, before the first block.

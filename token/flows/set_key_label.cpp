@@ -1,9 +1,9 @@
 #include "set_key_label.h"
 
+#include "key_session.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "token/utf16.h"
-#include "user_login.h"
 
 #include <cstring>
 

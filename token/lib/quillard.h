@@ -68,7 +68,10 @@ QUILLARD_API int32_t token_get_info(int32_t idx, char* serial, char* label, char
  * a count: show it as unknown, not as a number. */
 #define QUILLARD_RETRIES_UNKNOWN (-1)
 
-/* user_type 1 = user PIN, 0 = SO PIN. Fills retries left, maximum retries (either may be
+/* The PIN a call concerns: the user_type of token_get_pin_state. */
+enum QuillardPinType { QUILLARD_SO_PIN = 0, QUILLARD_USER_PIN = 1 };
+
+/* user_type QUILLARD_USER_PIN or QUILLARD_SO_PIN. Fills retries left, maximum retries (either may be
  * QUILLARD_RETRIES_UNKNOWN), minimum length, maximum length, locked flag (1 = locked) and logged-in flag. */
 QUILLARD_API int32_t token_get_pin_state(int32_t idx, int32_t user_type, int32_t* retries_left,
                                          int32_t* max_retries, int32_t* min_len, int32_t* max_len,

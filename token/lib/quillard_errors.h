@@ -1,7 +1,8 @@
 /*
  * Result codes of libquillard. PKCS#11 CKR_* values wherever one fits, vendor codes (0x0A0000xx) for the
  * rest. The one table: every code the library returns is listed here with the name quillard_error_name()
- * gives. The enumerators carry a QR_ prefix so this header can sit beside a PKCS#11 header.
+ * gives (QR_STILL_RUNNING is the window's own: an operation that had not ended when its wait ran out). The
+ * enumerators carry a QR_ prefix so this header can sit beside a PKCS#11 header.
  */
 #ifndef QUILLARD_ERRORS_H
 #define QUILLARD_ERRORS_H
@@ -41,7 +42,8 @@
     X(QR_CONTAINER_EXISTS, 0x0A000020, "QR_CONTAINER_EXISTS")                                                \
     X(QR_CONTAINER_NOT_FOUND, 0x0A000021, "QR_CONTAINER_NOT_FOUND")                                          \
     X(QR_OUT_OF_SPACE, 0x0A000030, "QR_OUT_OF_SPACE")                                                        \
-    X(QR_NO_DISPLAY_HANDLER, 0x0A000040, "QR_NO_DISPLAY_HANDLER")
+    X(QR_NO_DISPLAY_HANDLER, 0x0A000040, "QR_NO_DISPLAY_HANDLER")                                            \
+    X(QR_STILL_RUNNING, 0x00000103, "QR_STILL_RUNNING")
 
 #ifdef __cplusplus
 extern "C" {

@@ -2,9 +2,9 @@
 
 #include "cli_texts.h"
 #include "failure.h"
-#include "token/cert_presence.h"
+#include "i18n/outcome_texts.h"
 #include "token/flows/certificate_import.h"
-#include "token/flows/certificate_list.h"
+#include "token/flows/import_preparation.h"
 #include "token/flows/store_registration.h"
 #include "token/lib/quillard_errors.h"
 #include "token/token_ops.h"
@@ -13,39 +13,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
-#include <algorithm>
 
 namespace cli {
 
 namespace {
 
-void parsePkcs12(token::flows::CertificateImport& job, const platform::SecretBytes& password) {
-    int32_t entries = 0;
-    if (token::pkcs12_file_parse(job.path, password.c_str(), entries) != 0)
-        throw Failure(kFailed, windowText("I_CertPINError"));
-    if (entries == 0)
-        throw Failure(kFailed, windowText("I_CertFileError"));
-    job.entry = entries - 1;
-}
-
-// Points the job at its container: an existing one (refusing a specification that is taken) or a new one.
-void chooseContainer(token::flows::CertificateImport& job, const std::optional<std::string>& wanted) {
-    const token::flows::CertificateList list = token::flows::readCertificateList(job.key);
-    if (list.code != 0)
-        throw Failure(kFailed, failureText(windowText("K_GetKeyCert_Error"), list.code));
-    job.container = wanted.value_or(QUuid::createUuid().toString(QUuid::WithBraces).toUpper().toStdString());
-    const auto found =
-        std::find_if(list.containers.begin(), list.containers.end(),
-                     [&](const token::flows::ContainerEntry& entry) { return entry.name == job.container; });
-    job.createContainer = found == list.containers.end();
-    if (job.createContainer)
+// A refusal of the import's preparation as a Failure.
+void require(token::flows::ImportCheck check, const token::flows::CertificateImport& job, int32_t code = 0) {
+    if (check == token::flows::ImportCheck::Ready)
         return;
-    const bool taken =
-        std::any_of(found->certificates.begin(), found->certificates.end(),
-                    [&](const token::flows::ContainerCertificate& c) { return c.spec == job.spec; });
-    if (taken)
-        throw Failure(kFailed,
-                      windowText(job.spec == token::kExchangeSpec ? "K_spec_mode1" : "K_spec_mode2"));
+    const QString message = i18n::importCheckText(check, job.spec, cliStyle());
+    throw Failure(kFailed, check == token::flows::ImportCheck::ContainerListUnreadable
+                               ? failureText(message, code)
+                               : message);
 }
 
 QString importFailureText(int32_t result) {
@@ -71,8 +51,11 @@ std::string importCertificateFile(const FoundKey& key, const ImportRequest& requ
     job.spec = request.spec;
     job.path = QFile::encodeName(request.path).toStdString();
     if (job.kind == token::flows::ImportKind::Pkcs12)
-        parsePkcs12(job, password());
-    chooseContainer(job, request.container);
+        require(token::flows::preparePkcs12Entry(job, password().c_str()), job);
+    const std::string container =
+        request.container.value_or(QUuid::createUuid().toString(QUuid::WithBraces).toUpper().toStdString());
+    int32_t code = 0;
+    require(token::flows::chooseContainerByName(job, container, code), job, code);
     const int32_t result = token::flows::importCertificate(job, [](int32_t, int32_t) {});
     if (result != 0) {
         token::token_reload_all_objects(key.slot);

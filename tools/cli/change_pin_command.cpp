@@ -2,8 +2,8 @@
 
 #include "cli_texts.h"
 #include "failure.h"
+#include "i18n/outcome_texts.h"
 #include "token/flows/change_user_pin.h"
-#include "token/flows/user_login.h"
 #include "token/key_table.h"
 #include "user_session.h"
 
@@ -22,24 +22,22 @@ std::string ChangePinCommand::usage() const {
 int ChangePinCommand::run(Invocation& invocation) {
     invocation.expectAtMost(1);
     const FoundKey& key = invocation.key(0);
-    requireInitialised(key);
-    if (token::flows::userPinLocked(key.slot))
-        throw Failure(kPinRefused, windowText("K_Dead"));
+    requireUsablePin(key, token::PinType::User);
     const platform::SecretBytes oldPin = invocation.secrets().next(text("OldUserPinPrompt"));
     const platform::SecretBytes newPin =
         invocation.secrets().nextNew(text("NewUserPinPrompt"), text("AgainPrompt"));
-    const token::TZartoInfo& record = token::keyTable().keys[key.slot];
-    if (newPin.size() < record.minPinLength || newPin.size() > record.maxPinLength)
-        throw Failure(kPinRefused,
-                      windowText("UPIN_E2") +
-                          QStringLiteral("(%1--%2)").arg(record.minPinLength).arg(record.maxPinLength));
     using token::flows::UserPinChangeResult;
     const auto outcome = token::flows::changeUserPin(key.slot, oldPin.c_str(), newPin.c_str());
     switch (outcome.result) {
+    case UserPinChangeResult::NewPinLengthOutside: {
+        const token::TZartoInfo& record = token::keyTable().keys[key.slot];
+        throw Failure(kPinRefused,
+                      i18n::newPinLengthText(record.minPinLength, record.maxPinLength, cliStyle()));
+    }
     case UserPinChangeResult::KeyRemoved:
         throw Failure(kNoSuchKey, windowText("K_Key_Remove"));
     case UserPinChangeResult::OldPinRefused:
-        throw Failure(kPinRefused, refusedOldPinText(outcome.triesLeft));
+        throw Failure(kPinRefused, i18n::refusedOldPinText(outcome.triesLeft, cliStyle()));
     case UserPinChangeResult::ChangeFailed:
         throw Failure(kFailed, failureText(windowText("K_Set_No"), outcome.code));
     case UserPinChangeResult::Changed:

@@ -2,7 +2,7 @@
 
 #include "cli_texts.h"
 #include "failure.h"
-#include "so_pin_checks.h"
+#include "i18n/outcome_texts.h"
 #include "token/flows/change_so_pin.h"
 #include "user_session.h"
 
@@ -19,7 +19,7 @@ std::string ChangeSoPinCommand::usage() const {
 int ChangeSoPinCommand::run(Invocation& invocation) {
     invocation.expectAtMost(1);
     const FoundKey& key = invocation.key(0);
-    requireUsableSoPin(key);
+    requireUsablePin(key, token::PinType::So);
     const platform::SecretBytes oldPin = invocation.secrets().next(text("OldSoPinPrompt"));
     const platform::SecretBytes newPin =
         invocation.secrets().nextNew(text("NewSoPinPrompt"), text("AgainPrompt"));
@@ -27,7 +27,7 @@ int ChangeSoPinCommand::run(Invocation& invocation) {
     const auto outcome = token::flows::changeSoPin(key.slot, oldPin.c_str(), newPin.c_str());
     switch (outcome.result) {
     case SoPinChangeResult::OldPinRefused:
-        throw Failure(kPinRefused, refusedOldPinText(outcome.triesLeft));
+        throw Failure(kPinRefused, i18n::refusedOldPinText(outcome.triesLeft, cliStyle()));
     case SoPinChangeResult::ChangeFailed:
         throw Failure(kFailed, failureText(windowText("K_Set_No"), outcome.code));
     case SoPinChangeResult::Changed:

@@ -154,7 +154,12 @@ QString windowText(const char* key) {
 }
 
 QString countText(const char* key, int32_t count) {
-    return windowText(key).replace(QStringLiteral("%d"), QString::number(count));
+    return i18n::formatCount(windowText(key), count);
+}
+
+const i18n::TextStyle& cliStyle() {
+    static const i18n::TextStyle style{&windowText, QStringLiteral(". ")};
+    return style;
 }
 
 QString codeText(int32_t code) {

@@ -4,6 +4,8 @@
 // file, with the English text built in for a file that lacks one.
 #pragma once
 
+#include "i18n/outcome_texts.h"
+
 #include <QString>
 #include <cstdint>
 #include <string>
@@ -21,6 +23,8 @@ QString text(const char* key);
 std::string usageText(const std::string& command, const std::string& english);
 // The window's text `key`, without the line breaks (\r) the message boxes use.
 QString windowText(const char* key);
+// The window's texts as the command line writes them: without line breaks, two texts joined by ". ".
+const i18n::TextStyle& cliStyle();
 // The window's text `key` with its count placeholder (%d) filled in.
 QString countText(const char* key, int32_t count);
 // "0x0A000030", the form every message gives a library code in.

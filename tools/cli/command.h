@@ -3,6 +3,7 @@
 // returns the exit code or throws a Failure or a UsageError.
 #pragma once
 
+#include "command_base.h"
 #include "exit_codes.h"
 #include "invocation.h"
 
@@ -11,13 +12,9 @@
 
 namespace cli {
 
-class Command {
+// usage() also names the secrets the command asks for, in order.
+class Command : public tools::CommandBase {
 public:
-    virtual ~Command() = default;
-
-    virtual std::string name() const = 0;
-    // The full usage text: synopsis, what it does, its options and the secrets it asks for, in order.
-    virtual std::string usage() const = 0;
     virtual std::set<std::string> options() const { return {}; }
     virtual std::set<std::string> switches() const { return {}; }
     // Reading commands print JSON with --json.

@@ -4,7 +4,6 @@
 #include "change_pin_command.h"
 #include "change_so_pin_command.h"
 #include "cli_texts.h"
-#include "command_lookup.h"
 #include "delete_cert_command.h"
 #include "delete_container_command.h"
 #include "export_command.h"
@@ -37,50 +36,36 @@ std::set<std::string> joined(std::set<std::string> own, const std::set<std::stri
 
 } // namespace
 
-CommandLine::CommandLine() {
-    commands_.push_back(std::make_unique<ListCommand>());
-    commands_.push_back(std::make_unique<InfoCommand>());
-    commands_.push_back(std::make_unique<CertsCommand>());
-    commands_.push_back(std::make_unique<ExportCommand>());
-    commands_.push_back(std::make_unique<ImportCommand>());
-    commands_.push_back(std::make_unique<DeleteCertCommand>());
-    commands_.push_back(std::make_unique<DeleteContainerCommand>());
-    commands_.push_back(std::make_unique<RegisterCommand>());
-    commands_.push_back(std::make_unique<UnregisterCommand>());
-    commands_.push_back(std::make_unique<ChangePinCommand>());
-    commands_.push_back(std::make_unique<SetLabelCommand>());
-    commands_.push_back(std::make_unique<FormatCommand>());
-    commands_.push_back(std::make_unique<ChangeSoPinCommand>());
-    commands_.push_back(std::make_unique<UnlockCommand>());
-    commands_.push_back(std::make_unique<WriteIsoCommand>());
-    commands_.push_back(std::make_unique<ProvisionCommand>());
+CommandLine::CommandLine() : CommandSet(kUsage) {
+    add(std::make_unique<ListCommand>());
+    add(std::make_unique<InfoCommand>());
+    add(std::make_unique<CertsCommand>());
+    add(std::make_unique<ExportCommand>());
+    add(std::make_unique<ImportCommand>());
+    add(std::make_unique<DeleteCertCommand>());
+    add(std::make_unique<DeleteContainerCommand>());
+    add(std::make_unique<RegisterCommand>());
+    add(std::make_unique<UnregisterCommand>());
+    add(std::make_unique<ChangePinCommand>());
+    add(std::make_unique<SetLabelCommand>());
+    add(std::make_unique<FormatCommand>());
+    add(std::make_unique<ChangeSoPinCommand>());
+    add(std::make_unique<UnlockCommand>());
+    add(std::make_unique<WriteIsoCommand>());
+    add(std::make_unique<ProvisionCommand>());
 }
 
-int CommandLine::run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-    if (words.empty() || tools::isHelpWord(words.front())) {
-        Command* command = words.size() > 1 ? find(words[1]) : nullptr;
-        if (words.size() > 1 && !command) {
-            err << utf8(text("UnknownCommand").arg(QString::fromStdString(words[1]))) << "\n";
-            return kUsage;
-        }
-        if (command)
-            out << usageText(command->name(), command->usage());
-        else
-            printOverview(out);
-        return words.empty() ? kUsage : kDone;
-    }
-    Command* command = find(words.front());
-    if (!command) {
-        err << utf8(text("UnknownCommand").arg(QString::fromStdString(words.front()))) << "\n";
-        printOverview(err);
-        return kUsage;
-    }
-    const std::vector<std::string> rest(words.begin() + 1, words.end());
-    if (!rest.empty() && (rest.front() == "--help" || rest.front() == "-h")) {
-        out << usageText(command->name(), command->usage());
-        return kDone;
-    }
-    return runCommand(*command, rest, out, err);
+std::string CommandLine::usageOf(const Command& command) const {
+    return usageText(command.name(), command.usage());
+}
+
+void CommandLine::reportUnknown(const std::string& name, std::ostream& err) const {
+    err << utf8(text("UnknownCommand").arg(QString::fromStdString(name))) << "\n";
+}
+
+int CommandLine::explainUnknown(const std::string& name, std::ostream&, std::ostream& err) const {
+    reportUnknown(name, err);
+    return kUsage;
 }
 
 int CommandLine::runCommand(Command& command, const std::vector<std::string>& words, std::ostream& out,
@@ -102,15 +87,11 @@ int CommandLine::runCommand(Command& command, const std::vector<std::string>& wo
     }
 }
 
-Command* CommandLine::find(const std::string& name) const {
-    return tools::findCommand(commands_, name);
-}
-
 void CommandLine::printOverview(std::ostream& out) const {
     out << "usage: pellorzu-cli COMMAND [arguments] [--module NAME] [--pin-file FILE | --pin-stdin] "
            "[--json]\n"
         << utf8(text("Overview")) << "\n\n";
-    for (const auto& command : commands_)
+    for (const auto& command : commands())
         out << "  " << std::left << std::setw(18) << command->name()
             << utf8(text(("Summary_" + command->name()).c_str())) << "\n";
     out << "\n" << utf8(text("OverviewDetails")) << "\n";

@@ -11,19 +11,17 @@
 
 namespace cli {
 
-class CommandLine {
+class CommandLine : public tools::CommandSet<Command> {
 public:
     CommandLine();
 
-    int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
-
 private:
-    Command* find(const std::string& name) const;
+    std::string usageOf(const Command& command) const override;
+    void printOverview(std::ostream& out) const override;
+    void reportUnknown(const std::string& name, std::ostream& err) const override;
+    int explainUnknown(const std::string& name, std::ostream& out, std::ostream& err) const override;
     int runCommand(Command& command, const std::vector<std::string>& words, std::ostream& out,
-                   std::ostream& err);
-    void printOverview(std::ostream& out) const;
-
-    std::vector<std::unique_ptr<Command>> commands_;
+                   std::ostream& err) override;
 };
 
 } // namespace cli

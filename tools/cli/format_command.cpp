@@ -3,9 +3,9 @@
 #include "cli_texts.h"
 #include "failure.h"
 #include "format_settings.h"
-#include "token/flows/key_session.h"
 #include "token/key_table.h"
 #include "usage_error.h"
+#include "user_session.h"
 
 #include <optional>
 
@@ -41,8 +41,7 @@ int FormatCommand::run(Invocation& invocation) {
     const FoundKey& key = invocation.key(0);
     std::optional<platform::SecretBytes> soPin;
     if (token::keyTable().keys[key.slot].initialised != 0) {
-        if (token::flows::soPinLocked(key.slot))
-            throw Failure(kPinRefused, windowText("K_Dead"));
+        requireUsablePin(key, token::PinType::So);
         soPin = invocation.secrets().next(text("CurrentSoPinPrompt"));
     }
     formatKeyWith(key, values, soPin ? &*soPin : nullptr);

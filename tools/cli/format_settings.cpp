@@ -1,8 +1,8 @@
 #include "format_settings.h"
 
 #include "cli_texts.h"
+#include "config/init_config.h"
 #include "failure.h"
-#include "init_config.h"
 #include "platform/terminal.h"
 #include "token/flows/format_key.h"
 #include "token/key_table.h"
@@ -27,7 +27,7 @@ bool within(qsizetype length, int32_t minimum, int32_t maximum) {
 QString refusalText(const token::flows::FormatOutcome& outcome) {
     if (outcome.result != token::flows::FormatResult::SoPinRefused)
         return failureText(windowText("Change_No"), outcome.code);
-    return refusedOldPinText(outcome.triesLeft);
+    return i18n::refusedOldPinText(outcome.triesLeft, cliStyle());
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 // group or others may read is refused.
 #pragma once
 
+#include "config/zarto_base_info.h"
 #include "key_directory.h"
-#include "zarto_base_info.h"
 
 #include <QString>
 

@@ -11,9 +11,6 @@ namespace cli {
 
 namespace {
 
-constexpr int32_t kUserPinType = 1;
-constexpr int32_t kSoPinType = 0;
-
 const token::TZartoInfo& recordOf(const FoundKey& key) {
     return token::keyTable().keys[key.slot];
 }
@@ -26,7 +23,7 @@ QString eightBit(const char* bytes, std::size_t size) {
     return QString::fromLocal8Bit(bytes, static_cast<qsizetype>(strnlen(bytes, size))).trimmed();
 }
 
-token::TPinState pinState(const FoundKey& key, int32_t type) {
+token::TPinState pinState(const FoundKey& key, token::PinType type) {
     token::TPinState state{};
     token::token_get_pin_state(key.slot, type, state);
     return state;
@@ -48,7 +45,7 @@ QString countText(int32_t count) {
     return count < 0 ? QStringLiteral("?") : QString::number(count);
 }
 
-QString pinText(const FoundKey& key, int32_t type) {
+QString pinText(const FoundKey& key, token::PinType type) {
     if (recordOf(key).initialised == 0)
         return QStringLiteral("-");
     const token::TPinState state = pinState(key, type);
@@ -88,8 +85,8 @@ QJsonObject keyJson(const FoundKey& key, bool details) {
         {QStringLiteral("manufacturer"), eightBit(record.manufacturer, sizeof record.manufacturer)},
         {QStringLiteral("model"), eightBit(record.model, sizeof record.model)},
         {QStringLiteral("initialised"), record.initialised != 0},
-        {QStringLiteral("userPin"), pinJson(pinState(key, kUserPinType))},
-        {QStringLiteral("soPin"), pinJson(pinState(key, kSoPinType))},
+        {QStringLiteral("userPin"), pinJson(pinState(key, token::PinType::User))},
+        {QStringLiteral("soPin"), pinJson(pinState(key, token::PinType::So))},
         {QStringLiteral("totalMemory"), countJson(record.totalMemory)},
         {QStringLiteral("freeMemory"), countJson(record.freeMemory)}};
     if (details) {
@@ -113,8 +110,8 @@ QStringList keyLines(const FoundKey& key) {
             line(windowText("K_Info_manufacture"), eightBit(record.manufacturer, sizeof record.manufacturer)),
             line(windowText("K_Info_model"), eightBit(record.model, sizeof record.model)),
             line(text("Initialised"), text(record.initialised != 0 ? "Yes" : "No")),
-            line(text("UserPin"), pinText(key, kUserPinType)),
-            line(text("SoPin"), pinText(key, kSoPinType)),
+            line(text("UserPin"), pinText(key, token::PinType::User)),
+            line(text("SoPin"), pinText(key, token::PinType::So)),
             line(windowText("K_Info_minPinLen"), QString::number(record.minPinLength)),
             line(windowText("K_Info_maxPinLen"), QString::number(record.maxPinLength)),
             line(windowText("K_Info_SOPIN_minPinLen"), QString::number(record.minSoPinLength)),
@@ -134,8 +131,8 @@ QString keyTableRow(const FoundKey& key) {
     const token::TZartoInfo& record = recordOf(key);
     return cell(QString::fromStdString(key.serial), 18) + cell(QString::fromStdString(key.module), 9) +
            cell(field(record.label, sizeof record.label), 20) +
-           cell(text(record.initialised != 0 ? "Yes" : "No"), 5) + cell(pinText(key, kUserPinType), 12) +
-           cell(pinText(key, kSoPinType), 12) +
+           cell(text(record.initialised != 0 ? "Yes" : "No"), 5) +
+           cell(pinText(key, token::PinType::User), 12) + cell(pinText(key, token::PinType::So), 12) +
            QStringLiteral("%1/%2").arg(countText(record.freeMemory), countText(record.totalMemory));
 }
 

@@ -6,7 +6,6 @@
 #include "format_settings.h"
 #include "key_labels_file.h"
 #include "token/flows/key_session.h"
-#include "token/flows/user_login.h"
 #include "token/key_table.h"
 #include "usage_error.h"
 #include "user_session.h"
@@ -71,11 +70,9 @@ void importPkcs12(const FoundKey& key, const ProvisionPlan& plan, const platform
                   KeyResult& result) {
     ImportRequest request;
     request.path = pkcs12FileOf(*plan.pkcs12Folder, key.serial);
-    token::flows::logOutKey(key.slot);
-    const token::flows::UserLogin login = token::flows::logInUser(key.slot, userPin.c_str());
+    const token::flows::Login login = token::flows::openCheckedUserSession(key.slot, userPin.c_str());
     if (!login.succeeded())
-        throw Failure(kPinRefused, refusedPinText(login.triesLeft));
-    token::flows::enterUserSession(key.slot);
+        throw Failure(kPinRefused, i18n::refusedLoginText(login.triesLeft, cliStyle()));
     try {
         result.container = importCertificateFile(key, request, [&plan] { return *plan.pkcs12Password; });
     } catch (...) {

@@ -2,8 +2,8 @@
 
 #include "cli_texts.h"
 #include "failure.h"
-#include "so_pin_checks.h"
 #include "token/flows/unlock_user_pin.h"
+#include "user_session.h"
 
 namespace cli {
 
@@ -19,7 +19,7 @@ std::string UnlockCommand::usage() const {
 int UnlockCommand::run(Invocation& invocation) {
     invocation.expectAtMost(1);
     const FoundKey& key = invocation.key(0);
-    requireUsableSoPin(key);
+    requireUsablePin(key, token::PinType::So);
     const platform::SecretBytes soPin = invocation.secrets().next(text("SoPinPrompt"));
     const platform::SecretBytes newPin =
         invocation.secrets().nextNew(text("NewUserPinPrompt"), text("AgainPrompt"));

@@ -1,9 +1,10 @@
-// The user login a command works under: the checks the window makes before using the user PIN (a key never
-// initialised, a locked user PIN), the PIN asked for, the login with the objects reloaded, and the logout
-// when the command is done with the key, whatever happened.
+// The PIN checks and the user login a command works under: the checks the window makes before a PIN is used
+// (a key never initialised, a locked PIN), the user PIN asked for, the login with the objects reloaded, and
+// the logout when the command is done with the key, whatever happened.
 #pragma once
 
 #include "invocation.h"
+#include "token/key_table.h"
 
 #include <cstdint>
 
@@ -22,13 +23,9 @@ private:
     int32_t slot_;
 };
 
-// A Failure with Init_Info when `key` was never initialised.
-void requireInitialised(const FoundKey& key);
-// The refusal of a user PIN: locked when no tries are left (or the library did not say), else the tries left.
-QString refusedPinText(int32_t triesLeft);
-
-// The refusal of an old PIN that was to be changed, with the tries left as the window says it.
-QString refusedOldPinText(int32_t triesLeft);
+// A Failure with Init_Info when `key` was never initialised, or with K_Dead when its PIN of `type` is
+// locked.
+void requireUsablePin(const FoundKey& key, token::PinType type);
 
 // The provider name the window registers certificates under.
 std::string providerName();

@@ -2,21 +2,18 @@
 // 0 done, 1 failed, 2 (through a UsageError) not understood.
 #pragma once
 
+#include "command_base.h"
+
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace vkey {
 
-class Command {
+class Command : public tools::CommandBase {
 public:
-    virtual ~Command() = default;
-
-    virtual std::string name() const = 0;
     // One line for the overview of all commands.
     virtual std::string summary() const = 0;
-    // The full usage text of the command.
-    virtual std::string usage() const = 0;
     virtual int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) = 0;
 };
 

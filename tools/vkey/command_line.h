@@ -11,18 +11,16 @@
 
 namespace vkey {
 
-class CommandLine {
+class CommandLine : public tools::CommandSet<Command> {
 public:
+    // run() returns the exit status: 0 done, 1 failed, 2 not understood.
     CommandLine();
 
-    // Returns the exit status: 0 done, 1 failed, 2 not understood.
-    int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
-
 private:
-    Command* find(const std::string& name) const;
-    void printOverview(std::ostream& out) const;
-
-    std::vector<std::unique_ptr<Command>> commands_;
+    void printOverview(std::ostream& out) const override;
+    void reportUnknown(const std::string& name, std::ostream& err) const override;
+    int runCommand(Command& command, const std::vector<std::string>& words, std::ostream& out,
+                   std::ostream& err) override;
 };
 
 } // namespace vkey

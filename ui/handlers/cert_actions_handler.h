@@ -1,7 +1,7 @@
-// The actions on the node selected in the certificate tree: AcListCert shows a certificate, AcOutput saves it
-// to a file, AcDelCert deletes it and AcDel deletes a whole container. A deletion asks first; the key, the
-// container and the certificate are noted before the question and checked after it, so a rescan while the
-// question is open makes the deletion stop as if the user had said No.
+// The actions on the node selected in the certificate tree of the certificate page (TabSheet5): AcListCert
+// shows a certificate, AcOutput saves it to a file, AcDelCert deletes it and AcDel deletes a whole container.
+// A deletion asks first; the key, the container and the certificate are noted before the question and checked
+// after it, so a rescan while the question is open makes the deletion stop as if the user had said No.
 #pragma once
 
 #include <QObject>
@@ -9,21 +9,31 @@
 #include <optional>
 #include <vector>
 
-class TMainForm;
-
 namespace ui {
 
+class CertificatesPage;
+class KeyGuard;
+class KeyOperationRunner;
 struct CertTarget;
+struct MainActions;
 
 class CertActionsHandler : public QObject {
     Q_OBJECT
 public:
-    explicit CertActionsHandler(TMainForm& form);
+    // Connects the four actions and the selection changes of tvCert.
+    CertActionsHandler(CertificatesPage& page, const MainActions& actions, KeyGuard& guard,
+                       KeyOperationRunner& runner, QObject* parent);
 
     void AcListCertExecute();
     void AcOutputExecute();
     void AcDelCertExecute();
     void AcDelExecute();
+    // Enables AcDel, AcOutput, AcListCert and AcDelCert from the login state and the tvCert selection.
+    void UpdateCertActions();
+
+signals:
+    // The certificates of `key` changed: its tree wants rebuilding.
+    void certificatesChanged(int32_t key);
 
 private:
     // Reads the selected certificate of the current key; K_GetKeyCert_Error and nothing when it cannot.
@@ -34,7 +44,10 @@ private:
     void finishDeletion(int32_t result);
     void focusTree();
 
-    TMainForm& form_;
+    CertificatesPage& page_;
+    const MainActions& actions_;
+    KeyGuard& guard_;
+    KeyOperationRunner& runner_;
 };
 
 } // namespace ui

@@ -1,14 +1,15 @@
 #include "cert_import_handler.h"
 
 #include "cert_node_data.h"
-#include "cert_registration_handler.h"
+#include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "message_text.h"
 #include "token/cert_presence.h"
+#include "token/flows/import_preparation.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "ui/import_dialog.h"
-#include "ui/main_form.h"
+#include "ui/main_actions.h"
 #include "ui/message_service.h"
 #include "ui/pages/certificates_page.h"
 #include "ui/tree_nodes.h"
@@ -37,17 +38,27 @@ constexpr int kWaitSteps = 2500;
 constexpr int kWaitStepMs = 200;
 constexpr int kProgressEnd = 100;
 
+// The class name without its namespace.
+QByteArrayView bareClassName(const QObject* object) {
+    const QByteArrayView name(object->metaObject()->className());
+    const qsizetype separator = name.lastIndexOf(QByteArrayView("::"));
+    return separator < 0 ? name : name.sliced(separator + 2);
+}
+
 } // namespace
 
-CertImportHandler::CertImportHandler(TMainForm& form)
-    : QObject(&form), form_(form), waitLimitMs_(kWaitSteps * kWaitStepMs) {
-    connect(form.actions.AcInputCert, &QAction::triggered, this, &CertImportHandler::AcInputCertExecute);
-    connect(form.Timer1, &QTimer::timeout, this, &CertImportHandler::Timer1Timer);
+CertImportHandler::CertImportHandler(CertificatesPage& page, const MainActions& actions,
+                                     QTimer& progressTimer, KeyGuard& guard, QWidget& window, QObject* parent)
+    : QObject(parent), page_(page), timer_(progressTimer), guard_(guard), window_(window),
+      waitLimitMs_(kWaitSteps * kWaitStepMs) {
+    setObjectName(QStringLiteral("certImport"));
+    connect(actions.AcInputCert, &QAction::triggered, this, &CertImportHandler::AcInputCertExecute);
+    connect(&progressTimer, &QTimer::timeout, this, &CertImportHandler::Timer1Timer);
 }
 
 int CertImportHandler::preselectedContainer() const {
     const int32_t count = std::clamp(token::keyTable().current().containerCount, 0, token::kMaxContainers);
-    QTreeWidgetItem* node = selectedNode(form_.TabSheet5->tvCert);
+    QTreeWidgetItem* node = selectedNode(page_.tvCert);
     const int level = node ? nodeLevel(node) : -1;
     QTreeWidgetItem* container = node;
     // A container node stands for itself, a certificate node for its container;
@@ -78,35 +89,35 @@ void CertImportHandler::fillDialog(TIMForm& dialog, int preselected) const {
 void CertImportHandler::AcInputCertExecute() {
     if (worker_)
         return;
-    QTreeWidget* tree = form_.TabSheet5->tvCert;
+    QTreeWidget* tree = page_.tvCert;
     tree->setFocus();
     const int preselected = preselectedContainer();
-    const KeyTicket ticket = form_.keyGuard.ticket(token::keyTable().currentKey);
+    const KeyTicket ticket = guard_.ticket(token::keyTable().currentKey);
     std::optional<token::flows::CertificateImport> job;
     {
-        const auto dialog = std::make_unique<TIMForm>(&form_);
+        const auto dialog = std::make_unique<TIMForm>(&window_);
         fillDialog(*dialog, preselected);
         // A scan while the dialog was open may have put another key at this slot:
         // that ends as a cancel.
-        if (dialog->exec() != QDialog::Accepted || !form_.keyGuard.stillValid(ticket))
+        if (dialog->exec() != QDialog::Accepted || !guard_.stillValid(ticket))
             return finishDialog();
         job = importFromDialog(*dialog);
         if (!job)
             return;
     }
-    form_.repaint();
+    window_.repaint();
     startWorker(*job);
     const bool finished = waitForWorkerWithinLimit();
-    form_.Timer1->stop();
-    form_.TabSheet5->PBCert->setValue(kProgressEnd);
-    form_.TabSheet5->PBCert->hide();
+    timer_.stop();
+    page_.PBCert->setValue(kProgressEnd);
+    page_.PBCert->hide();
     QApplication::restoreOverrideCursor();
     const int32_t result = finished ? workerResult_.load() : kStillRunning;
     if (!finished) {
         // The key stays the worker's until it ends; the window takes no input
         // meanwhile.
         finishLater_ = true;
-        form_.setEnabled(false);
+        window_.setEnabled(false);
     }
     if (result != 0)
         reportFailure(result);
@@ -114,12 +125,12 @@ void CertImportHandler::AcInputCertExecute() {
         afterWorker(result);
     if (result == 0)
         tree->setFocus();
-    form_.UpdateCertActions();
+    emit dialogClosed();
 }
 
 void CertImportHandler::finishDialog() {
-    form_.TabSheet5->tvCert->setFocus();
-    form_.UpdateCertActions();
+    page_.tvCert->setFocus();
+    emit dialogClosed();
 }
 
 std::optional<token::flows::CertificateImport> CertImportHandler::importFromDialog(const TIMForm& dialog) {
@@ -133,37 +144,33 @@ std::optional<token::flows::CertificateImport> CertImportHandler::importFromDial
     job.spec = dialog.rb3->isChecked() ? token::kExchangeSpec : token::kSignatureSpec;
     job.entry = dialog.entryCount > 0 ? dialog.entryCount - 1 : 0;
     job.path = QFile::encodeName(dialog.edtPath->text()).toStdString();
+    token::flows::ImportCheck check = token::flows::ImportCheck::Ready;
     if (dialog.rb1->isChecked()) {
-        job.container = dialog.edtContname->text().toLocal8Bit().toStdString();
-        if (std::find(names, names + count, job.container) != names + count) {
-            messageService().inform(&form_, i18n::text("K_Cont_Name_Error"));
+        check = token::flows::chooseNewContainer(job, std::vector<std::string>(names, names + count),
+                                                 dialog.edtContname->text().toLocal8Bit().toStdString());
+    } else {
+        // An existing container is taken by its position in the key's list, byte for byte.
+        const int position = dialog.cbContName->currentIndex();
+        if (position < 0 || position >= count)
             return std::nullopt;
-        }
-        job.createContainer = true;
+        check = token::flows::chooseExistingContainer(
+            job, record.containerNames[position], token::CertPresence().flag(key, position, job.spec) != 0);
+    }
+    if (check == token::flows::ImportCheck::Ready)
         return job;
-    }
-    // An existing container is taken by its position in the key's list, byte for
-    // byte.
-    const int position = dialog.cbContName->currentIndex();
-    if (position < 0 || position >= count)
-        return std::nullopt;
-    job.container = record.containerNames[position];
-    if (token::CertPresence().flag(key, position, job.spec) != 0) {
-        messageService().inform(
-            &form_, i18n::text(job.spec == token::kExchangeSpec ? "K_spec_mode1" : "K_spec_mode2") +
-                        QLatin1Char('\r'));
-        return std::nullopt;
-    }
-    return job;
+    // The place message ends in a line break, as the window has always shown it.
+    const QString lineEnd = check == token::flows::ImportCheck::PlaceTaken ? QStringLiteral("\r") : QString();
+    messageService().inform(&window_, i18n::importCheckText(check, job.spec) + lineEnd);
+    return std::nullopt;
 }
 
 void CertImportHandler::startWorker(const token::flows::CertificateImport& job) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    form_.TabSheet5->PBCert->setValue(0);
-    form_.TabSheet5->PBCert->show();
-    form_.Timer1->start();
-    hold_.emplace(form_.keyGuard);
-    QTimer* timer = form_.Timer1;
+    page_.PBCert->setValue(0);
+    page_.PBCert->show();
+    timer_.start();
+    hold_.emplace(guard_);
+    QTimer* timer = &timer_;
     worker_ = QThread::create([this, job, timer] {
         const token::flows::ImportPhase phase = [this, timer](int32_t step, int32_t intervalMs) {
             progressStep_ = step;
@@ -179,7 +186,7 @@ void CertImportHandler::startWorker(const token::flows::CertificateImport& job) 
     connect(worker_, &QThread::finished, this, [this] {
         if (!std::exchange(finishLater_, false))
             return;
-        form_.setEnabled(true);
+        window_.setEnabled(true);
         afterWorker(workerResult_.load());
     });
     worker_->start();
@@ -198,12 +205,12 @@ bool CertImportHandler::waitForWorkerWithinLimit() {
 }
 
 void CertImportHandler::reportFailure(int32_t result) {
-    if (result == kOutOfSpace) {
-        messageService().inform(&form_, i18n::text("K_OutSpace_Error"));
+    if (result == QR_OUT_OF_SPACE) {
+        messageService().inform(&window_, i18n::text("K_OutSpace_Error"));
         return;
     }
-    messageService().inform(&form_, i18n::text("K_Import_Error") + i18n::text("K_ErrorCODE_Str") +
-                                        QStringLiteral("  0x") + errorCodeHex(result));
+    messageService().inform(&window_, i18n::text("K_Import_Error") + i18n::text("K_ErrorCODE_Str") +
+                                          QStringLiteral("  0x") + errorCodeHex(result));
 }
 
 void CertImportHandler::afterWorker(int32_t result) {
@@ -214,8 +221,7 @@ void CertImportHandler::afterWorker(int32_t result) {
     hold_.reset();
     if (result != 0)
         token::token_reload_all_objects(key);
-    form_.BuildCertTree(key);
-    form_.certRegistration->scheduleRegistration(key);
+    emit importEnded(key);
 }
 
 void CertImportHandler::waitForWorker() {
@@ -229,9 +235,18 @@ void CertImportHandler::waitForWorker() {
 }
 
 void CertImportHandler::Timer1Timer() {
-    QProgressBar* bar = form_.TabSheet5->PBCert;
+    QProgressBar* bar = page_.PBCert;
     // The bar stops at its end instead of refusing a value beyond it.
     bar->setValue(std::min(bar->value() + progressStep_.load(), bar->maximum()));
+}
+
+void CertImportHandler::CloseImportDialog() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (bareClassName(window) == QByteArrayView("TIMForm")) {
+            window->close();
+            return;
+        }
+    }
 }
 
 } // namespace ui

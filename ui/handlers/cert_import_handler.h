@@ -5,6 +5,7 @@
 #pragma once
 
 #include "token/flows/certificate_import.h"
+#include "token/lib/quillard_errors.h"
 #include "ui/key_guard.h"
 
 #include <QObject>
@@ -13,20 +14,25 @@
 #include <optional>
 
 class QThread;
-class TMainForm;
+class QTimer;
+class QWidget;
 
 namespace ui {
 
+class CertificatesPage;
 class TIMForm;
+struct MainActions;
 
 class CertImportHandler : public QObject {
     Q_OBJECT
 public:
     // The result reported when the worker has not finished when the wait ends.
-    static constexpr int32_t kStillRunning = 0x103;
-    static constexpr int32_t kOutOfSpace = 0x0A000030;
+    static constexpr int32_t kStillRunning = QR_STILL_RUNNING;
 
-    explicit CertImportHandler(TMainForm& form);
+    // Connects AcInputCert and the ticks of `progressTimer` (Timer1); the dialog and the messages belong to
+    // `window`, which takes no input while an import outlives its wait.
+    CertImportHandler(CertificatesPage& page, const MainActions& actions, QTimer& progressTimer,
+                      KeyGuard& guard, QWidget& window, QObject* parent);
 
     void AcInputCertExecute();
     // How long the window waits for the worker (2500 steps of 200 ms unless a test sets it).
@@ -34,6 +40,15 @@ public:
     bool importRunning() const { return worker_ != nullptr; }
     // Blocks until a running worker has ended; the window calls it before the library shuts down.
     void waitForWorker();
+    // Closes the import dialog (a top-level window of class TIMForm) when one is open.
+    void CloseImportDialog();
+
+signals:
+    // An import into `key` ended (successfully or not) and its objects are as the key has them: the tree
+    // wants rebuilding and the key's certificates registering.
+    void importEnded(int32_t key);
+    // The dialog closed: the enabled state of the certificate actions may have changed.
+    void dialogClosed();
 
 private:
     // The container pre-selected in the dialog, or -1.
@@ -50,7 +65,10 @@ private:
     void Timer1Timer();
     void finishDialog();
 
-    TMainForm& form_;
+    CertificatesPage& page_;
+    QTimer& timer_;
+    KeyGuard& guard_;
+    QWidget& window_;
     int waitLimitMs_;
     QThread* worker_ = nullptr;
     std::atomic<int32_t> workerResult_{0};

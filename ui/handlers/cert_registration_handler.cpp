@@ -4,7 +4,9 @@
 #include "token/flows/store_registration.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
-#include "ui/main_form.h"
+#include "ui/action_updater.h"
+#include "ui/key_operation_runner.h"
+#include "ui/main_actions.h"
 #include "ui/message_service.h"
 
 #include <QAction>
@@ -13,13 +15,17 @@
 
 namespace ui {
 
-CertRegistrationHandler::CertRegistrationHandler(TMainForm& form) : QObject(&form), form_(form) {
-    const MainActions& actions = form.actions;
+CertRegistrationHandler::CertRegistrationHandler(const MainActions& actions, ActionUpdater& updater,
+                                                 QTimer& registrationTimer, KeyGuard& guard,
+                                                 KeyOperationRunner& runner, QWidget& window, QObject* parent)
+    : QObject(parent), actions_(actions), timer_(registrationTimer), guard_(guard), runner_(runner),
+      window_(window) {
+    setObjectName(QStringLiteral("certRegistration"));
     connect(actions.AcRegCert, &QAction::triggered, this, &CertRegistrationHandler::AcRegCertExecute);
     connect(actions.AcUnRegCert, &QAction::triggered, this, &CertRegistrationHandler::AcUnRegCertExecute);
-    connect(form.TRegCert, &QTimer::timeout, this, &CertRegistrationHandler::TRegCertTimer);
-    form.addUpdateHandler(actions.AcRegCert, [this] { updateRegistrationActions(); });
-    form.addUpdateHandler(actions.AcUnRegCert, [this] { updateRegistrationActions(); });
+    connect(&registrationTimer, &QTimer::timeout, this, &CertRegistrationHandler::TRegCertTimer);
+    updater.add(actions.AcRegCert, [this] { updateRegistrationActions(); });
+    updater.add(actions.AcUnRegCert, [this] { updateRegistrationActions(); });
 }
 
 std::string CertRegistrationHandler::cspName() {
@@ -27,44 +33,46 @@ std::string CertRegistrationHandler::cspName() {
 }
 
 int32_t CertRegistrationHandler::RegisterKeyCerts(int32_t key) {
+    // The flow alone: callers run it through the key operation runner.
     return token::flows::registerKeyCertificates(key, cspName());
 }
 
-void CertRegistrationHandler::registerEveryKey() {
-    token::flows::registerEveryKey(cspName());
-}
-
 void CertRegistrationHandler::scheduleRegistration(int32_t key) {
-    pendingKey_ = form_.keyGuard.ticket(key);
-    form_.TRegCert->start();
+    pendingKey_ = guard_.ticket(key);
+    timer_.start();
 }
 
 void CertRegistrationHandler::AcRegCertExecute() {
-    const int32_t result = RegisterKeyCerts(token::keyTable().currentKey);
-    messageService().inform(&form_, i18n::text(result == 0 ? "Change_Yes" : "Change_No"));
+    const int32_t key = token::keyTable().currentKey;
+    runner_.run([key] { return RegisterKeyCerts(key); },
+                [this](int32_t result) {
+                    messageService().inform(&window_, i18n::text(result == 0 ? "Change_Yes" : "Change_No"));
+                });
 }
 
 void CertRegistrationHandler::AcUnRegCertExecute() {
-    const int32_t result = token::remove_all_certs_from_store(cspName());
-    messageService().inform(&form_, i18n::text(result == 0 ? "Change_Yes" : "Change_No"));
+    runner_.run([] { return token::remove_all_certs_from_store(cspName()); },
+                [this](int32_t result) {
+                    messageService().inform(&window_, i18n::text(result == 0 ? "Change_Yes" : "Change_No"));
+                });
 }
 
 void CertRegistrationHandler::TRegCertTimer() {
     // While a key is in use the registration waits for the next tick.
-    if (form_.keyGuard.busy())
+    if (guard_.busy())
         return;
-    form_.TRegCert->stop();
+    timer_.stop();
     const std::optional<KeyTicket> pending = std::exchange(pendingKey_, std::nullopt);
     // The key the import went into, while it still sits at its slot; nothing when it is gone.
-    if (pending && !pending->serial.empty() && form_.keyGuard.ticket(pending->slot).serial == pending->serial)
-        RegisterKeyCerts(pending->slot);
+    if (pending && !pending->serial.empty() && guard_.ticket(pending->slot).serial == pending->serial)
+        runner_.run([slot = pending->slot] { return RegisterKeyCerts(slot); }, [](int32_t) {});
 }
 
 void CertRegistrationHandler::updateRegistrationActions() {
     const token::KeyTable& table = token::keyTable();
     const bool hasContainers = table.keys[table.currentKey].containerCount > 0;
-    form_.actions.AcRegCert->setEnabled(hasContainers);
-    form_.actions.AcUnRegCert->setEnabled(hasContainers);
+    actions_.AcRegCert->setEnabled(hasContainers);
+    actions_.AcUnRegCert->setEnabled(hasContainers);
 }
 
 } // namespace ui

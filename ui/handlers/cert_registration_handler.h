@@ -10,23 +10,29 @@
 #include <optional>
 #include <string>
 
-class TMainForm;
+class QTimer;
+class QWidget;
 
 namespace ui {
+
+class ActionUpdater;
+class KeyOperationRunner;
+struct MainActions;
 
 class CertRegistrationHandler : public QObject {
     Q_OBJECT
 public:
-    explicit CertRegistrationHandler(TMainForm& form);
+    // Connects AcRegCert, AcUnRegCert and the ticks of `registrationTimer` (TRegCert); messages belong to
+    // `window`.
+    CertRegistrationHandler(const MainActions& actions, ActionUpdater& updater, QTimer& registrationTimer,
+                            KeyGuard& guard, KeyOperationRunner& runner, QWidget& window, QObject* parent);
 
     // The provider name the store entries are linked to (PROVIDER_NAME in 8-bit form).
     static std::string cspName();
 
-    // Puts the RSA certificates of `key` into the store: 0, the container list read's code, or 10000 / 20000
-    // plus the store's code for the first exchange / signature certificate the store refused.
-    int32_t RegisterKeyCerts(int32_t key);
-    // RegisterKeyCerts for every key found, results ignored.
-    void registerEveryKey();
+    // The flow that puts the RSA certificates of `key` into the store: 0, the container list read's code, or
+    // 10000 / 20000 plus the store's code for the first exchange / signature certificate the store refused.
+    static int32_t RegisterKeyCerts(int32_t key);
     // Arms TRegCert for the key at `key` as it is now; the tick registers that key if it is still there.
     void scheduleRegistration(int32_t key);
 
@@ -38,7 +44,11 @@ private:
     // The update handler of AcRegCert and AcUnRegCert: enabled while the current key has containers.
     void updateRegistrationActions();
 
-    TMainForm& form_;
+    const MainActions& actions_;
+    QTimer& timer_;
+    KeyGuard& guard_;
+    KeyOperationRunner& runner_;
+    QWidget& window_;
     std::optional<KeyTicket> pendingKey_;
 };
 

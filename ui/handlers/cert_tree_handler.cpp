@@ -9,7 +9,8 @@
 #include "token/token_ops.h"
 #include "ui/filesystem_icons.h"
 #include "ui/image_list.h"
-#include "ui/main_form.h"
+#include "ui/key_operation_runner.h"
+#include "ui/main_actions.h"
 #include "ui/pages/certificates_page.h"
 #include "ui/wait_cursor.h"
 
@@ -33,33 +34,39 @@ QByteArray nameBytes(const std::string& name) {
 
 } // namespace
 
-CertTreeHandler::CertTreeHandler(TMainForm& form) : QObject(&form), form_(form) {
-    QTreeWidget* tree = form.TabSheet5->tvCert;
-    connect(form.actions.Acrefresh, &QAction::triggered, this, &CertTreeHandler::AcrefreshExecute);
-    connect(tree, &QTreeWidget::itemDoubleClicked, form.actions.AcListCert, [&form] {
-        // The view action checks the node itself: only a subject node shows a certificate.
-        form.actions.AcListCert->trigger();
-    });
+CertTreeHandler::CertTreeHandler(CertificatesPage& page, const MainActions& actions, ImageList& icons,
+                                 KeyOperationRunner& runner, QObject* parent)
+    : QObject(parent), page_(page), icons_(icons), runner_(runner) {
+    setObjectName(QStringLiteral("certTree"));
+    QTreeWidget* tree = page.tvCert;
+    connect(actions.Acrefresh, &QAction::triggered, this, &CertTreeHandler::AcrefreshExecute);
+    QAction* view = actions.AcListCert;
+    // The view action checks the node itself: only a subject node shows a certificate.
+    connect(tree, &QTreeWidget::itemDoubleClicked, view, [view] { view->trigger(); });
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tree, &QWidget::customContextMenuRequested, this, &CertTreeHandler::openContextMenu);
 }
 
 void CertTreeHandler::openContextMenu(const QPoint& position) {
-    QTreeWidget* tree = form_.TabSheet5->tvCert;
+    QTreeWidget* tree = page_.tvCert;
     QTreeWidgetItem* node = tree->itemAt(position);
     if (!node)
         return;
     // Selecting first runs UpdateCertActions, so the menu's entries are enabled for this node.
     tree->setCurrentItem(node);
-    form_.TabSheet5->PMCertInfo->popup(tree->viewport()->mapToGlobal(position));
+    page_.PMCertInfo->popup(tree->viewport()->mapToGlobal(position));
 }
 
 void CertTreeHandler::BuildCertTree(int32_t key) {
-    QTreeWidget* tree = form_.TabSheet5->tvCert;
-    tree->clear();
+    page_.tvCert->clear();
     if (key < 0 || key >= token::kKeySlots)
         return;
-    const token::flows::CertificateList list = token::flows::readCertificateList(key);
+    runner_.run([key] { return token::flows::readCertificateList(key); },
+                [this](const token::flows::CertificateList& list) { showList(list); });
+}
+
+void CertTreeHandler::showList(const token::flows::CertificateList& list) {
+    QTreeWidget* tree = page_.tvCert;
     if (list.containers.empty())
         addNode(nullptr, i18n::text("K_Null_cont"), IconFolder, IconFolderOpen);
     for (const token::flows::ContainerEntry& entry : list.containers)
@@ -104,22 +111,22 @@ void CertTreeHandler::addKeyNode(QTreeWidgetItem* certificate, const char* textK
 QTreeWidgetItem* CertTreeHandler::addNode(QTreeWidgetItem* parent, const QString& text, int image,
                                           int expandedImage) {
     QTreeWidgetItem* node =
-        parent ? new QTreeWidgetItem(parent, {text}) : new QTreeWidgetItem(form_.TabSheet5->tvCert, {text});
+        parent ? new QTreeWidgetItem(parent, {text}) : new QTreeWidgetItem(page_.tvCert, {text});
     if (expandedImage < 0)
-        setNodeImage(node, *form_.IFilesystem, image);
+        setNodeImage(node, icons_, image);
     else
-        setNodeImages(node, *form_.IFilesystem, image, expandedImage);
+        setNodeImages(node, icons_, image, expandedImage);
     return node;
 }
 
 void CertTreeHandler::AcrefreshExecute() {
-    {
-        const WaitCursor waitCursor;
-        const int32_t key = token::keyTable().currentKey;
-        token::token_reload_all_objects(key);
-        BuildCertTree(key);
-    }
-    form_.TabSheet5->tvCert->setFocus();
+    const int32_t key = token::keyTable().currentKey;
+    runner_.run([key] { return token::token_reload_all_objects(key); },
+                [this, key](int32_t) {
+                    const WaitCursor waitCursor;
+                    BuildCertTree(key);
+                });
+    page_.tvCert->setFocus();
 }
 
 } // namespace ui

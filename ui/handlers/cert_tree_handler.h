@@ -9,9 +9,9 @@
 
 class QPoint;
 class QTreeWidgetItem;
-class TMainForm;
 
 namespace token::flows {
+struct CertificateList;
 struct ContainerCertificate;
 struct ContainerEntry;
 struct PairKey;
@@ -19,10 +19,16 @@ struct PairKey;
 
 namespace ui {
 
+class CertificatesPage;
+class ImageList;
+class KeyOperationRunner;
+struct MainActions;
+
 class CertTreeHandler : public QObject {
     Q_OBJECT
 public:
-    explicit CertTreeHandler(TMainForm& form);
+    CertTreeHandler(CertificatesPage& page, const MainActions& actions, ImageList& icons,
+                    KeyOperationRunner& runner, QObject* parent);
 
     // Clears tvCert and rebuilds it and the CertPresence row of `key` from the key.
     void BuildCertTree(int32_t key);
@@ -36,8 +42,11 @@ private:
                     const token::flows::PairKey& pairKey, int32_t keyBits);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, int image, int expandedImage = -1);
     void openContextMenu(const QPoint& position);
+    void showList(const token::flows::CertificateList& list);
 
-    TMainForm& form_;
+    CertificatesPage& page_;
+    ImageList& icons_;
+    KeyOperationRunner& runner_;
 };
 
 } // namespace ui

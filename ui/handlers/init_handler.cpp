@@ -1,13 +1,15 @@
 #include "init_handler.h"
 
-#include "app/init_config.h"
+#include "config/init_config.h"
+#include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "init_values.h"
-#include "message_text.h"
 #include "platform/secure_wipe.h"
 #include "token/flows/format_key.h"
 #include "token/key_table.h"
-#include "ui/main_form.h"
+#include "ui/action_updater.h"
+#include "ui/key_operation_runner.h"
+#include "ui/main_actions.h"
 #include "ui/message_service.h"
 #include "ui/pages/init_page.h"
 #include "ui/wait_cursor.h"
@@ -16,6 +18,9 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
 #include <string_view>
 
 namespace ui {
@@ -38,36 +43,40 @@ bool lengthWithin(const QLineEdit& field, const QSpinBox& minimum, const QSpinBo
 
 QString formatRefusalText(const token::flows::FormatOutcome& outcome) {
     if (outcome.result == token::flows::FormatResult::SoPinRefused)
-        return refusedOldPinText(outcome.triesLeft);
+        return i18n::refusedOldPinText(outcome.triesLeft);
     return i18n::text("Change_No");
 }
 
 } // namespace
 
-InitHandler::InitHandler(TMainForm& form) : QObject(&form), form_(form) {
-    connect(form.actions.AcInit, &QAction::triggered, this, &InitHandler::AcInitExecute);
-    form.addUpdateHandler(form.actions.AcInit, [this] { AcInitUpdate(); });
+InitHandler::InitHandler(InitPage& page, const MainActions& actions, ActionUpdater& updater, KeyGuard& guard,
+                         KeyOperationRunner& runner, const QString& programFolder, QTimer& checkTimer,
+                         QObject* parent)
+    : QObject(parent), page_(page), actions_(actions), guard_(guard), runner_(runner),
+      programFolder_(programFolder), checkTimer_(checkTimer) {
+    setObjectName(QStringLiteral("initHandler"));
+    connect(actions.AcInit, &QAction::triggered, this, &InitHandler::AcInitExecute);
+    updater.add(actions.AcInit, [this] { AcInitUpdate(); });
 }
 
 void InitHandler::LoadInitDefaults() {
     TZartoBaseInfo baseInfo;
     if (ReadInitConfig(initConfig().readPath(), baseInfo) != 0)
         return;
-    showInitValues(*form_.TabSheet8, baseInfo);
+    showInitValues(page_, baseInfo);
 }
 
-app::SettingsFile InitHandler::initConfig() const {
-    return app::SettingsFile(form_.programFolder(), QLatin1String(kInitConfigFile));
+config::SettingsFile InitHandler::initConfig() const {
+    return config::SettingsFile(programFolder_, QLatin1String(config::kInitConfigFile));
 }
 
 void InitHandler::AcInitUpdate() {
-    const InitPage& page = *form_.TabSheet8;
-    form_.actions.AcInit->setEnabled(!page.edtInit_KeyName->text().isEmpty() &&
-                                     !page.edtInit_GS->text().isEmpty());
+    actions_.AcInit->setEnabled(!page_.edtInit_KeyName->text().isEmpty() &&
+                                !page_.edtInit_GS->text().isEmpty());
 }
 
 void InitHandler::AcInitExecute() {
-    const TZartoBaseInfo values = collectInitValues(*form_.TabSheet8);
+    const TZartoBaseInfo values = collectInitValues(page_);
     if (!pinLengthsAllowed() || !textsFit(values))
         return;
     const int32_t key = token::keyTable().currentKey;
@@ -78,13 +87,13 @@ void InitHandler::AcInitExecute() {
 }
 
 bool InitHandler::pinLengthsAllowed() const {
-    const InitPage& page = *form_.TabSheet8;
+    const InitPage& page = page_;
     if (!lengthWithin(*page.edtInit_SPIN, *page.edtInit_SOPINlenMin, *page.edtInit_SOPINlenMax)) {
-        messageService().inform(&form_, i18n::text("SOPIN_E2"));
+        messageService().inform(page_.window(), i18n::text("SOPIN_E2"));
         return false;
     }
     if (!lengthWithin(*page.edtInit_UPIN, *page.edtInit_PINlenMin, *page.edtInit_PINLenMax)) {
-        messageService().inform(&form_, i18n::text("UPIN_E2"));
+        messageService().inform(page_.window(), i18n::text("UPIN_E2"));
         return false;
     }
     return true;
@@ -92,7 +101,7 @@ bool InitHandler::pinLengthsAllowed() const {
 
 bool InitHandler::textsFit(const TZartoBaseInfo& values) const {
     using token::flows::FormatBlock;
-    const InitPage& page = *form_.TabSheet8;
+    const InitPage& page = page_;
     struct Text {
         qsizetype bytes;
         std::size_t limit;
@@ -112,25 +121,26 @@ bool InitHandler::textsFit(const TZartoBaseInfo& values) const {
         // A text is never cut to fit: a cut PIN would be one nobody typed.
         page.PCInit->setCurrentWidget(text.tab);
         text.field->setFocus();
-        messageService().inform(&form_, i18n::text("K_Len_Error"));
+        messageService().inform(page_.window(), i18n::text("K_Len_Error"));
         return false;
     }
     return true;
 }
 
 bool InitHandler::confirmWithSoPin(int32_t key, platform::SecretBytes& soPin) {
-    const KeyTicket ticket = form_.keyGuard.ticket(key);
+    const KeyTicket ticket = guard_.ticket(key);
     const QString question = i18n::text("K_Init_Info") + QLatin1Char('\r') + i18n::text("K_Init_try");
-    if (!messageService().ask(&form_, question) || !form_.keyGuard.stillValid(ticket))
+    if (!messageService().ask(page_.window(), question) || !guard_.stillValid(ticket))
         return false;
-    if (token::flows::soPinLocked(key)) {
-        messageService().inform(&form_, i18n::text("K_Dead"));
+    if (const auto check = token::flows::checkPin(key, token::PinType::So);
+        check != token::flows::PinCheck::Usable) {
+        messageService().inform(page_.window(), i18n::pinCheckText(check));
         return false;
     }
     const PasswordRequest request{i18n::text("K_Verify"), i18n::text("K_InputSOPIN") + QLatin1Char(':'),
                                   QString(), i18n::text("C_Btn_Confirm"), i18n::text("C_Btn_Cancel")};
-    const std::optional<platform::SecretBytes> answer = messageService().askPassword(&form_, request);
-    if (!answer || !form_.keyGuard.stillValid(ticket))
+    const std::optional<platform::SecretBytes> answer = messageService().askPassword(page_.window(), request);
+    if (!answer || !guard_.stillValid(ticket))
         return false;
     soPin = platform::SecretBytes(answer->bytes().trimmed());
     return !soPin.isEmpty();
@@ -141,21 +151,23 @@ void InitHandler::format(int32_t key, const TZartoBaseInfo& values, const platfo
     const token::flows::FormatTexts texts{view(label), view(values.manufacture), view(values.Issuer),
                                           view(values.default_sopin.bytes()),
                                           view(values.default_upin.bytes())};
-    const token::flows::FormatBlock block(texts, formatLimits(values));
-    token::flows::FormatOutcome outcome;
-    {
-        const WaitCursor waitCursor;
-        // A key never initialised has no SO PIN to prove (and the prompt never gives an empty one).
-        outcome = token::flows::formatKey(key, block, soPin.isEmpty() ? nullptr : soPin.c_str(),
-                                          i18n::text("PROVIDER_NAME").toLocal8Bit().toStdString());
-    }
-    if (outcome.result != token::flows::FormatResult::Formatted) {
-        messageService().inform(&form_, formatRefusalText(outcome));
-        return;
-    }
-    keepAsDefaults(values);
-    form_.ScanKeys();
-    messageService().inform(&form_, i18n::text("Change_Yes"));
+    // Shared with the flow, which may outlive this call; the block wipes its PINs when the last holder goes.
+    const auto block = std::make_shared<const token::flows::FormatBlock>(texts, formatLimits(values));
+    const std::string provider = i18n::text("PROVIDER_NAME").toLocal8Bit().toStdString();
+    runner_.run(
+        [key, block, soPin, provider] {
+            // A key never initialised has no SO PIN to prove (and the prompt never gives an empty one).
+            return token::flows::formatKey(key, *block, soPin.isEmpty() ? nullptr : soPin.c_str(), provider);
+        },
+        [this, values](const token::flows::FormatOutcome& outcome) {
+            if (outcome.result != token::flows::FormatResult::Formatted) {
+                messageService().inform(page_.window(), formatRefusalText(outcome));
+                return;
+            }
+            keepAsDefaults(values);
+            emit formatted();
+            messageService().inform(page_.window(), i18n::text("Change_Yes"));
+        });
 }
 
 void InitHandler::keepAsDefaults(const TZartoBaseInfo& values) {
@@ -165,7 +177,25 @@ void InitHandler::keepAsDefaults(const TZartoBaseInfo& values) {
         return WriteInitConfig(target, values);
     });
     if (!written)
-        messageService().reportError(&form_, QStringLiteral("Unable to write to %1").arg(path));
+        messageService().reportError(page_.window(), QStringLiteral("Unable to write to %1").arg(path));
+}
+
+void InitHandler::TCheckInitTimer() {
+    // Each start of the timer gives exactly one check; while a key is in use it waits for the next tick.
+    if (guard_.busy())
+        return;
+    checkTimer_.stop();
+    const token::KeyTable& table = token::keyTable();
+    const int32_t keyCount = std::clamp(table.keyCount, 0, token::kMaxKeysFound);
+    for (int32_t slot = 0; slot < keyCount; ++slot) {
+        // A slot still at "no key" was not read by the last scan (its information read failed): its zeroed
+        // record says nothing about the key, so it is not taken for an uninitialised key.
+        if (table.loginState[slot] == token::NoKey || table.keys[slot].initialised != 0)
+            continue;
+        messageService().inform(page_.window(), i18n::text("Init_Info"));
+        emit initialisationPageWanted(slot);
+        return;
+    }
 }
 
 } // namespace ui

@@ -1,24 +1,34 @@
-// The initialisation page: formatting the current key with the page's values, confirmed with the current SO
-// PIN on a key that was initialised before, and the page's defaults from Initconfig.ini (beside the program,
-// or the user's own copy when the program folder cannot be written).
+// The initialisation page (TabSheet8): formatting the current key with the page's values, confirmed with the
+// current SO PIN on a key that was initialised before, the page's defaults from Initconfig.ini (beside the
+// program, or the user's own copy when the program folder cannot be written), and the check after a scan that
+// every key found has been initialised.
 #pragma once
 
-#include "app/settings_file.h"
+#include "config/settings_file.h"
 #include "platform/secret_bytes.h"
 
 #include <QObject>
 #include <cstdint>
 
-class TMainForm;
+class QTimer;
 struct TZartoBaseInfo;
 
 namespace ui {
 
+class ActionUpdater;
+class InitPage;
+class KeyGuard;
+class KeyOperationRunner;
+struct MainActions;
+
 class InitHandler : public QObject {
     Q_OBJECT
 public:
-    // Connects AcInit and registers its update handler.
-    explicit InitHandler(TMainForm& form);
+    // Connects AcInit and the ticks of `checkTimer` (TCheckInit) and registers AcInit's update handler. The
+    // settings are read and written beside the program in `programFolder` (or in the user's own copy).
+    InitHandler(InitPage& page, const MainActions& actions, ActionUpdater& updater, KeyGuard& guard,
+                KeyOperationRunner& runner, const QString& programFolder, QTimer& checkTimer,
+                QObject* parent);
 
     // Fills the page from Initconfig.ini; a missing or unreadable file changes nothing.
     void LoadInitDefaults();
@@ -27,6 +37,15 @@ public:
     void AcInitExecute();
     // Enables AcInit while the label and the manufacturer both hold text.
     void AcInitUpdate();
+    // The TCheckInit tick: warns about the first key read by the last scan that is not initialised and asks
+    // for its initialisation page.
+    void TCheckInitTimer();
+
+signals:
+    // A key was formatted: the keys want scanning anew.
+    void formatted();
+    // The initialisation page of the key at `slot` should show.
+    void initialisationPageWanted(int32_t slot);
 
 private:
     // The length checks of the two new PINs, in characters against the page's own limits.
@@ -38,9 +57,14 @@ private:
     bool confirmWithSoPin(int32_t key, platform::SecretBytes& soPin);
     void format(int32_t key, const TZartoBaseInfo& values, const platform::SecretBytes& soPin);
     void keepAsDefaults(const TZartoBaseInfo& values);
-    app::SettingsFile initConfig() const;
+    config::SettingsFile initConfig() const;
 
-    TMainForm& form_;
+    InitPage& page_;
+    const MainActions& actions_;
+    KeyGuard& guard_;
+    KeyOperationRunner& runner_;
+    QString programFolder_;
+    QTimer& checkTimer_;
 };
 
 } // namespace ui

@@ -2,7 +2,7 @@
 
 #include "platform/secure_wipe.h"
 #include "ui/pages/init_page.h"
-#include "user_pin_session.h"
+#include "ui/pin_edit.h"
 
 #include <QLineEdit>
 #include <QSpinBox>

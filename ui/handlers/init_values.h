@@ -2,7 +2,7 @@
 // and collecting them back into one.
 #pragma once
 
-#include "app/zarto_base_info.h"
+#include "config/zarto_base_info.h"
 
 #include <QString>
 

@@ -3,13 +3,16 @@
 #include "i18n/string_table.h"
 #include "message_text.h"
 #include "token/flows/iso_image_write.h"
+#include "token/flows/key_session.h"
 #include "token/key_table.h"
+#include "ui/action_updater.h"
 #include "ui/button_edit.h"
-#include "ui/main_form.h"
+#include "ui/key_guard.h"
+#include "ui/main_actions.h"
 #include "ui/message_service.h"
 #include "ui/pages/iso_page.h"
+#include "ui/pin_edit.h"
 #include "ui/wait_cursor.h"
-#include "user_pin_session.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -28,33 +31,35 @@ constexpr int kWaitBeforeSuccess = 500;
 
 } // namespace
 
-IsoHandler::IsoHandler(TMainForm& form) : QObject(&form), form_(form) {
-    connect(form.actions.AcDownISO, &QAction::triggered, this, &IsoHandler::AcDownISOExecute);
-    connect(form.TabSheet11->edtPath, &ButtonEdit::buttonClicked, this, &IsoHandler::edtPathButtonClick);
-    form.addUpdateHandler(form.actions.AcDownISO, [this] { AcDownISOUpdate(); });
+IsoHandler::IsoHandler(IsoPage& page, const MainActions& actions, ActionUpdater& updater, KeyGuard& guard,
+                       QObject* parent)
+    : QObject(parent), page_(page), actions_(actions), guard_(guard) {
+    setObjectName(QStringLiteral("isoHandler"));
+    connect(actions.AcDownISO, &QAction::triggered, this, &IsoHandler::AcDownISOExecute);
+    connect(page.edtPath, &ButtonEdit::buttonClicked, this, &IsoHandler::edtPathButtonClick);
+    updater.add(actions.AcDownISO, [this] { AcDownISOUpdate(); });
 }
 
 void IsoHandler::edtPathButtonClick() {
     FileDialogRequest request;
     request.filter = QStringLiteral("ISO File (*.iso)|*.iso");
-    const QString chosen = messageService().openFileName(&form_, request);
+    const QString chosen = messageService().openFileName(page_.window(), request);
     if (!chosen.isEmpty())
-        form_.TabSheet11->edtPath->setText(chosen);
+        page_.edtPath->setText(chosen);
 }
 
 void IsoHandler::AcDownISOUpdate() {
-    const IsoPage& page = *form_.TabSheet11;
-    form_.actions.AcDownISO->setEnabled(page.edtUPINForDownISO->text().size() >=
-                                            token::keyTable().current().minPinLength &&
-                                        !page.edtPath->text().isEmpty());
+    actions_.AcDownISO->setEnabled(page_.edtUPINForDownISO->text().size() >=
+                                       token::keyTable().current().minPinLength &&
+                                   !page_.edtPath->text().isEmpty());
 }
 
 void IsoHandler::AcDownISOExecute() {
     const int32_t key = token::keyTable().currentKey;
-    const QString path = form_.TabSheet11->edtPath->text();
+    const QString path = page_.edtPath->text();
     // A folder is no image file.
     if (!QFileInfo(path).isFile()) {
-        messageService().inform(&form_, i18n::text("ISOFile_error"));
+        messageService().inform(page_.window(), i18n::text("ISOFile_error"));
         return;
     }
     if (!logIn(key))
@@ -62,26 +67,26 @@ void IsoHandler::AcDownISOExecute() {
     int32_t result = 0;
     {
         // No rescan or key action may run while the window waits between blocks and before the message.
-        const KeyGuard::Hold hold(form_.keyGuard);
+        const KeyGuard::Hold hold(guard_);
         {
             const WaitCursor waitCursor;
             result = WriteIsoImage(key, path);
         }
         if (result == 0)
             ProcessMessagesFor(kWaitBeforeSuccess);
-        logOutKey(key);
+        token::flows::logOutKey(key);
     }
     reportWrite(result);
 }
 
 bool IsoHandler::logIn(int32_t key) {
-    logOutKey(key);
-    if (userPinLocked(key)) {
-        messageService().inform(&form_, i18n::text("K_Dead"));
+    token::flows::logOutKey(key);
+    if (token::flows::userPinLocked(key)) {
+        messageService().inform(page_.window(), i18n::text("K_Dead"));
         return false;
     }
-    if (!logInKey(key, pinBytes(*form_.TabSheet11->edtUPINForDownISO)).succeeded()) {
-        messageService().inform(&form_, i18n::text("K_User_error"));
+    if (!token::flows::logInUser(key, pinBytes(*page_.edtUPINForDownISO).c_str()).succeeded()) {
+        messageService().inform(page_.window(), i18n::text("K_User_error"));
         return false;
     }
     return true;
@@ -89,28 +94,28 @@ bool IsoHandler::logIn(int32_t key) {
 
 void IsoHandler::reportWrite(int32_t result) {
     if (result == 0) {
-        messageService().inform(&form_, i18n::text("ISO_Down_Yes"));
+        messageService().inform(page_.window(), i18n::text("ISO_Down_Yes"));
         return;
     }
     // The text comes from a language file, so it is joined, never used as a format.
     const QString text = i18n::text("ISo_Down_No") + QStringLiteral("(ErrorCode = 0x") +
                          errorCodeHex(result) + QLatin1Char(')');
-    messageService().showMessage(&form_, i18n::text("P_MSGTitle") + QLatin1Char(' '), text,
+    messageService().showMessage(page_.window(), i18n::text("P_MSGTitle") + QLatin1Char(' '), text,
                                  MessageIcon::Information, MessageButtons::Ok);
 }
 
 int32_t IsoHandler::WriteIsoImage(int32_t slot, const QString& path) {
-    QProgressBar* bar = form_.TabSheet11->PBISO;
+    QProgressBar* bar = page_.PBISO;
     bar->setValue(0);
-    const KeyGuard::Hold hold(form_.keyGuard);
-    const KeyTicket ticket = form_.keyGuard.ticket(slot);
+    const KeyGuard::Hold hold(guard_);
+    const KeyTicket ticket = guard_.ticket(slot);
     token::flows::IsoWriteSteps steps;
     steps.started = [bar](uint64_t totalBytes) {
         bar->setRange(0, static_cast<int>(std::min<uint64_t>(totalBytes / 1024, INT_MAX)));
     };
     steps.beforeBlock = [this, &ticket] {
         ProcessMessagesFor(kPauseBeforeBlock);
-        return form_.keyGuard.stillValid(ticket);
+        return guard_.stillValid(ticket);
     };
     steps.afterBlock = [bar](uint64_t) {
         bar->setValue(std::min(bar->value() + kKiBPerBlock, bar->maximum()));

@@ -8,9 +8,13 @@
 #include <cstdint>
 
 class QString;
-class TMainForm;
 
 namespace ui {
+
+class ActionUpdater;
+class IsoPage;
+class KeyGuard;
+struct MainActions;
 
 class IsoHandler : public QObject {
     Q_OBJECT
@@ -22,7 +26,8 @@ public:
     static constexpr int kPauseBeforeBlock = 100;
 
     // Connects AcDownISO and the browse button of edtPath and registers the update handler.
-    explicit IsoHandler(TMainForm& form);
+    IsoHandler(IsoPage& page, const MainActions& actions, ActionUpdater& updater, KeyGuard& guard,
+               QObject* parent);
 
     // Lets the user choose an .iso file for edtPath.
     void edtPathButtonClick();
@@ -38,7 +43,9 @@ private:
     bool logIn(int32_t key);
     void reportWrite(int32_t result);
 
-    TMainForm& form_;
+    IsoPage& page_;
+    const MainActions& actions_;
+    KeyGuard& guard_;
 };
 
 } // namespace ui

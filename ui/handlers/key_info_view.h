@@ -1,11 +1,12 @@
-// The key information page: thirteen caption/value rows describing what a key reports about itself.
+// What the report lists of the window share: one caption/value row, a version field as text, and a key's
+// label as text.
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 
 class QTableWidget;
-class TMainForm;
 
 namespace token {
 struct TZartoInfo;
@@ -22,8 +23,5 @@ QString versionText(int32_t version);
 
 // The label of `key` decoded as UTF-8, up to its first zero byte or the end of its 129 bytes, untrimmed.
 QString keyLabel(const token::TZartoInfo& key);
-
-// Refreshes the key information of `slot` and fills lv; a failed information read changes nothing.
-void ShowKeyInfo(TMainForm& form, int32_t slot);
 
 } // namespace ui

@@ -1,62 +1,59 @@
 #include "key_name_handler.h"
 
 #include "i18n/string_table.h"
+#include "key_info_view.h"
 #include "platform/blank_trim.h"
 #include "token/flows/set_key_label.h"
 #include "token/key_table.h"
-#include "ui/main_form.h"
+#include "ui/action_updater.h"
+#include "ui/key_operation_runner.h"
+#include "ui/main_actions.h"
 #include "ui/message_service.h"
 #include "ui/pages/key_name_page.h"
 
 #include <QAction>
 #include <QLineEdit>
-#include <QTreeWidget>
 
 namespace ui {
 
-namespace {
-
-constexpr int kKeyListNode = 0;
-
-} // namespace
-
-KeyNameHandler::KeyNameHandler(TMainForm& form) : QObject(&form), form_(form) {
-    connect(form.actions.AcSetKeyName, &QAction::triggered, this, &KeyNameHandler::AcSetKeyNameExecute);
-    form.addUpdateHandler(form.actions.AcSetKeyName, [this] { AcSetKeyNameUpdate(); });
+KeyNameHandler::KeyNameHandler(KeyNamePage& page, const MainActions& actions, ActionUpdater& updater,
+                               KeyOperationRunner& runner, QObject* parent)
+    : QObject(parent), page_(page), actions_(actions), runner_(runner) {
+    setObjectName(QStringLiteral("keyNameHandler"));
+    connect(actions.AcSetKeyName, &QAction::triggered, this, &KeyNameHandler::AcSetKeyNameExecute);
+    updater.add(actions.AcSetKeyName, [this] { AcSetKeyNameUpdate(); });
 }
 
 void KeyNameHandler::AcSetKeyNameExecute() {
-    using token::flows::LabelResult;
-    QLineEdit* nameField = form_.TabSheet3->edtKeyName;
-    const QString label = platform::trimBlanksAndControls(nameField->text());
-    switch (token::flows::setKeyLabel(token::keyTable().currentKey, label.toStdU16String())) {
-    case LabelResult::UserPinLocked:
-        messageService().inform(&form_, i18n::text("K_Dead"));
-        return;
-    case LabelResult::TooLong:
-        nameField->setFocus();
-        messageService().inform(&form_, i18n::text("K_Len_Error"));
-        return;
-    case LabelResult::Refused:
-        messageService().inform(&form_, i18n::text("K_Set_No"));
-        return;
-    case LabelResult::Set:
-        break;
-    }
-    showNewLabel(label);
-}
-
-void KeyNameHandler::showNewLabel(const QString& label) {
-    // The key's node is the key list's child at the current key's position: the node whose selection made
-    // this key current. (Taking the selected node itself when it is a top-level node would rename the key
-    // list or another top-level node.)
-    QTreeWidgetItem* keyList = form_.tv->topLevelItem(kKeyListNode);
-    if (QTreeWidgetItem* keyNode = keyList ? keyList->child(token::keyTable().currentKey) : nullptr)
-        keyNode->setText(0, label);
+    const int32_t key = token::keyTable().currentKey;
+    const QString label = platform::trimBlanksAndControls(page_.edtKeyName->text());
+    runner_.run([key, label] { return token::flows::setKeyLabel(key, label.toStdU16String()); },
+                [this, key, label](token::flows::LabelResult result) {
+                    using token::flows::LabelResult;
+                    switch (result) {
+                    case LabelResult::UserPinLocked:
+                        messageService().inform(page_.window(), i18n::text("K_Dead"));
+                        return;
+                    case LabelResult::TooLong:
+                        page_.edtKeyName->setFocus();
+                        messageService().inform(page_.window(), i18n::text("K_Len_Error"));
+                        return;
+                    case LabelResult::Refused:
+                        messageService().inform(page_.window(), i18n::text("K_Set_No"));
+                        return;
+                    case LabelResult::Set:
+                        emit labelChanged(key, label);
+                        return;
+                    }
+                });
 }
 
 void KeyNameHandler::AcSetKeyNameUpdate() {
-    form_.actions.AcSetKeyName->setEnabled(!form_.TabSheet3->edtKeyName->text().isEmpty());
+    actions_.AcSetKeyName->setEnabled(!page_.edtKeyName->text().isEmpty());
+}
+
+void KeyNameHandler::showCurrentLabel() {
+    page_.edtKeyName->setText(keyLabel(token::keyTable().current()).trimmed());
 }
 
 } // namespace ui

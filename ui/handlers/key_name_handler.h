@@ -1,29 +1,39 @@
-// The key name page: changing the current key's label.
+// The label page (TabSheet3): changing the current key's label.
 #pragma once
 
 #include <QObject>
 #include <QString>
-
-class TMainForm;
+#include <cstdint>
 
 namespace ui {
+
+class ActionUpdater;
+class KeyNamePage;
+class KeyOperationRunner;
+struct MainActions;
 
 class KeyNameHandler : public QObject {
     Q_OBJECT
 public:
     // Connects AcSetKeyName and registers its update handler.
-    explicit KeyNameHandler(TMainForm& form);
+    KeyNameHandler(KeyNamePage& page, const MainActions& actions, ActionUpdater& updater,
+                   KeyOperationRunner& runner, QObject* parent);
 
-    // Writes the trimmed text of edtKeyName to the current key as its label and shows it in the key table
-    // and the tree without a new scan.
+    // Writes the trimmed text of edtKeyName to the current key as its label; the key table holds it at once
+    // and the change is announced, so the tree shows it without a new scan.
     void AcSetKeyNameExecute();
     // Enables AcSetKeyName when edtKeyName is not empty.
     void AcSetKeyNameUpdate();
+    // Puts the current key's label, trimmed, into edtKeyName.
+    void showCurrentLabel();
+
+signals:
+    void labelChanged(int32_t slot, const QString& label);
 
 private:
-    void showNewLabel(const QString& label);
-
-    TMainForm& form_;
+    KeyNamePage& page_;
+    const MainActions& actions_;
+    KeyOperationRunner& runner_;
 };
 
 } // namespace ui

@@ -7,20 +7,13 @@
 #include "token/token_ops.h"
 #include "ui/filesystem_icons.h"
 #include "ui/image_list.h"
-#include "ui/main_form.h"
-#include "ui/pages/certificates_page.h"
-#include "ui/pages/key_info_page.h"
-#include "ui/pages/key_name_page.h"
-#include "ui/pages/login_page.h"
+#include "ui/key_guard.h"
+#include "ui/key_operation_runner.h"
+#include "ui/main_actions.h"
 #include "ui/tree_nodes.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
 #include <QSignalBlocker>
-#include <QStackedWidget>
-#include <QTableWidget>
 #include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
@@ -55,7 +48,24 @@ constexpr NodeKind kAdministrationTasks[] = {
 };
 
 // The pages of the administration node's children, in order.
-constexpr int kAdministrationPages[] = {PageInit, PageSoPin, PageUnlock, PageIso};
+constexpr PageIndex kAdministrationPages[] = {PageInit, PageSoPin, PageUnlock, PageIso};
+
+struct RootNode {
+    const char* textKey;
+    int image;
+};
+
+constexpr RootNode kRootNodes[] = {
+    {"Main_Form_Treeview", IconKeyList},
+    {"Main_Form_PopupMenu_CheceSystem", IconComputer},
+    {"Main_Form_PopupMenu_About", IconAbout},
+};
+
+// Positions in the navigation tree: the key list among the top-level nodes, the administration node under a
+// key and the initialisation node under the administration node.
+constexpr int kKeyListNode = 0;
+constexpr int kAdministrationNode = 3;
+constexpr int kInitialisationNode = 0;
 
 constexpr int kKeyLevel = 1;
 constexpr int kPauseAfterArrivalMs = 100;
@@ -69,31 +79,42 @@ QTreeWidgetItem* keyAncestor(QTreeWidgetItem* node) {
     return node;
 }
 
-// The class name without its namespace.
-QByteArrayView bareClassName(const QObject* object) {
-    const QByteArrayView name(object->metaObject()->className());
-    const qsizetype separator = name.lastIndexOf(QByteArrayView("::"));
-    return separator < 0 ? name : name.sliced(separator + 2);
-}
-
 } // namespace
 
-KeyNavigator::KeyNavigator(TMainForm& form) : QObject(&form), form_(form) {
-    connect(form.tv, &QTreeWidget::currentItemChanged, this,
+KeyNavigator::KeyNavigator(QTreeWidget& tree, ImageList& icons, PageStack& pages, KeyGuard& guard,
+                           KeyOperationRunner& runner, const MainActions& actions, QTimer& findTimer,
+                           QObject* parent)
+    : QObject(parent), tree_(tree), icons_(icons), pages_(pages), guard_(guard), runner_(runner),
+      findTimer_(findTimer) {
+    setObjectName(QStringLiteral("navigator"));
+    connect(&tree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { tvChange(current); });
-    connect(form.TabSheet5->tvCert, &QTreeWidget::itemSelectionChanged, this,
-            &KeyNavigator::UpdateCertActions);
-    connect(form.TFindUSBKey, &QTimer::timeout, this, &KeyNavigator::TFindUSBKeyTimer);
-    connect(form.actions.AcFindKeyRefresh, &QAction::triggered, this, &KeyNavigator::AcFindKeyRefreshExecute);
+    connect(&findTimer, &QTimer::timeout, this, &KeyNavigator::TFindUSBKeyTimer);
+    connect(actions.AcFindKeyRefresh, &QAction::triggered, this, &KeyNavigator::AcFindKeyRefreshExecute);
+}
+
+void KeyNavigator::BuildRootNodes() {
+    tree_.clear();
+    for (const RootNode& root : kRootNodes) {
+        auto* node = new QTreeWidgetItem(&tree_, {i18n::text(root.textKey)});
+        setNodeImage(node, icons_, root.image);
+    }
 }
 
 int32_t KeyNavigator::ScanKeys() {
-    form_.keyGuard.scanStarted();
+    guard_.scanStarted();
     forgetKeys();
     QTreeWidgetItem* keyList = keyListNode();
     removeKeyNodes(keyList);
 
-    const token::flows::KeyScan scan = token::flows::scanKeys();
+    int32_t code = 0;
+    runner_.run(
+        [] { return token::flows::scanKeys(); },
+        [this, keyList, &code](const token::flows::KeyScan& scan) { code = showScan(keyList, scan); });
+    return code;
+}
+
+int32_t KeyNavigator::showScan(QTreeWidgetItem* keyList, const token::flows::KeyScan& scan) {
     if (scan.searchFailed) {
         addErrorNode(keyList);
         expandWithDescendants(keyList);
@@ -108,7 +129,7 @@ int32_t KeyNavigator::ScanKeys() {
         addKeyNode(keyList, slot);
     // Expanding the key list with all its descendants opens the first key node's branch as well.
     expandWithDescendants(keyList);
-    form_.ShowKeyInfo(0);
+    showKeyInfo(0);
     showPage(PageKeyInfo);
     return 0;
 }
@@ -118,22 +139,20 @@ void KeyNavigator::forgetKeys() {
     table.resetLoginStates();
     for (int32_t slot = 0; slot < token::kMaxKeysFound; ++slot)
         table.keys[slot].clear();
-    form_.TabSheet1->lv->setRowCount(0);
-    // The keys may now be other keys: a PIN typed for one of them must not go to another.
-    form_.TabSheet4->edtUPIN->clear();
-    UpdateCertActions();
+    // The keys may now be other keys: nothing typed or shown for one of them may stay for another.
+    emit keysForgotten();
 }
 
 QTreeWidgetItem* KeyNavigator::keyListNode() {
-    if (form_.tv->topLevelItemCount() == 0)
-        form_.BuildRootNodes();
-    return form_.tv->topLevelItem(0);
+    if (tree_.topLevelItemCount() == 0)
+        BuildRootNodes();
+    return tree_.topLevelItem(kKeyListNode);
 }
 
 void KeyNavigator::removeKeyNodes(QTreeWidgetItem* keyList) {
     // The scan alone decides the current key and the page: the selection moving off vanishing nodes must not
     // run the selection handler.
-    const QSignalBlocker blocker(form_.tv);
+    const QSignalBlocker blocker(&tree_);
     qDeleteAll(keyList->takeChildren());
 }
 
@@ -154,7 +173,7 @@ void KeyNavigator::addKeyNode(QTreeWidgetItem* keyList, int32_t slot) {
 
 QTreeWidgetItem* KeyNavigator::addNode(QTreeWidgetItem* parent, const QString& text, int image) {
     auto* node = new QTreeWidgetItem(parent, {text});
-    setNodeImage(node, *form_.IFilesystem, image);
+    setNodeImage(node, icons_, image);
     return node;
 }
 
@@ -164,7 +183,7 @@ void KeyNavigator::tvChange(QTreeWidgetItem* node) {
     const int32_t previousKey = token::keyTable().currentKey;
     token::keyTable().currentKey = nodePosition(keyAncestor(node));
     if (token::keyTable().currentKey != previousKey)
-        form_.TabSheet4->edtUPIN->clear();
+        emit currentKeyChanged();
     const int position = nodePosition(node);
     switch (nodeLevel(node)) {
     case 0:
@@ -172,7 +191,7 @@ void KeyNavigator::tvChange(QTreeWidgetItem* node) {
         break;
     case 1:
         showPage(PageKeyInfo);
-        form_.ShowKeyInfo(token::keyTable().currentKey);
+        showKeyInfo(token::keyTable().currentKey);
         break;
     case 2:
         selectKeyTask(position);
@@ -188,7 +207,7 @@ void KeyNavigator::tvChange(QTreeWidgetItem* node) {
 void KeyNavigator::selectRootNode(int position) {
     if (position == 1) {
         showPage(PageSystemCheck);
-        form_.ShowSystemInfo();
+        emit systemCheckWanted();
     } else if (position == 2) {
         showPage(PageAbout);
     }
@@ -201,14 +220,14 @@ void KeyNavigator::selectKeyTask(int position) {
         break;
     case 1:
         showPage(PageKeyName);
-        form_.TabSheet3->edtKeyName->setText(keyLabel(token::keyTable().current()).trimmed());
+        emit keyNameWanted();
         break;
     case 2:
         showLoginOrCertificates();
         break;
     case 3:
         showPage(PageInit);
-        form_.LoadInitDefaults();
+        emit initialisationWanted();
         break;
     default:
         break;
@@ -218,15 +237,11 @@ void KeyNavigator::selectKeyTask(int position) {
 void KeyNavigator::showLoginOrCertificates() {
     token::KeyTable& table = token::keyTable();
     if (table.currentLoginState() == token::LoggedIn) {
-        form_.BuildCertTree(table.currentKey);
-        UpdateCertActions();
+        emit certificatesWanted(table.currentKey);
         showPage(PageCertificates);
     } else {
         showPage(PageLogin);
-        QLabel* keyName = form_.TabSheet4->Lkeyname;
-        // The label comes from the key: it is shown as it stands, never read as markup.
-        keyName->setTextFormat(Qt::PlainText);
-        keyName->setText(keyLabel(table.current()));
+        emit loginWanted();
     }
 }
 
@@ -235,15 +250,19 @@ void KeyNavigator::selectAdministrationTask(int position) {
         return;
     showPage(kAdministrationPages[position]);
     if (kAdministrationPages[position] == PageInit)
-        form_.LoadInitDefaults();
+        emit initialisationWanted();
 }
 
-void KeyNavigator::showPage(int page) {
-    form_.RPC->setCurrentIndex(page);
+void KeyNavigator::showPage(PageIndex page) {
+    pages_.show(page);
+}
+
+void KeyNavigator::showKeyInfo(int32_t slot) {
+    emit keyInfoWanted(slot);
 }
 
 bool KeyNavigator::acceptsDevice(int productId) const {
-    return form_.libraryReady() && std::ranges::find(kProductIds, productId) != std::end(kProductIds);
+    return libraryReady_ && std::ranges::find(kProductIds, productId) != std::end(kProductIds);
 }
 
 void KeyNavigator::onKeyArrival(int productId) {
@@ -252,79 +271,69 @@ void KeyNavigator::onKeyArrival(int productId) {
     scanCountdown_ = kScansAfterArrival;
     // The device needs a moment before the library can open it.
     QThread::msleep(kPauseAfterArrivalMs);
-    form_.TFindUSBKey->start();
+    findTimer_.start();
 }
 
 void KeyNavigator::onKeyRemoval(int productId) {
     if (!acceptsDevice(productId))
         return;
     scanCountdown_ = kScansAfterRemoval;
-    form_.TFindUSBKey->start();
+    findTimer_.start();
 }
 
 void KeyNavigator::onTokensChanged() {
-    if (!form_.libraryReady())
+    if (!libraryReady_)
         return;
     scanCountdown_ = kScansAfterRemoval;
-    form_.TFindUSBKey->start();
+    findTimer_.start();
 }
 
 void KeyNavigator::onKeyGone() {
-    if (!form_.libraryReady())
+    if (!libraryReady_)
         return;
     // One more than a removal's count, as the tick run now counts down like any other.
     scanCountdown_ = kScansAfterRemoval + 1;
-    form_.TFindUSBKey->start();
+    findTimer_.start();
     TFindUSBKeyTimer();
 }
 
 void KeyNavigator::TFindUSBKeyTimer() {
     // While a key is in use the scan waits for a later tick, without counting down.
-    if (form_.keyGuard.busy())
+    if (guard_.busy())
         return;
     if (--scanCountdown_ <= 0) {
-        form_.TFindUSBKey->stop();
+        findTimer_.stop();
         return;
     }
     if (ScanKeys() != 0) {
-        CloseImportDialog();
+        emit rescanFailed();
         return;
     }
-    form_.TFindUSBKey->stop();
-    if (form_.ConfigInfo.OpenMode == 1)
-        form_.OpenArrivalURL();
-    form_.TCheckInit->start();
+    findTimer_.stop();
+    emit keysFoundAfterDeviceEvent();
 }
 
 void KeyNavigator::AcFindKeyRefreshExecute() {
     if (ScanKeys() == 0)
-        form_.TCheckInit->start();
+        emit keysFoundByRefresh();
 }
 
-void KeyNavigator::UpdateCertActions() {
-    const token::KeyTable& table = token::keyTable();
-    const int32_t loginState = table.keyCount == 0 ? 0 : table.loginState[table.currentKey];
-    const QList<QTreeWidgetItem*> selected = form_.TabSheet5->tvCert->selectedItems();
-    QTreeWidgetItem* node = selected.isEmpty() ? nullptr : selected.first();
-    const int level = node ? nodeLevel(node) : -1;
-    const int position = node ? nodePosition(node) : -1;
-
-    const bool loggedIn = loginState >= token::LoggedIn;
-    const bool onCertificate = loggedIn && level == 2 && position == 0;
-    const MainActions& actions = form_.actions;
-    actions.AcDel->setEnabled(loggedIn && level == 0 && table.keys[table.currentKey].containerCount > 0);
-    actions.AcOutput->setEnabled(onCertificate);
-    actions.AcListCert->setEnabled(onCertificate);
-    actions.AcDelCert->setEnabled(onCertificate);
+void KeyNavigator::selectInitialisationNode(int32_t slot) {
+    QTreeWidgetItem* keyList = tree_.topLevelItem(kKeyListNode);
+    QTreeWidgetItem* keyNode = keyList ? keyList->child(slot) : nullptr;
+    QTreeWidgetItem* administration = keyNode ? keyNode->child(kAdministrationNode) : nullptr;
+    // Selecting the node runs the tree's selection handler, which shows the initialisation page for this key.
+    if (QTreeWidgetItem* node = administration ? administration->child(kInitialisationNode) : nullptr)
+        tree_.setCurrentItem(node);
 }
 
-void KeyNavigator::CloseImportDialog() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (bareClassName(window) == QByteArrayView("TIMForm")) {
-            window->close();
-            return;
-        }
-    }
+void KeyNavigator::renameKeyNode(int32_t slot, const QString& label) {
+    // The key's node is the key list's child at the key's position: the node whose selection made this key
+    // current. (Taking the selected node itself when it is a top-level node would rename the key list or
+    // another top-level node.)
+    QTreeWidgetItem* keyList = tree_.topLevelItem(kKeyListNode);
+    if (QTreeWidgetItem* keyNode = keyList ? keyList->child(slot) : nullptr)
+        keyNode->setText(0, label);
 }
 
 } // namespace ui

@@ -1,15 +1,27 @@
-// Finding the keys and moving around the navigation tree: the scan that rebuilds the key nodes, the tree's
-// selection handler that turns a node into a page and a current key, the reaction to keys plugged in and
-// pulled out (a short, bounded series of rescans), and the enabled state of the certificate actions.
+// Finding the keys and moving around the navigation tree tv: the scan that rebuilds the key nodes, the tree's
+// selection handler that turns a node into a page and a current key, and the reaction to keys plugged in and
+// pulled out (a short, bounded series of rescans). What the other pages fill when they are shown, the
+// navigator announces as signals.
 #pragma once
+
+#include "ui/page_stack.h"
 
 #include <QObject>
 #include <cstdint>
 
+class QTimer;
+namespace token::flows {
+struct KeyScan;
+}
+class QTreeWidget;
 class QTreeWidgetItem;
-class TMainForm;
 
 namespace ui {
+
+class ImageList;
+class KeyGuard;
+class KeyOperationRunner;
+struct MainActions;
 
 class KeyNavigator : public QObject {
     Q_OBJECT
@@ -17,9 +29,16 @@ public:
     // The product ids of the maker's keys; device events of other products are ignored.
     static constexpr int kProductIds[] = {0xE917, 0xDB08, 0xE618};
 
-    // Connects the selection changes of tv and tvCert, the TFindUSBKey tick and AcFindKeyRefresh.
-    explicit KeyNavigator(TMainForm& form);
+    // Connects the selection changes of `tree`, the ticks of `findTimer` (TFindUSBKey) and
+    // AcFindKeyRefresh.
+    KeyNavigator(QTreeWidget& tree, ImageList& icons, PageStack& pages, KeyGuard& guard,
+                 KeyOperationRunner& runner, const MainActions& actions, QTimer& findTimer, QObject* parent);
 
+    // Device events count only once the token library is ready.
+    void setLibraryReady(bool ready) { libraryReady_ = ready; }
+
+    // Clears tv and adds its three top-level nodes: the key list, the system check and the about node.
+    void BuildRootNodes();
     // Finds and reads every key and rebuilds the key nodes; 0 when at least one key was found and read.
     int32_t ScanKeys();
     // The selection handler of tv.
@@ -34,24 +53,47 @@ public:
     void onKeyGone();
     // One tick of TFindUSBKey.
     void TFindUSBKeyTimer();
-    // AcFindKeyRefresh: rescans; a scan that found keys starts TCheckInit.
+    // AcFindKeyRefresh: rescans; a scan that found keys announces it.
     void AcFindKeyRefreshExecute();
-    // Enables AcDel, AcOutput, AcListCert and AcDelCert from the login state and the tvCert selection.
-    void UpdateCertActions();
-    // Closes the import dialog (a top-level window of class TIMForm) when one is open.
-    void CloseImportDialog();
+    // Selects the initialisation node of the key at `slot`, which shows its initialisation page.
+    void selectInitialisationNode(int32_t slot);
+    // Shows `label` as the caption of the key node at `slot`, without a new scan.
+    void renameKeyNode(int32_t slot, const QString& label);
 
     int scanCountdown() const { return scanCountdown_; }
 
+signals:
+    // A scan is about to read the keys anew: what was shown of the old keys goes.
+    void keysForgotten();
+    // The selection moved to another key.
+    void currentKeyChanged();
+    // The page of the key information, the label, the login, the certificates, the initialisation and the
+    // system check was shown for the current key and wants its content.
+    void keyInfoWanted(int32_t slot);
+    void keyNameWanted();
+    void loginWanted();
+    void certificatesWanted(int32_t key);
+    void initialisationWanted();
+    void systemCheckWanted();
+    // A rescan after a device event found no key it could read.
+    void rescanFailed();
+    // A rescan after a device event found keys.
+    void keysFoundAfterDeviceEvent();
+    // A refresh by the user found keys.
+    void keysFoundByRefresh();
+
 private:
-    // Every slot back to "no key", the information list emptied, the certificate actions updated.
+    // Every slot back to "no key".
     void forgetKeys();
+    // Shows what `scan` found under `keyList`; the scan's code.
+    int32_t showScan(QTreeWidgetItem* keyList, const token::flows::KeyScan& scan);
     QTreeWidgetItem* keyListNode();
     void removeKeyNodes(QTreeWidgetItem* keyList);
     void addErrorNode(QTreeWidgetItem* keyList);
     void addKeyNode(QTreeWidgetItem* keyList, int32_t slot);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, int image);
-    void showPage(int page);
+    void showPage(PageIndex page);
+    void showKeyInfo(int32_t slot);
     void selectRootNode(int position);
     void selectKeyTask(int position);
     void selectAdministrationTask(int position);
@@ -59,7 +101,13 @@ private:
     // True for one of the maker's product ids while the token library is ready.
     bool acceptsDevice(int productId) const;
 
-    TMainForm& form_;
+    QTreeWidget& tree_;
+    ImageList& icons_;
+    PageStack& pages_;
+    KeyGuard& guard_;
+    KeyOperationRunner& runner_;
+    QTimer& findTimer_;
+    bool libraryReady_ = false;
     int scanCountdown_ = 3;
 };
 

@@ -1,11 +1,9 @@
 #include "language_handler.h"
 
-#include "app/language_config.h"
-#include "app/settings_file.h"
+#include "config/language_config.h"
+#include "config/settings_file.h"
 #include "i18n/string_table.h"
-#include "ui/apply_language.h"
 #include "ui/language_choice.h"
-#include "ui/main_form.h"
 #include "ui/message_service.h"
 #include "ui/pages/about_page.h"
 
@@ -14,31 +12,35 @@
 
 namespace ui {
 
-LanguageHandler::LanguageHandler(TMainForm& form)
-    : QObject(&form), form_(form), languageInEffect_(kLanguageChinese) {
+LanguageHandler::LanguageHandler(AboutPage& page, const QString& programFolder, QObject* parent)
+    : QObject(parent), page_(page), programFolder_(programFolder), languageInEffect_(kLanguageChinese) {
+    setObjectName(QStringLiteral("languageHandler"));
     // `activated` comes from the user alone; filling and preselecting the box does not raise it.
-    connect(form.TabSheet7->cbLanguageID, &QComboBox::activated, this, &LanguageHandler::cbLanguageIDChange);
+    connect(page.cbLanguageID, &QComboBox::activated, this, &LanguageHandler::cbLanguageIDChange);
+}
+
+void LanguageHandler::showLanguage(int languageId) {
+    fillLanguageBox(page_.cbLanguageID, languageId);
+    languageInEffect_ = languageIdOfItem(page_.cbLanguageID->currentIndex());
 }
 
 void LanguageHandler::cbLanguageIDChange(int item) {
     const int languageId = languageIdOfItem(item);
-    const app::SettingsFile languageConfig(form_.programFolder(), QLatin1String(kLanguageConfigFile));
+    const config::SettingsFile languageConfig(programFolder_, QLatin1String(config::kLanguageConfigFile));
     QString errorText;
     if (!languageConfig.write(
             [&](const QString& path) { return WriteLanguageID(path, languageId, errorText); })) {
-        messageService().reportError(&form_, errorText);
+        messageService().reportError(page_.window(), errorText);
         showLanguageInEffect();
         return;
     }
-    i18n::LoadLanguageFile(languageFolder(form_.programFolder()) + languageFileName(languageId));
+    i18n::LoadLanguageFile(languageFolder(programFolder_) + languageFileName(languageId));
     languageInEffect_ = languageId;
-    ApplyLanguage(form_);
-    form_.BuildRootNodes();
-    form_.ScanKeys();
+    emit languageChanged();
 }
 
 void LanguageHandler::showLanguageInEffect() {
-    QComboBox* box = form_.TabSheet7->cbLanguageID;
+    QComboBox* box = page_.cbLanguageID;
     const QSignalBlocker blocker(box);
     box->setCurrentIndex(languageInEffect_ == kLanguageEnglish ? 1 : 0);
 }

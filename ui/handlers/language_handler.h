@@ -6,15 +6,19 @@
 
 #include <QObject>
 
-class TMainForm;
-
 namespace ui {
+
+class AboutPage;
 
 class LanguageHandler : public QObject {
     Q_OBJECT
 public:
-    // Connects cbLanguageID's user choices.
-    explicit LanguageHandler(TMainForm& form);
+    // Connects cbLanguageID's user choices; the setting is kept beside the program in `programFolder` (or in
+    // the user's own copy).
+    LanguageHandler(AboutPage& page, const QString& programFolder, QObject* parent);
+
+    // Fills cbLanguageID with `languageId` chosen and takes the chosen item's language as the one in effect.
+    void showLanguage(int languageId);
 
     // The language the texts are in now (2052 until told otherwise, the built-in texts).
     void setLanguageInEffect(int languageId) { languageInEffect_ = languageId; }
@@ -24,10 +28,15 @@ public:
     // box goes back to the language in effect and nothing else changes.
     void cbLanguageIDChange(int item);
 
+signals:
+    // The texts of the new language were loaded: the window wants them applied.
+    void languageChanged();
+
 private:
     void showLanguageInEffect();
 
-    TMainForm& form_;
+    AboutPage& page_;
+    QString programFolder_;
     int languageInEffect_;
 };
 

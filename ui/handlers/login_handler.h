@@ -1,20 +1,28 @@
-// The login page and the logout button: logging in to the current key with the user PIN, and the check after
-// a scan that every key found has been initialised.
+// The login page (TabSheet4) and the logout button: logging in to the current key with the user PIN; a key
+// that is logged in is announced, so the certificate page can show its tree.
 #pragma once
 
 #include <QObject>
 #include <cstdint>
 
-class QTreeWidgetItem;
-class TMainForm;
+namespace token::flows {
+struct UserSession;
+}
 
 namespace ui {
+
+class ActionUpdater;
+class KeyOperationRunner;
+class LoginPage;
+class PageStack;
+struct MainActions;
 
 class LoginHandler : public QObject {
     Q_OBJECT
 public:
     // Connects AcLogin, AcCancel and Aclogout and registers AcLogin's update handler.
-    explicit LoginHandler(TMainForm& form);
+    LoginHandler(LoginPage& page, const MainActions& actions, ActionUpdater& updater, PageStack& pages,
+                 KeyOperationRunner& runner, QObject* parent);
 
     // Logs in to the current key with the PIN in edtUPIN; on success shows the certificate page.
     void AcLoginExecute();
@@ -24,15 +32,24 @@ public:
     void AcCancelExecute();
     // Logs the current key out and shows the login page.
     void AclogoutExecute();
-    // The TCheckInit tick: warns about the first key read by the last scan that is not initialised and
-    // selects its initialisation node.
-    void TCheckInitTimer();
+    // Shows the current key's label above the PIN field.
+    void showKeyName();
+    // Empties edtUPIN: the keys may now be other keys, and a PIN typed for one must not go to another.
+    void forgetPin();
+
+signals:
+    // `key` is logged in and its objects reloaded; the certificate page shows.
+    void loggedIn(int32_t key);
+    // The login found the key gone.
+    void keyGone();
 
 private:
-    void showLoggedIn(int32_t key);
-    QTreeWidgetItem* initialisationNode(int32_t slot) const;
+    void finishLogin(int32_t key, const token::flows::UserSession& session);
 
-    TMainForm& form_;
+    LoginPage& page_;
+    const MainActions& actions_;
+    PageStack& pages_;
+    KeyOperationRunner& runner_;
 };
 
 } // namespace ui

@@ -1,14 +1,16 @@
 #include "so_pin_handler.h"
 
+#include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "message_text.h"
-#include "so_pin_checks.h"
 #include "token/flows/change_so_pin.h"
 #include "token/key_table.h"
-#include "ui/main_form.h"
+#include "ui/action_updater.h"
+#include "ui/key_operation_runner.h"
+#include "ui/main_actions.h"
 #include "ui/message_service.h"
 #include "ui/pages/so_pin_page.h"
-#include "user_pin_session.h"
+#include "ui/pin_edit.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -21,7 +23,7 @@ QString outcomeText(const token::flows::SoPinChangeOutcome& outcome) {
     using token::flows::SoPinChangeResult;
     switch (outcome.result) {
     case SoPinChangeResult::OldPinRefused:
-        return refusedOldPinText(outcome.triesLeft);
+        return i18n::refusedOldPinText(outcome.triesLeft);
     case SoPinChangeResult::ChangeFailed:
         return i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") + QStringLiteral(" 0x") +
                errorCodeHex(outcome.code);
@@ -33,26 +35,43 @@ QString outcomeText(const token::flows::SoPinChangeOutcome& outcome) {
 
 } // namespace
 
-SoPinHandler::SoPinHandler(TMainForm& form) : QObject(&form), form_(form) {
-    connect(form.actions.AcSetSOPIN, &QAction::triggered, this, &SoPinHandler::AcSetSOPINExecute);
-    form.addUpdateHandler(form.actions.AcSetSOPIN, [this] { AcSetSOPINUpdate(); });
+SoPinHandler::SoPinHandler(SoPinPage& page, const MainActions& actions, ActionUpdater& updater,
+                           KeyOperationRunner& runner, QObject* parent)
+    : QObject(parent), page_(page), actions_(actions), runner_(runner) {
+    setObjectName(QStringLiteral("soPinHandler"));
+    connect(actions.AcSetSOPIN, &QAction::triggered, this, &SoPinHandler::AcSetSOPINExecute);
+    updater.add(actions.AcSetSOPIN, [this] { AcSetSOPINUpdate(); });
 }
 
 void SoPinHandler::AcSetSOPINExecute() {
     const int32_t key = token::keyTable().currentKey;
-    const SoPinPage& page = *form_.TabSheet9;
-    if (!soPinWorkAllowed(&form_, key, *page.edtNewSPIN1, *page.edtNewSPIN2))
+    if (!(pinBytes(*page_.edtNewSPIN1) == pinBytes(*page_.edtNewSPIN2))) {
+        messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
         return;
-    const auto outcome =
-        token::flows::changeSoPin(key, pinBytes(*page.edtSPIN).c_str(), pinBytes(*page.edtNewSPIN1).c_str());
-    messageService().inform(&form_, outcomeText(outcome));
+    }
+    runner_.run([key] { return token::flows::checkPin(key, token::PinType::So); },
+                [this, key](token::flows::PinCheck check) {
+                    if (check == token::flows::PinCheck::Usable)
+                        changePin(key);
+                    else
+                        messageService().inform(page_.window(), i18n::pinCheckText(check));
+                });
+}
+
+void SoPinHandler::changePin(int32_t key) {
+    const platform::SecretBytes oldPin = pinBytes(*page_.edtSPIN);
+    const platform::SecretBytes newPin = pinBytes(*page_.edtNewSPIN1);
+    runner_.run(
+        [key, oldPin, newPin] { return token::flows::changeSoPin(key, oldPin.c_str(), newPin.c_str()); },
+        [this](const token::flows::SoPinChangeOutcome& outcome) {
+            messageService().inform(page_.window(), outcomeText(outcome));
+        });
 }
 
 void SoPinHandler::AcSetSOPINUpdate() {
-    const SoPinPage& page = *form_.TabSheet9;
     const int32_t minimum = token::keyTable().current().minSoPinLength;
-    form_.actions.AcSetSOPIN->setEnabled(page.edtSPIN->text().size() >= minimum &&
-                                         page.edtNewSPIN2->text().size() >= minimum);
+    actions_.AcSetSOPIN->setEnabled(page_.edtSPIN->text().size() >= minimum &&
+                                    page_.edtNewSPIN2->text().size() >= minimum);
 }
 
 } // namespace ui

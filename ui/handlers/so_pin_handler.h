@@ -3,15 +3,19 @@
 
 #include <QObject>
 
-class TMainForm;
-
 namespace ui {
+
+class ActionUpdater;
+class KeyOperationRunner;
+class SoPinPage;
+struct MainActions;
 
 class SoPinHandler : public QObject {
     Q_OBJECT
 public:
     // Connects AcSetSOPIN and registers its update handler.
-    explicit SoPinHandler(TMainForm& form);
+    SoPinHandler(SoPinPage& page, const MainActions& actions, ActionUpdater& updater,
+                 KeyOperationRunner& runner, QObject* parent);
 
     // Checks the new SO PIN, proves the old one with an SO login and changes it; the key ends logged out.
     // The fields keep their texts.
@@ -20,7 +24,11 @@ public:
     void AcSetSOPINUpdate();
 
 private:
-    TMainForm& form_;
+    void changePin(int32_t key);
+
+    SoPinPage& page_;
+    const MainActions& actions_;
+    KeyOperationRunner& runner_;
 };
 
 } // namespace ui

@@ -5,7 +5,6 @@
 #include "platform/module_files.h"
 #include "platform/os_version.h"
 #include "token/token_ops.h"
-#include "ui/main_form.h"
 #include "ui/pages/system_check_page.h"
 
 #include <QFileInfo>
@@ -22,8 +21,10 @@ QString libraryFileFor(const QString& name) {
 
 } // namespace
 
-SystemInfoHandler::SystemInfoHandler(TMainForm& form)
-    : QObject(&form), form_(form), sources_(platform::systemHostSources()) {}
+SystemInfoHandler::SystemInfoHandler(SystemCheckPage& page, QObject* parent)
+    : QObject(parent), page_(page), sources_(platform::systemHostSources()) {
+    setObjectName(QStringLiteral("systemInfoHandler"));
+}
 
 void SystemInfoHandler::setHostSources(const platform::HostSources& sources) {
     sources_ = sources;
@@ -31,7 +32,7 @@ void SystemInfoHandler::setHostSources(const platform::HostSources& sources) {
 }
 
 void SystemInfoHandler::ShowSystemInfo() {
-    QTableWidget* list = form_.TabSheet6->LVSystemInfo;
+    QTableWidget* list = page_.LVSystemInfo;
     list->setRowCount(0);
     AddInfoRow(list, i18n::text("S_System_Ver"), platform::osVersionText(sources_));
     AddInfoRow(list, i18n::text("S_IE_Ver"), browserText());

@@ -10,14 +10,14 @@
 #include <QObject>
 #include <optional>
 
-class TMainForm;
-
 namespace ui {
+
+class SystemCheckPage;
 
 class SystemInfoHandler : public QObject {
     Q_OBJECT
 public:
-    explicit SystemInfoHandler(TMainForm& form);
+    SystemInfoHandler(SystemCheckPage& page, QObject* parent);
 
     // Where the host facts come from; the real host unless a test sets its own (which also forgets the
     // browser asked before).
@@ -33,7 +33,7 @@ private:
     // maker's names, else the name in the first of `folders` that holds it, else in the last folder.
     QString modulePath(const char* nameKey, const QStringList& folders) const;
 
-    TMainForm& form_;
+    SystemCheckPage& page_;
     platform::HostSources sources_;
     std::optional<platform::BrowserFacts> browser_;
 };

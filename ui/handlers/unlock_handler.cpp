@@ -1,13 +1,15 @@
 #include "unlock_handler.h"
 
+#include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
-#include "so_pin_checks.h"
 #include "token/flows/unlock_user_pin.h"
 #include "token/key_table.h"
-#include "ui/main_form.h"
+#include "ui/action_updater.h"
+#include "ui/key_operation_runner.h"
+#include "ui/main_actions.h"
 #include "ui/message_service.h"
 #include "ui/pages/unlock_page.h"
-#include "user_pin_session.h"
+#include "ui/pin_edit.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -30,27 +32,44 @@ const char* outcomeTextKey(token::flows::UnlockResult result) {
 
 } // namespace
 
-UnlockHandler::UnlockHandler(TMainForm& form) : QObject(&form), form_(form) {
-    connect(form.actions.AcUnlock, &QAction::triggered, this, &UnlockHandler::AcUnlockExecute);
-    form.addUpdateHandler(form.actions.AcUnlock, [this] { AcUnlockUpdate(); });
+UnlockHandler::UnlockHandler(UnlockPage& page, const MainActions& actions, ActionUpdater& updater,
+                             KeyOperationRunner& runner, QObject* parent)
+    : QObject(parent), page_(page), actions_(actions), runner_(runner) {
+    setObjectName(QStringLiteral("unlockHandler"));
+    connect(actions.AcUnlock, &QAction::triggered, this, &UnlockHandler::AcUnlockExecute);
+    updater.add(actions.AcUnlock, [this] { AcUnlockUpdate(); });
 }
 
 void UnlockHandler::AcUnlockExecute() {
     const int32_t key = token::keyTable().currentKey;
-    const UnlockPage& page = *form_.TabSheet10;
-    if (!soPinWorkAllowed(&form_, key, *page.edtUPINForUnlock1, *page.edtUPINForUnlock2))
+    if (!(pinBytes(*page_.edtUPINForUnlock1) == pinBytes(*page_.edtUPINForUnlock2))) {
+        messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
         return;
-    const auto outcome = token::flows::unlockUserPin(key, pinBytes(*page.edtSPINForUnLock).c_str(),
-                                                     pinBytes(*page.edtUPINForUnlock1).c_str());
-    messageService().inform(&form_, i18n::text(outcomeTextKey(outcome.result)));
+    }
+    runner_.run([key] { return token::flows::checkPin(key, token::PinType::So); },
+                [this, key](token::flows::PinCheck check) {
+                    if (check == token::flows::PinCheck::Usable)
+                        unlock(key);
+                    else
+                        messageService().inform(page_.window(), i18n::pinCheckText(check));
+                });
+}
+
+void UnlockHandler::unlock(int32_t key) {
+    const platform::SecretBytes soPin = pinBytes(*page_.edtSPINForUnLock);
+    const platform::SecretBytes newPin = pinBytes(*page_.edtUPINForUnlock1);
+    runner_.run(
+        [key, soPin, newPin] { return token::flows::unlockUserPin(key, soPin.c_str(), newPin.c_str()); },
+        [this](const token::flows::UnlockOutcome& outcome) {
+            messageService().inform(page_.window(), i18n::text(outcomeTextKey(outcome.result)));
+        });
 }
 
 void UnlockHandler::AcUnlockUpdate() {
-    const UnlockPage& page = *form_.TabSheet10;
     const token::TZartoInfo& record = token::keyTable().current();
-    form_.actions.AcUnlock->setEnabled(page.edtSPINForUnLock->text().size() >= record.minSoPinLength &&
-                                       page.edtUPINForUnlock1->text().size() >= record.minPinLength &&
-                                       page.edtUPINForUnlock2->text().size() >= record.minPinLength);
+    actions_.AcUnlock->setEnabled(page_.edtSPINForUnLock->text().size() >= record.minSoPinLength &&
+                                  page_.edtUPINForUnlock1->text().size() >= record.minPinLength &&
+                                  page_.edtUPINForUnlock2->text().size() >= record.minPinLength);
 }
 
 } // namespace ui

@@ -3,16 +3,21 @@
 #pragma once
 
 #include <QObject>
-
-class TMainForm;
+#include <cstdint>
 
 namespace ui {
+
+class ActionUpdater;
+class KeyOperationRunner;
+class UnlockPage;
+struct MainActions;
 
 class UnlockHandler : public QObject {
     Q_OBJECT
 public:
     // Connects AcUnlock and registers its update handler.
-    explicit UnlockHandler(TMainForm& form);
+    UnlockHandler(UnlockPage& page, const MainActions& actions, ActionUpdater& updater,
+                  KeyOperationRunner& runner, QObject* parent);
 
     // Checks the new user PIN and sets it with the SO PIN; the key ends logged out. The fields keep their
     // texts.
@@ -22,7 +27,11 @@ public:
     void AcUnlockUpdate();
 
 private:
-    TMainForm& form_;
+    void unlock(int32_t key);
+
+    UnlockPage& page_;
+    const MainActions& actions_;
+    KeyOperationRunner& runner_;
 };
 
 } // namespace ui

@@ -1,87 +1,98 @@
 #include "user_pin_handler.h"
 
+#include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
-#include "key_navigator.h"
 #include "message_text.h"
 #include "token/flows/change_user_pin.h"
 #include "token/key_table.h"
-#include "ui/main_form.h"
+#include "ui/action_updater.h"
+#include "ui/key_operation_runner.h"
+#include "ui/main_actions.h"
 #include "ui/message_service.h"
 #include "ui/pages/user_pin_page.h"
-#include "user_pin_session.h"
+#include "ui/pin_edit.h"
 
 #include <QAction>
 #include <QLineEdit>
 
 namespace ui {
 
-UserPinHandler::UserPinHandler(TMainForm& form) : QObject(&form), form_(form) {
-    connect(form.actions.AcSetUserPIN, &QAction::triggered, this, &UserPinHandler::AcSetUserPINExecute);
-    form.addUpdateHandler(form.actions.AcSetUserPIN, [this] { AcSetUserPINUpdate(); });
+namespace {
+
+// The message of a change that did not happen; empty after a change or when the key is gone.
+QString failureText(const token::flows::UserPinChangeOutcome& outcome, const token::TZartoInfo& record) {
+    using token::flows::UserPinChangeResult;
+    switch (outcome.result) {
+    case UserPinChangeResult::NewPinLengthOutside:
+        return i18n::newPinLengthText(record.minPinLength, record.maxPinLength);
+    case UserPinChangeResult::OldPinRefused:
+        return i18n::refusedOldPinText(outcome.triesLeft);
+    case UserPinChangeResult::ChangeFailed:
+        return i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") + QStringLiteral(" = 0x") +
+               errorCodeHex(outcome.code);
+    case UserPinChangeResult::KeyRemoved:
+    case UserPinChangeResult::Changed:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+UserPinHandler::UserPinHandler(UserPinPage& page, const MainActions& actions, ActionUpdater& updater,
+                               KeyOperationRunner& runner, QObject* parent)
+    : QObject(parent), page_(page), actions_(actions), runner_(runner) {
+    setObjectName(QStringLiteral("userPinHandler"));
+    connect(actions.AcSetUserPIN, &QAction::triggered, this, &UserPinHandler::AcSetUserPINExecute);
+    updater.add(actions.AcSetUserPIN, [this] { AcSetUserPINUpdate(); });
 }
 
 void UserPinHandler::AcSetUserPINExecute() {
     const int32_t key = token::keyTable().currentKey;
-    if (!userPinUsable(&form_, key))
-        return;
-    const UserPinPage& page = *form_.TabSheet2;
-    if (!(pinBytes(*page.edtNewUPin1) == pinBytes(*page.edtNewUPin2))) {
-        messageService().inform(&form_, i18n::text("S_PIN_equal"));
-        return;
-    }
-    const platform::SecretBytes newPin = pinBytes(*page.edtNewUPin1);
-    if (const QString problem = newPinProblem(newPin); !problem.isEmpty()) {
-        messageService().inform(&form_, problem);
-        return;
-    }
-    changePin(key, pinBytes(*page.edtOldUPin), newPin);
+    runner_.run([key] { return token::flows::checkPin(key, token::PinType::User); },
+                [this, key](token::flows::PinCheck check) {
+                    if (check != token::flows::PinCheck::Usable)
+                        messageService().inform(page_.window(), i18n::pinCheckText(check));
+                    else if (!(pinBytes(*page_.edtNewUPin1) == pinBytes(*page_.edtNewUPin2)))
+                        messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
+                    else
+                        changePin(key);
+                });
 }
 
-QString UserPinHandler::newPinProblem(const platform::SecretBytes& newPin) const {
-    const token::TZartoInfo& record = token::keyTable().current();
-    if (newPin.size() >= record.minPinLength && newPin.size() <= record.maxPinLength)
-        return {};
-    return i18n::text("UPIN_E2") +
-           QStringLiteral("(%1--%2)")
-               .arg(QString::number(record.minPinLength), QString::number(record.maxPinLength));
+void UserPinHandler::changePin(int32_t key) {
+    const platform::SecretBytes oldPin = pinBytes(*page_.edtOldUPin);
+    const platform::SecretBytes newPin = pinBytes(*page_.edtNewUPin1);
+    runner_.run(
+        [key, oldPin, newPin] { return token::flows::changeUserPin(key, oldPin.c_str(), newPin.c_str()); },
+        [this, key](const token::flows::UserPinChangeOutcome& outcome) { finishChange(key, outcome); });
 }
 
-void UserPinHandler::changePin(int32_t key, const platform::SecretBytes& oldPin,
-                               const platform::SecretBytes& newPin) {
-    using token::flows::UserPinChangeResult;
-    const auto outcome = token::flows::changeUserPin(key, oldPin.c_str(), newPin.c_str());
-    switch (outcome.result) {
-    case UserPinChangeResult::KeyRemoved:
-        form_.navigator->onKeyGone();
+void UserPinHandler::finishChange(int32_t key, const token::flows::UserPinChangeOutcome& outcome) {
+    if (outcome.result == token::flows::UserPinChangeResult::KeyRemoved) {
+        emit keyGone();
         return;
-    case UserPinChangeResult::OldPinRefused:
-        messageService().inform(&form_, refusedOldPinText(outcome.triesLeft));
-        return;
-    case UserPinChangeResult::ChangeFailed:
-        messageService().inform(&form_, i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") +
-                                            QStringLiteral(" = 0x") + errorCodeHex(outcome.code));
-        return;
-    case UserPinChangeResult::Changed:
-        break;
     }
-    messageService().inform(&form_, i18n::text("K_Set_Yes"));
+    if (outcome.result != token::flows::UserPinChangeResult::Changed) {
+        messageService().inform(page_.window(), failureText(outcome, token::keyTable().keys[key]));
+        return;
+    }
+    messageService().inform(page_.window(), i18n::text("K_Set_Yes"));
     emptyFields();
 }
 
 void UserPinHandler::emptyFields() {
-    const UserPinPage& page = *form_.TabSheet2;
-    page.edtOldUPin->clear();
-    page.edtNewUPin1->clear();
-    page.edtNewUPin2->clear();
+    page_.edtOldUPin->clear();
+    page_.edtNewUPin1->clear();
+    page_.edtNewUPin2->clear();
 }
 
 void UserPinHandler::AcSetUserPINUpdate() {
-    const UserPinPage& page = *form_.TabSheet2;
     const int32_t minimum = token::keyTable().current().minPinLength;
-    const bool longEnough = page.edtOldUPin->text().size() >= minimum &&
-                            page.edtNewUPin1->text().size() >= minimum &&
-                            page.edtNewUPin2->text().size() >= minimum;
-    form_.actions.AcSetUserPIN->setEnabled(longEnough);
+    const bool longEnough = page_.edtOldUPin->text().size() >= minimum &&
+                            page_.edtNewUPin1->text().size() >= minimum &&
+                            page_.edtNewUPin2->text().size() >= minimum;
+    actions_.AcSetUserPIN->setEnabled(longEnough);
 }
 
 } // namespace ui

@@ -1,35 +1,42 @@
-// The user PIN page: changing the current key's user PIN.
+// The user PIN page (TabSheet2): changing the user PIN of the current key.
 #pragma once
+
+#include "token/flows/change_user_pin.h"
 
 #include <QObject>
 #include <cstdint>
 
-class TMainForm;
-
-namespace platform {
-class SecretBytes;
-}
-
 namespace ui {
+
+class ActionUpdater;
+class KeyOperationRunner;
+class UserPinPage;
+struct MainActions;
 
 class UserPinHandler : public QObject {
     Q_OBJECT
 public:
     // Connects AcSetUserPIN and registers its update handler.
-    explicit UserPinHandler(TMainForm& form);
+    UserPinHandler(UserPinPage& page, const MainActions& actions, ActionUpdater& updater,
+                   KeyOperationRunner& runner, QObject* parent);
 
     // Checks the new PIN, proves the old one and changes the user PIN; the key is logged out afterwards.
     void AcSetUserPINExecute();
     // Enables AcSetUserPIN when each of the three fields holds the key's minimum user PIN length.
     void AcSetUserPINUpdate();
 
+signals:
+    // The change found the key gone.
+    void keyGone();
+
 private:
-    // The first reason the typed PINs cannot be used, as the message to show; empty when there is none.
-    QString newPinProblem(const platform::SecretBytes& newPin) const;
-    void changePin(int32_t key, const platform::SecretBytes& oldPin, const platform::SecretBytes& newPin);
+    void changePin(int32_t key);
+    void finishChange(int32_t key, const token::flows::UserPinChangeOutcome& outcome);
     void emptyFields();
 
-    TMainForm& form_;
+    UserPinPage& page_;
+    const MainActions& actions_;
+    KeyOperationRunner& runner_;
 };
 
 } // namespace ui

@@ -10,4 +10,6 @@ QString GetUserConfigFolder();
 
 // Creates `folder` and its missing parents, each readable by its owner only (they may come to hold the
 // default PINs); folders that exist keep their mode. True when the folder exists afterwards.
+namespace config {
 bool MakePrivateFolder(const QString& folder);
+}

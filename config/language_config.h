@@ -6,7 +6,9 @@
 #include <QtGlobal>
 
 // The file's path inside the program folder (see SettingsFile for where it is read and written).
+namespace config {
 inline constexpr char kLanguageConfigFile[] = "Languages/LanguageConfig.ini";
+}
 
 // Sets `id` to the stored identifier (0 when the key is missing or not a number) and returns 0; returns 1 and
 // leaves `id` untouched when the file is missing or unreadable.

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace app {
+namespace config {
 
 namespace {
 
@@ -73,10 +73,10 @@ QString SettingsFile::userCopyPath() const {
 
 bool SettingsFile::startUserCopy(const QString& copy) const {
     // A folder that cannot be made shows as a refused write of the copy.
-    if (!MakePrivateFolder(QFileInfo(copy).absolutePath()) || QFileInfo::exists(copy) ||
+    if (!config::MakePrivateFolder(QFileInfo(copy).absolutePath()) || QFileInfo::exists(copy) ||
         !QFileInfo(besideProgram_).isFile())
         return false;
     return copyPrivately(besideProgram_, copy);
 }
 
-} // namespace app
+} // namespace config

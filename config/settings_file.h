@@ -8,7 +8,7 @@
 #include <QString>
 #include <functional>
 
-namespace app {
+namespace config {
 
 class SettingsFile {
 public:
@@ -47,4 +47,4 @@ private:
 // The default check: QSaveFile writes a temporary file in the folder and renames it over the file.
 bool mayReplaceFile(const QString& path);
 
-} // namespace app
+} // namespace config

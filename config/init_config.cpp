@@ -67,8 +67,7 @@ bool WriteInitConfig(const QString& path, const TZartoBaseInfo& baseInfo) {
         {QStringLiteral("ISOFile"), QString::fromLocal8Bit(baseInfo.ISOFile)},
     };
     // The file holds both PINs in clear: a new one is readable by its owner only.
-    const bool written =
-        platform::IniFile::writeStrings(path, section, values);
+    const bool written = platform::IniFile::writeStrings(path, section, values);
     for (auto& [key, value] : values)
         platform::secureWipe(value);
     return written;

@@ -1,5 +1,5 @@
 // Languages/LanguageConfig.ini: the language identifier read and written, and a refused write reported.
-#include "language_config.h"
+#include "config/language_config.h"
 #include "temp_world.h"
 
 #include <QDir>

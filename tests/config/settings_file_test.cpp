@@ -1,8 +1,8 @@
 // Settings files beside the program: untouched behaviour in a writable program folder; in a read-only one the
 // user's own copy, started from the program's file, written privately and read first; refused writes.
-#include "language_config.h"
+#include "config/language_config.h"
+#include "config/settings_file.h"
 #include "read_only_program_folder.h"
-#include "settings_file.h"
 #include "temp_world.h"
 
 #include <QDir>
@@ -25,17 +25,17 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(bytes);
     }
-    static bool writeLanguage(const app::SettingsFile& file, qint32 id, QString& error) {
+    static bool writeLanguage(const config::SettingsFile& file, qint32 id, QString& error) {
         return file.write([&](const QString& path) { return WriteLanguageID(path, id, error); });
     }
 
     TempWorld world;
     QString root = QString::fromStdString(world.root().string());
     QString programFolder = root + "/program/";
-    QString besideProgram = programFolder + kLanguageConfigFile;
+    QString besideProgram = programFolder + config::kLanguageConfigFile;
     QString userFolder = QString::fromStdString((world.configHome() / "Norvale/PellorZu").string());
-    QString userCopy = userFolder + "/" + kLanguageConfigFile;
-    app::SettingsFile file{programFolder, QLatin1String(kLanguageConfigFile)};
+    QString userCopy = userFolder + "/" + config::kLanguageConfigFile;
+    config::SettingsFile file{programFolder, QLatin1String(config::kLanguageConfigFile)};
 };
 
 } // namespace
@@ -100,7 +100,7 @@ TEST_F(SettingsFileTest, ARefusedWriteOfTheCopyNamesItAndLeavesNoCopy) {
     // A configuration folder that cannot exist (a file in its place) refuses even the root user.
     put(root + "/not-a-folder", "");
     qputenv("XDG_CONFIG_HOME", (root + "/not-a-folder/config").toLocal8Bit());
-    const QString unreachable = root + "/not-a-folder/config/Norvale/PellorZu/" + kLanguageConfigFile;
+    const QString unreachable = root + "/not-a-folder/config/Norvale/PellorZu/" + config::kLanguageConfigFile;
     QString error;
     EXPECT_FALSE(writeLanguage(file, 1033, error));
     EXPECT_EQ(error, "Unable to write to " + unreachable);
@@ -108,8 +108,8 @@ TEST_F(SettingsFileTest, ARefusedWriteOfTheCopyNamesItAndLeavesNoCopy) {
 }
 
 TEST_F(SettingsFileTest, TheDefaultCheckNeedsAFolderToWriteIn) {
-    EXPECT_TRUE(app::mayReplaceFile(besideProgram));
-    EXPECT_FALSE(app::mayReplaceFile(programFolder + "missing/Initconfig.ini"));
+    EXPECT_TRUE(config::mayReplaceFile(besideProgram));
+    EXPECT_FALSE(config::mayReplaceFile(programFolder + "missing/Initconfig.ini"));
     put(root + "/plain-file", "");
-    EXPECT_FALSE(app::mayReplaceFile(root + "/plain-file/Initconfig.ini"));
+    EXPECT_FALSE(config::mayReplaceFile(root + "/plain-file/Initconfig.ini"));
 }

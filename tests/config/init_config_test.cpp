@@ -1,5 +1,5 @@
 // Initconfig.ini: round trip of all twelve keys, defaults, and the rest of the file kept.
-#include "init_config.h"
+#include "config/init_config.h"
 #include "temp_world.h"
 
 #include <QFile>

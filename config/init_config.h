@@ -8,7 +8,9 @@
 #include <QString>
 
 // The file's path inside the program folder (see SettingsFile for where it is read and written).
+namespace config {
 inline constexpr char kInitConfigFile[] = "Initconfig.ini";
+}
 
 // Reads the twelve keys of [InitData] into `baseInfo`. A missing key gives empty text or the integer default
 // (retry counts 10, minimum lengths 4, maximum lengths 32); so does a count that is not a whole decimal or 0x

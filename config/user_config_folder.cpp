@@ -17,16 +17,16 @@ constexpr QFileDevice::Permissions ownerOnly =
 QString GetUserConfigFolder() {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString folder = base + u'/' + makerFolderName + u'/' + productFolderName + u'/';
-    MakePrivateFolder(folder);
+    config::MakePrivateFolder(folder);
     return folder;
 }
 
-bool MakePrivateFolder(const QString& folder) {
+bool config::MakePrivateFolder(const QString& folder) {
     const QString path = QDir::cleanPath(QDir(folder).absolutePath());
     if (QFileInfo(path).isDir())
         return true;
     const QString parent = QFileInfo(path).path();
-    if (parent == path || !MakePrivateFolder(parent))
+    if (parent == path || !config::MakePrivateFolder(parent))
         return false;
     // Another process may have made it meanwhile.
     return QDir().mkdir(path, ownerOnly) || QFileInfo(path).isDir();

@@ -1,0 +1,50 @@
+// The message rules the window and the command line share, with the built-in Chinese texts: each front end's
+// style decides only how texts are read and joined.
+#include "i18n/outcome_texts.h"
+#include "i18n/string_table.h"
+#include "token/lib/quillard.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString bracketed(const char* key) {
+    return QStringLiteral("[") + i18n::text(key) + QStringLiteral("]");
+}
+
+class OutcomeTextsTest : public ::testing::Test {
+protected:
+    void SetUp() override { i18n::resetStringTable(); }
+
+    // A front end that reads every text in brackets and joins two texts with " / ".
+    const i18n::TextStyle bracketStyle{&bracketed, QStringLiteral(" / ")};
+};
+
+TEST_F(OutcomeTextsTest, ARefusedLoginNamesTheTriesLeftWhenTheKeyTellsThem) {
+    EXPECT_EQ(i18n::refusedLoginText(5), QStringLiteral("口令不正确\r您还有5次机会"));
+    EXPECT_EQ(i18n::refusedLoginText(5, bracketStyle), QStringLiteral("[口令不正确] / [您还有5次机会]"));
+    EXPECT_EQ(i18n::refusedLoginText(QUILLARD_RETRIES_UNKNOWN), QStringLiteral("口令不正确"));
+    EXPECT_EQ(i18n::refusedLoginText(0), i18n::text("K_Dead"));
+}
+
+TEST_F(OutcomeTextsTest, ARefusedOldPinSaysTheTriesLeftInOneText) {
+    EXPECT_EQ(i18n::refusedOldPinText(2), QStringLiteral("原口令不正确,您还有2次重试机会"));
+    EXPECT_EQ(i18n::refusedOldPinText(0, bracketStyle), bracketed("K_Dead"));
+    EXPECT_EQ(i18n::refusedOldPinText(-1, bracketStyle), bracketed("K_PIN_Error"));
+}
+
+TEST_F(OutcomeTextsTest, PinChecksAndImportChecksNameTheirReason) {
+    EXPECT_EQ(i18n::pinCheckText(token::flows::PinCheck::NotInitialised), i18n::text("Init_Info"));
+    EXPECT_EQ(i18n::pinCheckText(token::flows::PinCheck::Locked), i18n::text("K_Dead"));
+    EXPECT_TRUE(i18n::pinCheckText(token::flows::PinCheck::Usable).isEmpty());
+    using token::flows::ImportCheck;
+    EXPECT_EQ(i18n::importCheckText(ImportCheck::PlaceTaken, 1), i18n::text("K_spec_mode1"));
+    EXPECT_EQ(i18n::importCheckText(ImportCheck::PlaceTaken, 2), i18n::text("K_spec_mode2"));
+    EXPECT_EQ(i18n::importCheckText(ImportCheck::PasswordRefused, 0), i18n::text("I_CertPINError"));
+    EXPECT_EQ(i18n::importCheckText(ImportCheck::ContainerNameTaken, 1, bracketStyle),
+              bracketed("K_Cont_Name_Error"));
+    EXPECT_TRUE(i18n::importCheckText(ImportCheck::Ready, 1).isEmpty());
+    EXPECT_EQ(i18n::newPinLengthText(4, 16), i18n::text("UPIN_E2") + QStringLiteral("(4--16)"));
+}
+
+} // namespace
