@@ -145,7 +145,7 @@ void TMainForm::buildAdministrationHandlers() {
                                       *TCheckInit, this);
     soPinHandler = new ui::SoPinHandler(*TabSheet9, actions, *updater_, *runner_, this);
     unlockHandler = new ui::UnlockHandler(*TabSheet10, actions, *updater_, *runner_, this);
-    isoHandler = new ui::IsoHandler(*TabSheet11, actions, *updater_, keyGuard_, this);
+    isoHandler = new ui::IsoHandler(*TabSheet11, actions, *updater_, keyGuard_, *runner_, this);
 }
 
 // What the navigation asks of the pages.

@@ -80,10 +80,11 @@ void InitHandler::AcInitExecute() {
     if (!pinLengthsAllowed() || !textsFit(values))
         return;
     const int32_t key = token::keyTable().currentKey;
-    platform::SecretBytes soPin;
-    if (token::keyTable().keys[key].initialised != 0 && !confirmWithSoPin(key, soPin))
-        return;
-    format(key, values, soPin);
+    // A key never initialised has no SO PIN to prove.
+    if (token::keyTable().keys[key].initialised == 0)
+        format(key, values, platform::SecretBytes());
+    else
+        confirmWithSoPin(key, values);
 }
 
 bool InitHandler::pinLengthsAllowed() const {
@@ -127,23 +128,31 @@ bool InitHandler::textsFit(const TZartoBaseInfo& values) const {
     return true;
 }
 
-bool InitHandler::confirmWithSoPin(int32_t key, platform::SecretBytes& soPin) {
+void InitHandler::confirmWithSoPin(int32_t key, const TZartoBaseInfo& values) {
     const KeyTicket ticket = guard_.ticket(key);
     const QString question = i18n::text("K_Init_Info") + QLatin1Char('\r') + i18n::text("K_Init_try");
     if (!messageService().ask(page_.window(), question) || !guard_.stillValid(ticket))
-        return false;
-    if (const auto check = token::flows::checkPin(key, token::PinType::So);
-        check != token::flows::PinCheck::Usable) {
-        messageService().inform(page_.window(), i18n::pinCheckText(check));
-        return false;
-    }
+        return;
+    runner_.run([key] { return token::flows::checkPin(key, token::PinType::So); },
+                [this, key, ticket, values](token::flows::PinCheck check) {
+                    if (check != token::flows::PinCheck::Usable) {
+                        messageService().inform(page_.window(), i18n::pinCheckText(check));
+                        return;
+                    }
+                    const platform::SecretBytes soPin = askSoPin(ticket);
+                    if (!soPin.isEmpty())
+                        format(key, values, soPin);
+                });
+}
+
+platform::SecretBytes InitHandler::askSoPin(const KeyTicket& ticket) {
     const PasswordRequest request{i18n::text("K_Verify"), i18n::text("K_InputSOPIN") + QLatin1Char(':'),
                                   QString(), i18n::text("C_Btn_Confirm"), i18n::text("C_Btn_Cancel")};
     const std::optional<platform::SecretBytes> answer = messageService().askPassword(page_.window(), request);
     if (!answer || !guard_.stillValid(ticket))
-        return false;
-    soPin = platform::SecretBytes(answer->bytes().trimmed());
-    return !soPin.isEmpty();
+        return {};
+    // The prompt never gives an empty PIN: an empty answer stops the work.
+    return platform::SecretBytes(answer->bytes().trimmed());
 }
 
 void InitHandler::format(int32_t key, const TZartoBaseInfo& values, const platform::SecretBytes& soPin) {

@@ -6,6 +6,7 @@
 
 #include "config/settings_file.h"
 #include "platform/secret_bytes.h"
+#include "ui/key_guard.h"
 
 #include <QObject>
 #include <cstdint>
@@ -53,8 +54,10 @@ private:
     // Every text fits its field of the format block; otherwise K_Len_Error with the focus on the first text
     // that does not.
     bool textsFit(const TZartoBaseInfo& values) const;
-    // On an initialised key: the question, the SO PIN lock and the prompt. False when the work stops.
-    bool confirmWithSoPin(int32_t key, platform::SecretBytes& soPin);
+    // On an initialised key: the question, the SO PIN lock and the prompt, then the format.
+    void confirmWithSoPin(int32_t key, const TZartoBaseInfo& values);
+    // The SO PIN typed at the prompt, trimmed; empty when the prompt was cancelled or the key changed.
+    platform::SecretBytes askSoPin(const KeyTicket& ticket);
     void format(int32_t key, const TZartoBaseInfo& values, const platform::SecretBytes& soPin);
     void keepAsDefaults(const TZartoBaseInfo& values);
     config::SettingsFile initConfig() const;

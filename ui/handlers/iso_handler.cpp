@@ -8,6 +8,7 @@
 #include "ui/action_updater.h"
 #include "ui/button_edit.h"
 #include "ui/key_guard.h"
+#include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"
 #include "ui/message_service.h"
 #include "ui/pages/iso_page.h"
@@ -32,8 +33,8 @@ constexpr int kWaitBeforeSuccess = 500;
 } // namespace
 
 IsoHandler::IsoHandler(IsoPage& page, const MainActions& actions, ActionUpdater& updater, KeyGuard& guard,
-                       QObject* parent)
-    : QObject(parent), page_(page), actions_(actions), guard_(guard) {
+                       KeyOperationRunner& runner, QObject* parent)
+    : QObject(parent), page_(page), actions_(actions), guard_(guard), runner_(runner) {
     setObjectName(QStringLiteral("isoHandler"));
     connect(actions.AcDownISO, &QAction::triggered, this, &IsoHandler::AcDownISOExecute);
     connect(page.edtPath, &ButtonEdit::buttonClicked, this, &IsoHandler::edtPathButtonClick);
@@ -62,8 +63,27 @@ void IsoHandler::AcDownISOExecute() {
         messageService().inform(page_.window(), i18n::text("ISOFile_error"));
         return;
     }
-    if (!logIn(key))
-        return;
+    const platform::SecretBytes pin = pinBytes(*page_.edtUPINForDownISO);
+    runner_.run(
+        [key, pin] {
+            // The key is logged out before its lock is checked, so a failed check leaves no session behind.
+            token::flows::logOutKey(key);
+            if (token::flows::userPinLocked(key))
+                return IsoLogin::Locked;
+            return token::flows::logInUser(key, pin.c_str()).succeeded() ? IsoLogin::LoggedIn
+                                                                         : IsoLogin::Refused;
+        },
+        [this, key, path](IsoLogin login) {
+            if (login == IsoLogin::Locked)
+                messageService().inform(page_.window(), i18n::text("K_Dead"));
+            else if (login == IsoLogin::Refused)
+                messageService().inform(page_.window(), i18n::text("K_User_error"));
+            else
+                writeImage(key, path);
+        });
+}
+
+void IsoHandler::writeImage(int32_t key, const QString& path) {
     int32_t result = 0;
     {
         // No rescan or key action may run while the window waits between blocks and before the message.
@@ -77,19 +97,6 @@ void IsoHandler::AcDownISOExecute() {
         token::flows::logOutKey(key);
     }
     reportWrite(result);
-}
-
-bool IsoHandler::logIn(int32_t key) {
-    token::flows::logOutKey(key);
-    if (token::flows::userPinLocked(key)) {
-        messageService().inform(page_.window(), i18n::text("K_Dead"));
-        return false;
-    }
-    if (!token::flows::logInUser(key, pinBytes(*page_.edtUPINForDownISO).c_str()).succeeded()) {
-        messageService().inform(page_.window(), i18n::text("K_User_error"));
-        return false;
-    }
-    return true;
 }
 
 void IsoHandler::reportWrite(int32_t result) {

@@ -14,6 +14,7 @@ namespace ui {
 class ActionUpdater;
 class IsoPage;
 class KeyGuard;
+class KeyOperationRunner;
 struct MainActions;
 
 class IsoHandler : public QObject {
@@ -27,7 +28,7 @@ public:
 
     // Connects AcDownISO and the browse button of edtPath and registers the update handler.
     IsoHandler(IsoPage& page, const MainActions& actions, ActionUpdater& updater, KeyGuard& guard,
-               QObject* parent);
+               KeyOperationRunner& runner, QObject* parent);
 
     // Lets the user choose an .iso file for edtPath.
     void edtPathButtonClick();
@@ -40,12 +41,15 @@ public:
     int32_t WriteIsoImage(int32_t slot, const QString& path);
 
 private:
-    bool logIn(int32_t key);
+    enum class IsoLogin { LoggedIn, Locked, Refused };
+    // Writes the image at `path` to the logged-in `key`, logs it out and reports the outcome.
+    void writeImage(int32_t key, const QString& path);
     void reportWrite(int32_t result);
 
     IsoPage& page_;
     const MainActions& actions_;
     KeyGuard& guard_;
+    KeyOperationRunner& runner_;
 };
 
 } // namespace ui

@@ -63,10 +63,17 @@ void LoginHandler::AcCancelExecute() {
 }
 
 void LoginHandler::AclogoutExecute() {
-    token::flows::logOutKey(token::keyTable().currentKey);
-    // A PIN left in the field would let anyone log back in with Enter.
-    page_.edtUPIN->clear();
-    pages_.show(PageLogin);
+    const int32_t key = token::keyTable().currentKey;
+    runner_.run(
+        [key] {
+            token::flows::logOutKey(key);
+            return true;
+        },
+        [this](bool) {
+            // A PIN left in the field would let anyone log back in with Enter.
+            page_.edtUPIN->clear();
+            pages_.show(PageLogin);
+        });
 }
 
 void LoginHandler::showKeyName() {
