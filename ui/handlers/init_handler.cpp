@@ -4,6 +4,7 @@
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "init_values.h"
+#include "pin_check.h"
 #include "platform/secure_wipe.h"
 #include "token/flows/format_key.h"
 #include "token/key_table.h"
@@ -133,16 +134,11 @@ void InitHandler::confirmWithSoPin(int32_t key, const TZartoBaseInfo& values) {
     const QString question = i18n::text("K_Init_Info") + QLatin1Char('\r') + i18n::text("K_Init_try");
     if (!messageService().ask(page_.window(), question) || !guard_.stillValid(ticket))
         return;
-    runner_.run([key] { return token::flows::checkPin(key, token::PinType::So); },
-                [this, key, ticket, values](token::flows::PinCheck check) {
-                    if (check != token::flows::PinCheck::Usable) {
-                        messageService().inform(page_.window(), i18n::pinCheckText(check));
-                        return;
-                    }
-                    const platform::SecretBytes soPin = askSoPin(ticket);
-                    if (!soPin.isEmpty())
-                        format(key, values, soPin);
-                });
+    whenPinUsable(runner_, key, token::PinType::So, page_.window(), [this, key, ticket, values] {
+        const platform::SecretBytes soPin = askSoPin(ticket);
+        if (!soPin.isEmpty())
+            format(key, values, soPin);
+    });
 }
 
 platform::SecretBytes InitHandler::askSoPin(const KeyTicket& ticket) {

@@ -3,6 +3,7 @@
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "message_text.h"
+#include "pin_check.h"
 #include "token/flows/change_so_pin.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
@@ -49,13 +50,7 @@ void SoPinHandler::AcSetSOPINExecute() {
         messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
         return;
     }
-    runner_.run([key] { return token::flows::checkPin(key, token::PinType::So); },
-                [this, key](token::flows::PinCheck check) {
-                    if (check == token::flows::PinCheck::Usable)
-                        changePin(key);
-                    else
-                        messageService().inform(page_.window(), i18n::pinCheckText(check));
-                });
+    whenPinUsable(runner_, key, token::PinType::So, page_.window(), [this, key] { changePin(key); });
 }
 
 void SoPinHandler::changePin(int32_t key) {

@@ -2,6 +2,7 @@
 
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
+#include "pin_check.h"
 #include "token/flows/unlock_user_pin.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
@@ -46,13 +47,7 @@ void UnlockHandler::AcUnlockExecute() {
         messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
         return;
     }
-    runner_.run([key] { return token::flows::checkPin(key, token::PinType::So); },
-                [this, key](token::flows::PinCheck check) {
-                    if (check == token::flows::PinCheck::Usable)
-                        unlock(key);
-                    else
-                        messageService().inform(page_.window(), i18n::pinCheckText(check));
-                });
+    whenPinUsable(runner_, key, token::PinType::So, page_.window(), [this, key] { unlock(key); });
 }
 
 void UnlockHandler::unlock(int32_t key) {

@@ -3,6 +3,7 @@
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "message_text.h"
+#include "pin_check.h"
 #include "token/flows/change_user_pin.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
@@ -49,15 +50,12 @@ UserPinHandler::UserPinHandler(UserPinPage& page, const MainActions& actions, Ac
 
 void UserPinHandler::AcSetUserPINExecute() {
     const int32_t key = token::keyTable().currentKey;
-    runner_.run([key] { return token::flows::checkPin(key, token::PinType::User); },
-                [this, key](token::flows::PinCheck check) {
-                    if (check != token::flows::PinCheck::Usable)
-                        messageService().inform(page_.window(), i18n::pinCheckText(check));
-                    else if (!(pinBytes(*page_.edtNewUPin1) == pinBytes(*page_.edtNewUPin2)))
-                        messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
-                    else
-                        changePin(key);
-                });
+    whenPinUsable(runner_, key, token::PinType::User, page_.window(), [this, key] {
+        if (!(pinBytes(*page_.edtNewUPin1) == pinBytes(*page_.edtNewUPin2)))
+            messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
+        else
+            changePin(key);
+    });
 }
 
 void UserPinHandler::changePin(int32_t key) {
