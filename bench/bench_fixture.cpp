@@ -8,8 +8,8 @@
 
 #include "key_fill.h"
 #include "key_read.h"
-#include "openssl_handles.h"
-#include "token_ops.h"
+#include "token/lib/openssl_handles.h"
+#include "token/token_ops.h"
 
 #include <openssl/core_names.h>
 #include <openssl/x509.h>

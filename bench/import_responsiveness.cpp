@@ -1,15 +1,15 @@
 // How long the window thread goes without running its event loop while a PKCS#12 file is imported through
 // the window into a virtual key that holds 65 containers, from the dialog's OK to the rebuilt tree. Prints
 // that longest pause with the whole import's duration. Runs off screen: build/bin/import_responsiveness
-#include "demo_credentials.h"
 #include "event_loop_watch.h"
 #include "i18n/string_table.h"
-#include "paths.h"
-#include "softkey/softkey_driver.h"
-#include "softkey/virtual_key_manager.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
 #include "tests/ui/form_parts.h"
 #include "token/key_table.h"
+#include "token/lib/paths.h"
+#include "token/lib/softkey/softkey_driver.h"
+#include "token/lib/softkey/virtual_key_manager.h"
+#include "tools/demo_credentials.h"
 #include "ui/import_dialog.h"
 #include "ui/main_actions.h"
 #include "ui/main_form.h"

@@ -2,10 +2,10 @@
 // the window thread is watched. Prints the longest time the thread went without returning to its event loop
 // (goal: under 50 ms) and the write's duration.
 #include "event_loop_watch.h"
-#include "softkey/virtual_key_manager.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
 #include "tests/ui/form_parts.h"
 #include "token/key_table.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 #include "ui/button_edit.h"
 #include "ui/handlers/iso_handler.h"
 #include "ui/main_form.h"

@@ -1,8 +1,8 @@
 #include "key_fill.h"
 
-#include "demo_credentials.h"
 #include "key_read.h"
-#include "token_ops.h"
+#include "token/token_ops.h"
+#include "tools/demo_credentials.h"
 
 #include <stdexcept>
 

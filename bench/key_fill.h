@@ -3,8 +3,8 @@
 // read works on.
 #pragma once
 
-#include "credential.h"
-#include "softkey/virtual_key_manager.h"
+#include "token/lib/credential.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 
 #include <cstdint>
 #include <filesystem>

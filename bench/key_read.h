@@ -3,7 +3,7 @@
 // information and public key (ReadCertInfo), the public key again and the private key.
 #pragma once
 
-#include "token_ops.h"
+#include "token/token_ops.h"
 
 #include <cstdint>
 

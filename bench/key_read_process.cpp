@@ -3,7 +3,7 @@
 // to the first initialised key with the benchmark's user PIN, reads it whole as the certificate tree does,
 // and ends. Prints how many objects it read.
 #include "key_read.h"
-#include "token_ops.h"
+#include "token/token_ops.h"
 
 #include <cstdio>
 #include <exception>

@@ -5,8 +5,8 @@
 // PIN key derivation of the benchmarks (key_fill.h), so logins cost nothing here.
 #include "key_fill.h"
 #include "key_read.h"
-#include "temp_world.h"
-#include "token_ops.h"
+#include "tests/common/temp_world.h"
+#include "token/token_ops.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 #include "init_config.h"
 
-#include "ini_file.h"
-#include "secure_wipe.h"
+#include "platform/ini_file.h"
+#include "platform/secure_wipe.h"
 
 namespace {
 

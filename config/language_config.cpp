@@ -1,6 +1,6 @@
 #include "language_config.h"
 
-#include "ini_file.h"
+#include "platform/ini_file.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "mgr_config.h"
 
-#include "text_encoding.h"
+#include "platform/text_encoding.h"
 
 #include <QDomDocument>
 #include <QDomElement>

@@ -1,7 +1,7 @@
 #include "settings_file.h"
 
-#include "owner_file.h"
-#include "secure_wipe.h"
+#include "platform/owner_file.h"
+#include "platform/secure_wipe.h"
 #include "user_config_folder.h"
 
 #include <QFile>

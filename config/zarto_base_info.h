@@ -3,7 +3,7 @@
 // wipe themselves.
 #pragma once
 
-#include "secret_bytes.h"
+#include "platform/secret_bytes.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,7 +3,7 @@
 // window thread.
 #pragma once
 
-#include "quillard.h"
+#include "token/lib/quillard.h"
 
 #include <array>
 #include <cstdint>

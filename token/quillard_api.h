@@ -3,7 +3,7 @@
 // returns.
 #pragma once
 
-#include "quillard.h"
+#include "token/lib/quillard.h"
 
 namespace token {
 

@@ -1,7 +1,7 @@
 #include "token_ops.h"
 
 #include "quillard_api.h"
-#include "quillard_errors.h"
+#include "token/lib/quillard_errors.h"
 #include "utf16.h"
 
 #include <algorithm>

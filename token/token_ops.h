@@ -6,7 +6,7 @@
 
 #include "cert_info_record.h"
 #include "key_table.h"
-#include "quillard.h"
+#include "token/lib/quillard.h"
 
 #include <cstdint>
 #include <string>

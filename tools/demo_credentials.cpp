@@ -1,9 +1,9 @@
 #include "demo_credentials.h"
 
-#include "der_coding.h"
-#include "key_description.h"
-#include "openssl_handles.h"
-#include "openssl_providers.h"
+#include "token/lib/der_coding.h"
+#include "token/lib/key_description.h"
+#include "token/lib/openssl_handles.h"
+#include "token/lib/openssl_providers.h"
 
 #include <openssl/bn.h>
 #include <openssl/err.h>

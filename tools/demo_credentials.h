@@ -1,7 +1,7 @@
 // Key pairs and self-signed certificates made with OpenSSL, for demo keys and for tests.
 #pragma once
 
-#include "credential.h"
+#include "token/lib/credential.h"
 
 #include <filesystem>
 #include <string>

@@ -3,7 +3,7 @@
 #include "apply_language.h"
 #include "i18n/string_table.h"
 #include "message_service.h"
-#include "quillard_errors.h"
+#include "token/lib/quillard_errors.h"
 #include "token/token_ops.h"
 
 #include <QClipboard>

@@ -1,9 +1,9 @@
 // The library's own devices and files, asked before init_pkcs11, and a PIN whose length the key's policy
 // does not allow.
-#include "quillard.h"
-#include "quillard_errors.h"
-#include "softkey/virtual_key_manager.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/quillard.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 
 #include <gtest/gtest.h>
 

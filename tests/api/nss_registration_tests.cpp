@@ -1,12 +1,12 @@
 // Registration in the system store makes the virtual-key module known to the user's NSS database, so NSS
 // programs (certutil here, Chromium for users) list the key's certificates; unregistering takes it out.
-#include "demo_credentials.h"
-#include "nss_registration.h"
-#include "quillard.h"
-#include "quillard_errors.h"
-#include "softkey/softkey_driver.h"
-#include "softkey/virtual_key_manager.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/nss_registration.h"
+#include "token/lib/quillard.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/softkey/softkey_driver.h"
+#include "token/lib/softkey/virtual_key_manager.h"
+#include "tools/demo_credentials.h"
 
 #include <gtest/gtest.h>
 

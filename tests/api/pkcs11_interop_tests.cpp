@@ -1,10 +1,10 @@
 // What the tool writes to a SoftHSM2 token is usable by pkcs11-tool and OpenSSL, and what pkcs11-tool writes
 // shows up as a container.
-#include "demo_credentials.h"
-#include "quillard.h"
-#include "quillard_errors.h"
-#include "softhsm_token.h"
-#include "temp_world.h"
+#include "tests/common/softhsm_token.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/quillard.h"
+#include "token/lib/quillard_errors.h"
+#include "tools/demo_credentials.h"
 
 #include <gtest/gtest.h>
 

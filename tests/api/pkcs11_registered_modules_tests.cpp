@@ -1,11 +1,11 @@
 // The maker's module name: the virtual keys and every module p11-kit registers (here SoftHSM2 with its own
 // token folder and OpenSC without a reader), one list, virtual keys first, indices stable; and the choice of
 // modules through QUILLARD_PKCS11_MODULES.
-#include "quillard.h"
-#include "quillard_errors.h"
-#include "softhsm_token.h"
-#include "softkey/virtual_key_manager.h"
-#include "temp_world.h"
+#include "tests/common/softhsm_token.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/quillard.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 
 #include <gtest/gtest.h>
 

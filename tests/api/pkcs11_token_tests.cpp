@@ -1,10 +1,10 @@
 // libquillard's C functions on SoftHSM2 tokens of a private world, through the PKCS#11 driver: the key list,
 // information, PIN state and logins, PIN changes, unlock and format, containers and imports.
-#include "demo_credentials.h"
-#include "quillard.h"
-#include "quillard_errors.h"
-#include "softhsm_token.h"
-#include "temp_world.h"
+#include "tests/common/softhsm_token.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/quillard.h"
+#include "token/lib/quillard_errors.h"
+#include "tools/demo_credentials.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The shared libquillard through its exported C functions, on virtual keys of a private world: buffers,
 // lengths, the module choice, the PKCS#12 import flow, the store and the display handler.
-#include "demo_credentials.h"
-#include "quillard.h"
-#include "quillard_errors.h"
-#include "softkey/virtual_key_manager.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/quillard.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/softkey/virtual_key_manager.h"
+#include "tools/demo_credentials.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bio.h>

@@ -1,6 +1,6 @@
 // Every command of pellorzu-cli, run as a user runs it on virtual keys.
 #include "cli_world.h"
-#include "demo_credentials.h"
+#include "tools/demo_credentials.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 // Batch provisioning: five blank virtual keys, one too small for its certificate.
 #include "cli_world.h"
-#include "demo_credentials.h"
+#include "tools/demo_credentials.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 // pellorzu-cli on a SoftHSM2 token, found through p11-kit in the test world's own token folder.
 #include "cli_world.h"
-#include "demo_credentials.h"
-#include "softhsm_token.h"
+#include "tests/common/softhsm_token.h"
+#include "tools/demo_credentials.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -3,7 +3,7 @@
 // input, collecting its output and exit code.
 #pragma once
 
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
 
 #include <QJsonDocument>
 #include <filesystem>

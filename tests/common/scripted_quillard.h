@@ -3,7 +3,7 @@
 // the ones it cares about; `calls` records the name of every call in order.
 #pragma once
 
-#include "quillard_api.h"
+#include "token/quillard_api.h"
 
 #include <functional>
 #include <mutex>

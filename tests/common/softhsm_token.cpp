@@ -1,7 +1,7 @@
 #include "softhsm_token.h"
 
-#include "quillard.h"
-#include "quillard_errors.h"
+#include "token/lib/quillard.h"
+#include "token/lib/quillard_errors.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 // Initconfig.ini: round trip of all twelve keys, defaults, and the rest of the file kept.
 #include "config/init_config.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
 
 #include <QFile>
 #include <filesystem>

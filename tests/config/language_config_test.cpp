@@ -1,6 +1,6 @@
 // Languages/LanguageConfig.ini: the language identifier read and written, and a refused write reported.
 #include "config/language_config.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
 
 #include <QDir>
 #include <QFile>

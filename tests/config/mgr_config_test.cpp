@@ -1,7 +1,7 @@
 // MgrConfig.ini: Base64 of XML in any layout, and reads that stop early with the fields read so far.
 #include "config/mgr_config.h"
 #include "config/user_config_folder.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 // user's own copy, started from the program's file, written privately and read first; refused writes.
 #include "config/language_config.h"
 #include "config/settings_file.h"
-#include "read_only_program_folder.h"
-#include "temp_world.h"
+#include "tests/common/read_only_program_folder.h"
+#include "tests/common/temp_world.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // Certificate information through the exported function: texts stay inside their 257-unit buffers and end
 // with a NUL, and an accepted certificate has version 1, 2 or 3.
 #include "fuzz_input_file.h"
-#include "quillard.h"
-#include "quillard_errors.h"
+#include "token/lib/quillard.h"
+#include "token/lib/quillard_errors.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,7 +1,7 @@
 // INI reading and writing: any file reads without harm, values are never longer than the limit, and a write
 // either fails or reads back exactly with every section still there.
 #include "fuzz_input_file.h"
-#include "ini_file.h"
+#include "platform/ini_file.h"
 
 // The reader trims only spaces and tabs around a section name, so the expected name is trimmed the same way
 // (QString::trimmed would also take a leading form feed, which the name keeps).

@@ -2,7 +2,7 @@
 // the INI value limit.
 #include "fuzz_input_file.h"
 #include "i18n/string_table.h"
-#include "ini_file.h"
+#include "platform/ini_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static FuzzInputFile input(".lng");

@@ -1,10 +1,10 @@
 // PKCS#12 files: any file is read without harm; every entry of an accepted file holds a private key and a
 // certificate of a known version.
-#include "cert_info.h"
-#include "credential_parser.h"
 #include "fuzz_input_file.h"
-#include "openssl_providers.h"
-#include "quillard_errors.h"
+#include "token/lib/cert_info.h"
+#include "token/lib/credential_parser.h"
+#include "token/lib/openssl_providers.h"
+#include "token/lib/quillard_errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static FuzzInputFile input(".pfx");

@@ -1,9 +1,9 @@
 // X.509 certificate files (DER or PEM): any file is read without harm and without asking for a pass phrase,
 // and an accepted one gives a certificate of a known version.
-#include "cert_info.h"
-#include "credential_parser.h"
 #include "fuzz_input_file.h"
-#include "quillard_errors.h"
+#include "token/lib/cert_info.h"
+#include "token/lib/credential_parser.h"
+#include "token/lib/quillard_errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static FuzzInputFile input(".cer");

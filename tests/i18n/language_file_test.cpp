@@ -1,6 +1,6 @@
 // Loading language files into the string table.
 #include "i18n/string_table.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
 
 #include <gtest/gtest.h>
 

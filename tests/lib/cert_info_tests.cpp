@@ -1,6 +1,6 @@
-#include "cert_info.h"
-#include "quillard_errors.h"
 #include "test_certificate_builder.h"
+#include "token/lib/cert_info.h"
+#include "token/lib/quillard_errors.h"
 
 #include <gtest/gtest.h>
 #include <openssl/asn1.h>

@@ -1,7 +1,7 @@
-#include "cert_store.h"
-#include "quillard_errors.h"
-#include "temp_world.h"
 #include "test_certificate_builder.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/cert_store.h"
+#include "token/lib/quillard_errors.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>

@@ -1,11 +1,11 @@
 // Certificates and certificate files that must be refused: versions X.509 does not define, and PEM blocks
 // that are encrypted (reading them must never ask for a pass phrase on the terminal).
-#include "cert_info.h"
-#include "credential_parser.h"
-#include "demo_credentials.h"
-#include "quillard_errors.h"
-#include "temp_world.h"
 #include "test_certificate_builder.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/cert_info.h"
+#include "token/lib/credential_parser.h"
+#include "token/lib/quillard_errors.h"
+#include "tools/demo_credentials.h"
 
 #include <gtest/gtest.h>
 #include <openssl/pkcs12.h>

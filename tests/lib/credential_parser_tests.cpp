@@ -1,9 +1,9 @@
-#include "credential_parser.h"
-#include "demo_credentials.h"
-#include "openssl_providers.h"
-#include "quillard_errors.h"
-#include "temp_world.h"
 #include "test_certificate_builder.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/credential_parser.h"
+#include "token/lib/openssl_providers.h"
+#include "token/lib/quillard_errors.h"
+#include "tools/demo_credentials.h"
 
 #include <gtest/gtest.h>
 #include <openssl/pkcs12.h>

@@ -1,8 +1,8 @@
 // One key list over several drivers, here two virtual-key drivers on folders of their own: the first
 // driver's keys first in its own order, the others' keys in the places they had, arrivals last, and every
 // call reaching the key its index names.
-#include "driver_set.h"
 #include "softkey_fixture.h"
+#include "token/lib/driver_set.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // The pure parts of the PKCS#11 driver: which modules hold keys, where a bare module name is found, how
 // token text fields are read, which CKR_ value becomes which result, and public keys built from attributes.
-#include "demo_credentials.h"
-#include "key_description.h"
-#include "pkcs11/ckr_names.h"
-#include "pkcs11/module_selection.h"
-#include "pkcs11/pkcs11_call.h"
-#include "pkcs11/public_key_info.h"
-#include "pkcs11/token_text.h"
-#include "quillard_errors.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/key_description.h"
+#include "token/lib/pkcs11/ckr_names.h"
+#include "token/lib/pkcs11/module_selection.h"
+#include "token/lib/pkcs11/pkcs11_call.h"
+#include "token/lib/pkcs11/public_key_info.h"
+#include "token/lib/pkcs11/token_text.h"
+#include "token/lib/quillard_errors.h"
+#include "tools/demo_credentials.h"
 
 #include <gtest/gtest.h>
 

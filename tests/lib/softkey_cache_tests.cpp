@@ -4,7 +4,7 @@
 // the next call; every read is made twice before a change, so the second one is answered from what was kept.
 #include "softkey_fixture.h"
 
-#include "softkey/key_database.h"
+#include "token/lib/softkey/key_database.h"
 
 #include <array>
 #include <chrono>

@@ -1,7 +1,7 @@
 // Containers, certificates and keys on the virtual keys.
 #include "softkey_fixture.h"
 
-#include "softkey/key_database.h"
+#include "token/lib/softkey/key_database.h"
 
 namespace {
 

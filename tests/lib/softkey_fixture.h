@@ -2,13 +2,13 @@
 // folder, keys made with few PBKDF2 iterations, and credentials made once per test run.
 #pragma once
 
-#include "credential.h"
-#include "demo_credentials.h"
-#include "paths.h"
-#include "quillard_errors.h"
-#include "softkey/softkey_driver.h"
-#include "softkey/virtual_key_manager.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/credential.h"
+#include "token/lib/paths.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/softkey/softkey_driver.h"
+#include "token/lib/softkey/virtual_key_manager.h"
+#include "tools/demo_credentials.h"
 
 #include <gtest/gtest.h>
 

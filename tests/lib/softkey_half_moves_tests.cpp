@@ -1,7 +1,7 @@
 // A process killed between the two renames of a plug or unplug, or while building a new key, leaves files
 // that the next list, plug, unplug or scan puts right, so no key is ever stuck.
-#include "softkey/key_files.h"
 #include "softkey_fixture.h"
+#include "token/lib/softkey/key_files.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Key files and the certificate store are readable by their owner only: what the library creates, and what it
 // finds open to others when it opens it. A key of another user that others may read is refused.
-#include "cert_store.h"
-#include "softkey/key_files.h"
 #include "softkey_fixture.h"
+#include "token/lib/cert_store.h"
+#include "token/lib/softkey/key_files.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>

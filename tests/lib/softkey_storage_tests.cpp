@@ -1,8 +1,8 @@
 // Memory accounting, the out-of-space code and the disk area of the virtual keys.
 #include "softkey_fixture.h"
 
-#include "softkey/aes_gcm.h"
-#include "softkey/key_database.h"
+#include "token/lib/softkey/aes_gcm.h"
+#include "token/lib/softkey/key_database.h"
 
 namespace {
 

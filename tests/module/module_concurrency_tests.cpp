@@ -1,7 +1,7 @@
 // The module under threads, across fork() and beside the window working on the same key at the same time.
 #include "module_fixture.h"
 
-#include "key_description.h"
+#include "token/lib/key_description.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 // this side of the interface.
 #include "module_fixture.h"
 
-#include "key_description.h"
+#include "token/lib/key_description.h"
 
 #include <openssl/core_names.h>
 #include <openssl/rsa.h>

@@ -3,11 +3,11 @@
 // every test makes. The module is finalised after each test.
 #pragma once
 
-#include "demo_credentials.h"
-#include "quillard_errors.h"
-#include "softkey/softkey_driver.h"
-#include "softkey/virtual_key_manager.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/softkey/softkey_driver.h"
+#include "token/lib/softkey/virtual_key_manager.h"
+#include "tools/demo_credentials.h"
 
 #include <p11-kit/pkcs11.h>
 

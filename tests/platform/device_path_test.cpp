@@ -1,6 +1,6 @@
 // The product id of device paths, and recorded udev events turned into device events.
-#include "device_path.h"
-#include "udev_device_source.h"
+#include "platform/device_path.h"
+#include "platform/udev_device_source.h"
 
 #include <gtest/gtest.h>
 #include <vector>

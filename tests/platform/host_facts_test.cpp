@@ -1,10 +1,10 @@
 // Host facts read from made-up hosts: os-release files, default browsers (one that hangs on --version),
 // p11-kit registrations and module files with and without versions.
-#include "default_browser.h"
-#include "host_sources.h"
-#include "module_files.h"
-#include "os_version.h"
-#include "temp_world.h"
+#include "platform/default_browser.h"
+#include "platform/host_sources.h"
+#include "platform/module_files.h"
+#include "platform/os_version.h"
+#include "tests/common/temp_world.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Reading INI files with the private-profile rules: names, blanks, quotes, comments, duplicates, encodings,
 // value length and integers.
-#include "ini_file.h"
-#include "temp_world.h"
+#include "platform/ini_file.h"
+#include "tests/common/temp_world.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Writing INI files: other lines and the encoding stay as they were, new files, values that need quotes, and
 // writes that must be refused without touching the old file.
-#include "ini_file.h"
-#include "temp_world.h"
+#include "platform/ini_file.h"
+#include "tests/common/temp_world.h"
 
 #include <QDir>
 #include <QFile>

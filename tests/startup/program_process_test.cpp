@@ -1,7 +1,7 @@
 // The built program run as separate processes with the real token library: a second start ends at once while
 // the first runs on, and the close request ends the first.
 #include "app/instance_request.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The decisions the window and the command line take from the shared flows, against a scripted library: every
 // result the PIN checks, the user session, the user PIN change and the import preparation can give, and
 // which library calls each one makes before it answers.
-#include "scripted_quillard.h"
+#include "tests/common/scripted_quillard.h"
 #include "token/flows/change_user_pin.h"
 #include "token/flows/import_preparation.h"
 #include "token/flows/key_session.h"

@@ -1,6 +1,6 @@
 // The flows the window and the command line share, against a scripted library: what they call, in which
 // order, and what they refuse before calling anything.
-#include "scripted_quillard.h"
+#include "tests/common/scripted_quillard.h"
 #include "token/flows/certificate_list.h"
 #include "token/flows/iso_image_write.h"
 #include "token/flows/key_scan.h"

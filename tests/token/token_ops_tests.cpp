@@ -1,6 +1,6 @@
 // The operations layer against a scripted library: what it does beyond forwarding.
-#include "scripted_quillard.h"
-#include "token_ops.h"
+#include "tests/common/scripted_quillard.h"
+#include "token/token_ops.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

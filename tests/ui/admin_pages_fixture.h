@@ -3,11 +3,11 @@
 // library answers, and virtual keys made for a test.
 #pragma once
 
-#include "softhsm_token.h"
+#include "tests/common/softhsm_token.h"
 
 #include "pin_pages_fixture.h"
-#include "softkey/virtual_key_manager.h"
 #include "token/lib/quillard_errors.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 #include "token/token_ops.h"
 
 #include <QByteArray>

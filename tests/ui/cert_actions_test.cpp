@@ -1,8 +1,8 @@
 // View, export and the two deletions on the certificate page, on real virtual keys and on a scripted library
 // for the failure texts and the key guard.
-#include "cert_store.h"
 #include "cert_window_fixture.h"
 #include "token/cert_presence.h"
+#include "token/lib/cert_store.h"
 #include "ui/cert_viewer_dialog.h"
 
 #include <QFile>

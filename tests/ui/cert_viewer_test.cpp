@@ -1,9 +1,9 @@
 // The certificate viewer behind helper_show_cert_ui: a certificate handed to the real library opens the
 // dialog over its owner with the certificate's fields in the language in effect; bytes that are no
 // certificate give a message and no dialog.
-#include "demo_credentials.h"
 #include "i18n/string_table.h"
 #include "token/token_ops.h"
+#include "tools/demo_credentials.h"
 #include "ui/cert_viewer_dialog.h"
 #include "ui/scripted_message_service.h"
 

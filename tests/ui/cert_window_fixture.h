@@ -3,15 +3,15 @@
 // key files (CertVirtualKeyTest). Helpers log in through the window, read the tree as text and pick nodes.
 #pragma once
 
-#include "credential.h"
-#include "demo_credentials.h"
 #include "form_parts.h"
-#include "paths.h"
 #include "pin_pages_fixture.h"
-#include "softhsm_token.h"
-#include "softkey/softkey_driver.h"
-#include "softkey/virtual_key_manager.h"
+#include "tests/common/softhsm_token.h"
 #include "token/cert_info_record.h"
+#include "token/lib/credential.h"
+#include "token/lib/paths.h"
+#include "token/lib/softkey/softkey_driver.h"
+#include "token/lib/softkey/virtual_key_manager.h"
+#include "tools/demo_credentials.h"
 
 #include "ui/handlers/cert_import_handler.h"
 #include "ui/image_list.h"

@@ -5,7 +5,7 @@
 #include "pin_pages_fixture.h"
 #include "platform/token_slot_poll.h"
 #include "platform/udev_device_source.h"
-#include "softkey/virtual_key_manager.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 #include "ui/device_watcher.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 // The import dialog as a person uses it: its texts in both languages, choosing files by browsing and by
 // dropping them, the rules between the radio buttons and fields, and the checks of OK against real
 // certificate files read by the real library.
-#include "demo_credentials.h"
 #include "i18n/string_table.h"
-#include "temp_world.h"
+#include "tests/common/temp_world.h"
+#include "tools/demo_credentials.h"
 #include "ui/import_dialog.h"
 #include "ui/scripted_message_service.h"
 

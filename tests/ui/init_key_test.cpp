@@ -4,7 +4,7 @@
 #include "admin_pages_fixture.h"
 #include "config/init_config.h"
 #include "form_parts.h"
-#include "read_only_program_folder.h"
+#include "tests/common/read_only_program_folder.h"
 #include "ui/pages/init_page.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // The key information page: the thirteen rows of what the selected key reports, their formats, and what a
 // failed read leaves; on virtual keys through the real library as well.
 #include "key_window_fixture.h"
-#include "softkey/virtual_key_manager.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 #include "token/token_ops.h"
 
 namespace {

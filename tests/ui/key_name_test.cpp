@@ -3,7 +3,7 @@
 #include "form_parts.h"
 #include "pin_pages_fixture.h"
 #include "platform/blank_trim.h"
-#include "softkey/virtual_key_manager.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 #include "token/token_ops.h"
 #include "ui/handlers/key_name_handler.h"
 

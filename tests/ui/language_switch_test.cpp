@@ -3,7 +3,7 @@
 #include "config/language_config.h"
 #include "form_parts.h"
 #include "key_window_fixture.h"
-#include "read_only_program_folder.h"
+#include "tests/common/read_only_program_folder.h"
 #include "ui/handlers/language_handler.h"
 #include "ui/language_choice.h"
 #include "ui/pages/about_page.h"

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "i18n/string_table.h"
-#include "scripted_quillard.h"
-#include "temp_world.h"
+#include "tests/common/scripted_quillard.h"
+#include "tests/common/temp_world.h"
 #include "typed_text.h"
 #include "ui/main_form.h"
 #include "ui/scripted_message_service.h"

@@ -3,7 +3,7 @@
 // with `import -window root` into SCREENSHOT_DIR.
 #include "form_parts.h"
 #include "key_window_fixture.h"
-#include "softkey/virtual_key_manager.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 #include "ui/apply_language.h"
 #include "ui/language_choice.h"
 #include "ui/message_service.h"

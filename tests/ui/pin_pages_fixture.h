@@ -3,12 +3,12 @@
 #pragma once
 
 #include "form_parts.h"
-#include "softhsm_token.h"
+#include "tests/common/softhsm_token.h"
 
 #include <filesystem>
 
 #include "key_window_fixture.h"
-#include "softkey/virtual_key_manager.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 #include "typed_text.h"
 #include "ui/main_actions.h"
 

@@ -2,10 +2,10 @@
 // outcome, the logouts around the work; end to end on a virtual key, where a wrong SO PIN costs one try and
 // an unlocked key keeps every private key usable.
 #include "admin_pages_fixture.h"
-#include "demo_credentials.h"
 #include "form_parts.h"
-#include "paths.h"
-#include "softkey/softkey_driver.h"
+#include "token/lib/paths.h"
+#include "token/lib/softkey/softkey_driver.h"
+#include "tools/demo_credentials.h"
 #include "typed_text.h"
 
 namespace {

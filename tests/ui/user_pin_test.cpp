@@ -2,7 +2,7 @@
 // the login state afterwards; end to end on a virtual key.
 #include "form_parts.h"
 #include "pin_pages_fixture.h"
-#include "softkey/virtual_key_manager.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 #include "token/token_ops.h"
 
 #include <utility>

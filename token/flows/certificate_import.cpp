@@ -1,6 +1,6 @@
 #include "certificate_import.h"
 
-#include "token_ops.h"
+#include "token/token_ops.h"
 
 namespace token::flows {
 

@@ -5,8 +5,8 @@
 #include "openssl_handles.h"
 #include "private_files.h"
 #include "quillard_errors.h"
-#include "sqlite/sqlite_connection.h"
-#include "sqlite/storage_error.h"
+#include "token/lib/sqlite/sqlite_connection.h"
+#include "token/lib/sqlite/storage_error.h"
 
 namespace quillard {
 

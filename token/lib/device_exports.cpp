@@ -7,8 +7,8 @@
 #include "library_state.h"
 #include "paths.h"
 #include "quillard_errors.h"
-#include "softkey/key_files.h"
-#include "softkey/virtual_key_manager.h"
+#include "token/lib/softkey/key_files.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 
 #include <dlfcn.h>
 

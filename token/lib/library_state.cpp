@@ -2,9 +2,9 @@
 
 #include "driver_set.h"
 #include "paths.h"
-#include "pkcs11/pkcs11_driver.h"
 #include "quillard_errors.h"
-#include "softkey/softkey_driver.h"
+#include "token/lib/pkcs11/pkcs11_driver.h"
+#include "token/lib/softkey/softkey_driver.h"
 
 #include <algorithm>
 #include <cctype>

@@ -10,8 +10,8 @@
 #include "library_state.h"
 #include "nss_registration.h"
 #include "paths.h"
-#include "pkcs11/pkcs11_call.h"
 #include "quillard_errors.h"
+#include "token/lib/pkcs11/pkcs11_call.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // value that may be read (the CKA_VALUE of a secret key made not sensitive) is kept in wiping storage.
 #pragma once
 
-#include "secure_bytes.h"
+#include "token/lib/secure_bytes.h"
 
 #include <p11-kit/pkcs11.h>
 

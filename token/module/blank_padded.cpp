@@ -1,6 +1,6 @@
 #include "blank_padded.h"
 
-#include "utf8_text.h"
+#include "token/lib/utf8_text.h"
 
 #include <cstring>
 

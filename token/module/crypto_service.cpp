@@ -1,9 +1,9 @@
 #include "crypto_service.h"
 
-#include "key_description.h"
 #include "module_error.h"
-#include "quillard_errors.h"
 #include "secret_key_object.h"
+#include "token/lib/key_description.h"
+#include "token/lib/quillard_errors.h"
 
 #include <openssl/rand.h>
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "mechanism_table.h"
-#include "openssl_handles.h"
-#include "secure_bytes.h"
+#include "token/lib/openssl_handles.h"
+#include "token/lib/secure_bytes.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "mechanism_table.h"
-#include "openssl_handles.h"
+#include "token/lib/openssl_handles.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "ecdsa_signature.h"
 
-#include "openssl_handles.h"
+#include "token/lib/openssl_handles.h"
 
 #include <openssl/bn.h>
 #include <openssl/ecdsa.h>

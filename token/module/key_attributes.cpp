@@ -1,8 +1,8 @@
 #include "key_attributes.h"
 
-#include "der_coding.h"
-#include "key_description.h"
-#include "openssl_handles.h"
+#include "token/lib/der_coding.h"
+#include "token/lib/key_description.h"
+#include "token/lib/openssl_handles.h"
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>

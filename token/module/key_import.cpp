@@ -1,12 +1,12 @@
 #include "key_import.h"
 
-#include "hex_text.h"
 #include "key_attributes.h"
-#include "key_description.h"
 #include "mechanism_table.h"
 #include "module_error.h"
 #include "private_key_components.h"
-#include "quillard_errors.h"
+#include "token/lib/hex_text.h"
+#include "token/lib/key_description.h"
+#include "token/lib/quillard_errors.h"
 
 #include <openssl/rand.h>
 

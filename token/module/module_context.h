@@ -6,7 +6,7 @@
 #include "object_handles.h"
 #include "session_table.h"
 #include "slot_table.h"
-#include "softkey/softkey_driver.h"
+#include "token/lib/softkey/softkey_driver.h"
 #include "token_objects.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "module_error.h"
 
-#include "quillard_errors.h"
+#include "token/lib/quillard_errors.h"
 
 namespace quillard::module {
 

@@ -2,7 +2,7 @@
 // list catches it at the boundary, so no exception ever leaves the module.
 #pragma once
 
-#include "driver.h"
+#include "token/lib/driver.h"
 
 #include <p11-kit/pkcs11.h>
 

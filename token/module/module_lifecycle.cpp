@@ -1,6 +1,6 @@
 #include "module_lifecycle.h"
 
-#include "paths.h"
+#include "token/lib/paths.h"
 
 #include <pthread.h>
 

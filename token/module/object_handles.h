@@ -4,7 +4,7 @@
 // take handles from the same numbers, so no handle of theirs names an object of a key either.
 #pragma once
 
-#include "softkey/key_records.h"
+#include "token/lib/softkey/key_records.h"
 
 #include <p11-kit/pkcs11.h>
 

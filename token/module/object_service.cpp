@@ -2,8 +2,8 @@
 
 #include "key_import.h"
 #include "module_error.h"
-#include "quillard_errors.h"
 #include "template_reader.h"
+#include "token/lib/quillard_errors.h"
 
 #include <algorithm>
 

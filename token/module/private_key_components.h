@@ -2,8 +2,8 @@
 // and CKA_VALUE of an EC key), turned into an OpenSSL key.
 #pragma once
 
-#include "openssl_handles.h"
 #include "template_reader.h"
+#include "token/lib/openssl_handles.h"
 
 namespace quillard::module {
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "attribute_set.h"
-#include "secure_bytes.h"
 #include "template_reader.h"
+#include "token/lib/secure_bytes.h"
 
 namespace quillard::module {
 

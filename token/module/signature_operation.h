@@ -4,7 +4,7 @@
 #pragma once
 
 #include "mechanism_table.h"
-#include "openssl_handles.h"
+#include "token/lib/openssl_handles.h"
 
 #include <cstdint>
 #include <vector>

@@ -3,7 +3,7 @@
 // key. Each rescan notes the slots whose key appeared or went as events for C_WaitForSlotEvent.
 #pragma once
 
-#include "softkey/softkey_driver.h"
+#include "token/lib/softkey/softkey_driver.h"
 
 #include <p11-kit/pkcs11.h>
 

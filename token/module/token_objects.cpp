@@ -1,9 +1,9 @@
 #include "token_objects.h"
 
 #include "key_attributes.h"
-#include "key_description.h"
 #include "module_error.h"
-#include "quillard_errors.h"
+#include "token/lib/key_description.h"
+#include "token/lib/quillard_errors.h"
 
 namespace quillard::module {
 

@@ -6,7 +6,7 @@
 
 #include "attribute_set.h"
 #include "object_handles.h"
-#include "softkey/softkey_driver.h"
+#include "token/lib/softkey/softkey_driver.h"
 
 #include <optional>
 #include <string>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "module_context.h"
-#include "secure_bytes.h"
+#include "token/lib/secure_bytes.h"
 
 #include <string>
 #include <vector>

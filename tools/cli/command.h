@@ -3,9 +3,9 @@
 // returns the exit code or throws a Failure or a UsageError.
 #pragma once
 
-#include "command_base.h"
 #include "exit_codes.h"
 #include "invocation.h"
+#include "tools/common/command_base.h"
 
 #include <set>
 #include <string>

@@ -15,9 +15,9 @@
 #include "provision_command.h"
 #include "register_command.h"
 #include "set_label_command.h"
+#include "tools/common/usage_error.h"
 #include "unlock_command.h"
 #include "unregister_command.h"
-#include "usage_error.h"
 #include "write_iso_command.h"
 
 #include <iomanip>

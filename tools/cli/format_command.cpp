@@ -4,7 +4,7 @@
 #include "failure.h"
 #include "format_settings.h"
 #include "token/key_table.h"
-#include "usage_error.h"
+#include "tools/common/usage_error.h"
 #include "user_session.h"
 
 #include <optional>

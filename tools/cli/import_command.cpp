@@ -3,7 +3,7 @@
 #include "certificate_file_import.h"
 #include "cli_texts.h"
 #include "token/cert_presence.h"
-#include "usage_error.h"
+#include "tools/common/usage_error.h"
 #include "user_session.h"
 
 namespace cli {

@@ -1,7 +1,7 @@
 #include "invocation.h"
 
 #include "cli_texts.h"
-#include "usage_error.h"
+#include "tools/common/usage_error.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,9 +2,9 @@
 // keys the library sees (scanned on first use, so help and argument errors never start the library).
 #pragma once
 
-#include "arguments.h"
 #include "key_directory.h"
 #include "secret_source.h"
+#include "tools/common/arguments.h"
 
 #include <QJsonValue>
 #include <QString>

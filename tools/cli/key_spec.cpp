@@ -1,7 +1,7 @@
 #include "key_spec.h"
 
 #include "token/cert_presence.h"
-#include "usage_error.h"
+#include "tools/common/usage_error.h"
 
 namespace cli {
 

@@ -7,7 +7,7 @@
 #include "key_labels_file.h"
 #include "token/flows/key_session.h"
 #include "token/key_table.h"
-#include "usage_error.h"
+#include "tools/common/usage_error.h"
 #include "user_session.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "failure.h"
 #include "platform/terminal.h"
 #include "secret_lines.h"
-#include "usage_error.h"
+#include "tools/common/usage_error.h"
 
 #include <QFile>
 #include <cstdio>

@@ -4,8 +4,8 @@
 // when the last copy goes, and so is everything read from the file or standard input.
 #pragma once
 
-#include "arguments.h"
 #include "platform/secret_bytes.h"
+#include "tools/common/arguments.h"
 
 #include <QString>
 #include <cstddef>

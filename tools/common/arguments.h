@@ -2,7 +2,7 @@
 // in any order. Only the options and switches a command declares are accepted; anything else is a UsageError.
 #pragma once
 
-#include "secure_bytes.h"
+#include "token/lib/secure_bytes.h"
 
 #include <cstdint>
 #include <map>

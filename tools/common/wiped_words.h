@@ -1,7 +1,7 @@
 // Command-line words, which may hold PINs: every copy made of them is wiped when it goes.
 #pragma once
 
-#include "secure_bytes.h"
+#include "token/lib/secure_bytes.h"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 // 0 done, 1 failed, 2 (through a UsageError) not understood.
 #pragma once
 
-#include "command_base.h"
+#include "tools/common/command_base.h"
 
 #include <ostream>
 #include <string>

@@ -6,8 +6,8 @@
 #include "demo_set_command.h"
 #include "list_command.h"
 #include "plug_command.h"
+#include "tools/common/usage_error.h"
 #include "unplug_command.h"
-#include "usage_error.h"
 
 #include <iomanip>
 

@@ -1,10 +1,10 @@
 #include "create_command.h"
 
-#include "arguments.h"
 #include "failure_text.h"
-#include "quillard_errors.h"
-#include "softkey/virtual_key_manager.h"
-#include "usage_error.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/softkey/virtual_key_manager.h"
+#include "tools/common/arguments.h"
+#include "tools/common/usage_error.h"
 
 namespace vkey {
 

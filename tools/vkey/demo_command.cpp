@@ -1,10 +1,10 @@
 #include "demo_command.h"
 
-#include "arguments.h"
 #include "demo_content.h"
 #include "failure_text.h"
-#include "quillard_errors.h"
-#include "usage_error.h"
+#include "token/lib/quillard_errors.h"
+#include "tools/common/arguments.h"
+#include "tools/common/usage_error.h"
 
 namespace vkey {
 

@@ -1,9 +1,9 @@
 #include "demo_content.h"
 
-#include "demo_credentials.h"
-#include "paths.h"
-#include "quillard_errors.h"
-#include "softkey/softkey_driver.h"
+#include "token/lib/paths.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/softkey/softkey_driver.h"
+#include "tools/demo_credentials.h"
 
 #include <algorithm>
 #include <stdexcept>

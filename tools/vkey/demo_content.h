@@ -2,8 +2,8 @@
 // exchange pair (1) and a signature pair (2), every pair with its self-signed certificate.
 #pragma once
 
-#include "driver.h"
-#include "secure_bytes.h"
+#include "token/lib/driver.h"
+#include "token/lib/secure_bytes.h"
 
 #include <string>
 

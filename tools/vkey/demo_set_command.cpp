@@ -1,13 +1,13 @@
 #include "demo_set_command.h"
 
-#include "arguments.h"
 #include "demo_content.h"
 #include "failure_text.h"
-#include "paths.h"
-#include "private_files.h"
-#include "quillard_errors.h"
-#include "softkey/virtual_key_manager.h"
-#include "usage_error.h"
+#include "token/lib/paths.h"
+#include "token/lib/private_files.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/softkey/virtual_key_manager.h"
+#include "tools/common/arguments.h"
+#include "tools/common/usage_error.h"
 
 namespace vkey {
 

@@ -1,6 +1,6 @@
 #include "failure_text.h"
 
-#include "error_names.h"
+#include "token/lib/error_names.h"
 
 #include <cstdio>
 

@@ -1,9 +1,9 @@
 #include "list_command.h"
 
-#include "arguments.h"
-#include "softkey/virtual_key_manager.h"
-#include "usage_error.h"
-#include "utf8_text.h"
+#include "token/lib/softkey/virtual_key_manager.h"
+#include "token/lib/utf8_text.h"
+#include "tools/common/arguments.h"
+#include "tools/common/usage_error.h"
 
 #include <cstdio>
 #include <optional>

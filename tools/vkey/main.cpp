@@ -1,7 +1,7 @@
 // pellorzu-vkey: creates, lists, plugs, unplugs, deletes and fills the virtual keys of PellorZu Admin.
 #include "command_line.h"
-#include "secure_bytes.h"
-#include "wiped_words.h"
+#include "token/lib/secure_bytes.h"
+#include "tools/common/wiped_words.h"
 
 #include <cstring>
 #include <iostream>

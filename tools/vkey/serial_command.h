@@ -3,7 +3,7 @@
 #pragma once
 
 #include "command.h"
-#include "driver.h"
+#include "token/lib/driver.h"
 
 namespace quillard {
 class VirtualKeyManager;

@@ -1,6 +1,6 @@
 #include "unplug_command.h"
 
-#include "softkey/virtual_key_manager.h"
+#include "token/lib/softkey/virtual_key_manager.h"
 
 namespace vkey {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cryptoki.h"
-#include "secure_bytes.h"
+#include "token/lib/secure_bytes.h"
 
 #include <cstdint>
 #include <deque>

@@ -6,9 +6,9 @@
 // container.
 #pragma once
 
-#include "credential.h"
 #include "cryptoki.h"
 #include "pkcs11_call.h"
+#include "token/lib/credential.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,9 +1,9 @@
 #include "key_objects.h"
 
-#include "key_description.h"
-#include "openssl_handles.h"
 #include "public_key_info.h"
-#include "quillard_errors.h"
+#include "token/lib/key_description.h"
+#include "token/lib/openssl_handles.h"
+#include "token/lib/quillard_errors.h"
 
 #include <openssl/core_names.h>
 #include <openssl/ec.h>

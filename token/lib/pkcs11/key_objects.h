@@ -4,9 +4,9 @@
 #pragma once
 
 #include "attribute_set.h"
-#include "credential.h"
-#include "driver.h"
 #include "pkcs11_call.h"
+#include "token/lib/credential.h"
+#include "token/lib/driver.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "pkcs11_call.h"
 
 #include "ckr_names.h"
-#include "quillard_errors.h"
+#include "token/lib/quillard_errors.h"
 
 #include <mutex>
 

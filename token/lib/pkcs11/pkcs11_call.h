@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cryptoki.h"
-#include "driver.h"
+#include "token/lib/driver.h"
 
 #include <stdexcept>
 #include <string>

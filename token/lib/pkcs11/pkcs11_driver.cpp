@@ -1,12 +1,12 @@
 #include "pkcs11_driver.h"
 
 #include "attribute_set.h"
-#include "key_description.h"
 #include "key_objects.h"
-#include "openssl_handles.h"
-#include "quillard_errors.h"
+#include "token/lib/key_description.h"
+#include "token/lib/openssl_handles.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/utf8_text.h"
 #include "token_text.h"
-#include "utf8_text.h"
 
 #include <algorithm>
 #include <limits>

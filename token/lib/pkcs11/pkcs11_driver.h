@@ -7,9 +7,9 @@
 #pragma once
 
 #include "container_index.h"
-#include "driver.h"
 #include "pkcs11_call.h"
 #include "pkcs11_module.h"
+#include "token/lib/driver.h"
 
 #include <memory>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "pkcs11_module.h"
 
 #include "pkcs11_call.h"
-#include "quillard_errors.h"
+#include "token/lib/quillard_errors.h"
 #include "token_text.h"
 
 #include <p11-kit/p11-kit.h>

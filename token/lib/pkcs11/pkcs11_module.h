@@ -3,8 +3,8 @@
 #pragma once
 
 #include "cryptoki.h"
-#include "driver.h"
 #include "module_selection.h"
+#include "token/lib/driver.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #include "token_text.h"
 
-#include "utf8_text.h"
+#include "token/lib/utf8_text.h"
 
 #include <cstring>
 #include <string_view>

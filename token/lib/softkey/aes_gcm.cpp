@@ -1,7 +1,7 @@
 #include "aes_gcm.h"
 
-#include "openssl_handles.h"
 #include "softkey_error.h"
+#include "token/lib/openssl_handles.h"
 
 #include <openssl/rand.h>
 

@@ -3,7 +3,7 @@
 // open.
 #pragma once
 
-#include "secure_bytes.h"
+#include "token/lib/secure_bytes.h"
 
 #include <cstddef>
 #include <cstdint>

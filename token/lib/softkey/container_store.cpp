@@ -1,9 +1,9 @@
 #include "container_store.h"
 
 #include "aes_gcm.h"
-#include "key_description.h"
 #include "key_material.h"
 #include "softkey_error.h"
+#include "token/lib/key_description.h"
 
 namespace quillard::softkey {
 

@@ -4,10 +4,10 @@
 // which is stored only sealed under the key's master key.
 #pragma once
 
-#include "credential.h"
 #include "key_database.h"
 #include "opened_keys.h"
-#include "secure_bytes.h"
+#include "token/lib/credential.h"
+#include "token/lib/secure_bytes.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "disk_image.h"
 
-#include "private_files.h"
 #include "softkey_error.h"
+#include "token/lib/private_files.h"
 
 #include <fstream>
 #include <system_error>

@@ -5,10 +5,10 @@
 // reads answered (the memo) for a caller that knows the file unchanged since.
 #pragma once
 
-#include "driver.h"
 #include "key_records.h"
-#include "sqlite/sqlite_connection.h"
-#include "sqlite/sqlite_transaction.h"
+#include "token/lib/driver.h"
+#include "token/lib/sqlite/sqlite_connection.h"
+#include "token/lib/sqlite/sqlite_transaction.h"
 
 #include <array>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "key_files.h"
 
-#include "private_files.h"
 #include "softkey_error.h"
+#include "token/lib/private_files.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // generates them on board.
 #pragma once
 
-#include "credential.h"
-#include "secure_bytes.h"
+#include "token/lib/credential.h"
+#include "token/lib/secure_bytes.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "key_label.h"
 
-#include "utf8_text.h"
+#include "token/lib/utf8_text.h"
 
 namespace quillard::softkey {
 

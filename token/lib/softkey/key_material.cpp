@@ -1,7 +1,7 @@
 #include "key_material.h"
 
-#include "key_description.h"
 #include "softkey_error.h"
+#include "token/lib/key_description.h"
 
 namespace quillard::softkey {
 

@@ -2,8 +2,8 @@
 // key, and whether a private key belongs to a public key. The virtual key keeps RSA and EC keys only.
 #pragma once
 
-#include "credential.h"
-#include "secure_bytes.h"
+#include "token/lib/credential.h"
+#include "token/lib/secure_bytes.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,9 +1,9 @@
 #include "key_moves.h"
 
 #include "key_files.h"
-#include "paths.h"
-#include "private_files.h"
-#include "quillard_errors.h"
+#include "token/lib/paths.h"
+#include "token/lib/private_files.h"
+#include "token/lib/quillard_errors.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -2,7 +2,7 @@
 // containers.
 #pragma once
 
-#include "driver.h"
+#include "token/lib/driver.h"
 
 #include <cstddef>
 #include <cstdint>

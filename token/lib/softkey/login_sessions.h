@@ -5,9 +5,9 @@
 // login ends.
 #pragma once
 
-#include "driver.h"
 #include "opened_keys.h"
-#include "secure_bytes.h"
+#include "token/lib/driver.h"
+#include "token/lib/secure_bytes.h"
 
 #include <cstdint>
 #include <map>

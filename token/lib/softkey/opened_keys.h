@@ -4,7 +4,7 @@
 // and is opened anew. The keys are freed, their secret numbers wiped by OpenSSL, with the login.
 #pragma once
 
-#include "openssl_handles.h"
+#include "token/lib/openssl_handles.h"
 
 #include <cstdint>
 #include <functional>

@@ -6,7 +6,7 @@
 #include "key_database.h"
 #include "key_records.h"
 #include "pin_vault.h"
-#include "secure_bytes.h"
+#include "token/lib/secure_bytes.h"
 
 namespace quillard::softkey {
 

@@ -3,11 +3,11 @@
 // outcome and a crash or a second process can never win back a try.
 #pragma once
 
-#include "driver.h"
 #include "key_database.h"
 #include "pin_vault.h"
-#include "quillard_errors.h"
-#include "secure_bytes.h"
+#include "token/lib/driver.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/secure_bytes.h"
 
 namespace quillard::softkey {
 

@@ -4,9 +4,9 @@
 // who knows a PIN.
 #pragma once
 
-#include "driver.h"
 #include "key_records.h"
-#include "secure_bytes.h"
+#include "token/lib/driver.h"
+#include "token/lib/secure_bytes.h"
 
 namespace quillard::softkey {
 

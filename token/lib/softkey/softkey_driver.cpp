@@ -8,8 +8,8 @@
 #include "personalisation.h"
 #include "pin_gate.h"
 #include "plugged_key.h"
-#include "private_files.h"
 #include "softkey_error.h"
+#include "token/lib/private_files.h"
 
 #include <algorithm>
 

@@ -6,10 +6,10 @@
 // find(), found removed, or fails.
 #pragma once
 
-#include "driver.h"
 #include "key_records.h"
 #include "login_sessions.h"
-#include "sqlite/sqlite_transaction.h"
+#include "token/lib/driver.h"
+#include "token/lib/sqlite/sqlite_transaction.h"
 
 #include <filesystem>
 #include <functional>

@@ -3,9 +3,9 @@
 // into a code at their boundary with runGuarded().
 #pragma once
 
-#include "driver.h"
-#include "quillard_errors.h"
-#include "sqlite/storage_error.h"
+#include "token/lib/driver.h"
+#include "token/lib/quillard_errors.h"
+#include "token/lib/sqlite/storage_error.h"
 
 #include <new>
 #include <stdexcept>

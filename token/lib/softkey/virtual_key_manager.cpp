@@ -1,16 +1,16 @@
 #include "virtual_key_manager.h"
 
 #include "disk_image.h"
-#include "hex_text.h"
 #include "key_database.h"
 #include "key_files.h"
 #include "key_label.h"
 #include "key_moves.h"
 #include "login_sessions.h"
-#include "paths.h"
 #include "personalisation.h"
-#include "private_files.h"
 #include "softkey_error.h"
+#include "token/lib/hex_text.h"
+#include "token/lib/paths.h"
+#include "token/lib/private_files.h"
 
 #include <openssl/rand.h>
 

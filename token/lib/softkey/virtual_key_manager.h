@@ -5,9 +5,9 @@
 // Every operation first finishes or undoes moves that a killed process left half done (see key_moves.h).
 #pragma once
 
-#include "driver.h"
 #include "key_moves.h"
 #include "key_records.h"
+#include "token/lib/driver.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "sqlite_connection.h"
 
-#include "quillard_errors.h"
 #include "sqlite_failure.h"
 #include "storage_error.h"
+#include "token/lib/quillard_errors.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
 #include "sqlite_failure.h"
 
-#include "quillard_errors.h"
 #include "storage_error.h"
+#include "token/lib/quillard_errors.h"
 
 #include <sqlite3.h>
 

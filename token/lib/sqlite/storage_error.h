@@ -3,7 +3,7 @@
 // callers.
 #pragma once
 
-#include "driver.h"
+#include "token/lib/driver.h"
 
 #include <stdexcept>
 #include <string>
