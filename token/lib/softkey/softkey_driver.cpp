@@ -375,6 +375,10 @@ Result SoftkeyDriver::importCredential(int32_t idx, const std::string& name, int
         const KeyRecord& record = key.record();
         const SecureBytes& masterKey = requireUser(key, record);
         ContainerStore store(key.database());
+        // A container the import names that is not there yet is made in the same transaction: a failed or
+        // killed import leaves no empty container behind.
+        if (!key.database().findContainer(name))
+            store.create(name);
         store.import(name, spec, credential, masterKey);
         store.checkRoom(record.totalMemory);
         return QR_OK;
