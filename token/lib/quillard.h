@@ -19,7 +19,8 @@ extern "C" {
 #define QUILLARD_API __attribute__((visibility("default")))
 #endif
 
-/* The 166-byte block token_format takes. Text fields are zero-padded and carry no length. */
+/* The 166-byte block token_format takes. Text fields are zero-padded and carry no length; a field with
+ * anything but zero bytes after its text is refused (CKR_ARGUMENTS_BAD) rather than cut. */
 #pragma pack(push, 1)
 typedef struct TFormatParams {
     char label[32];        /* UTF-8, at most 31 bytes */
