@@ -220,7 +220,11 @@ TEST_F(Pkcs11TokenTest, ContainersImportsAndDeletions) {
     ASSERT_EQ(x509_import_certificate(idx, "Alice", 1, x509Path.c_str()), QR_OK);
     EXPECT_EQ(softhsm::certificate(idx, "Alice", 1), x509.certificateDer);
     EXPECT_EQ(container_get_prikey(idx, "Alice", 1, &algorithm, &bits), QR_OBJECT_HANDLE_INVALID);
-    EXPECT_EQ(x509_import_certificate(idx, "Nobody", 1, x509Path.c_str()), QR_CONTAINER_NOT_FOUND);
+    // An import into a container that is not there makes it with what it stores.
+    ASSERT_EQ(x509_import_certificate(idx, "Bob", 1, x509Path.c_str()), QR_OK);
+    EXPECT_EQ(softhsm::containers(idx), (std::vector<std::string>{"Alice", "Bob"}));
+    EXPECT_EQ(softhsm::certificate(idx, "Bob", 1), x509.certificateDer);
+    ASSERT_EQ(container_delete(idx, "Bob"), QR_OK);
 
     // Public objects stay readable after logout; the private key needs the login.
     ASSERT_EQ(token_logout(idx), QR_OK);
@@ -282,4 +286,8 @@ TEST_F(Pkcs11TokenTest, ATokenWithSixtyFiveContainersAndLongNamesReadsWhole) {
     EXPECT_EQ(listed, names) << "sorted by name";
     for (const std::string& name : names)
         EXPECT_EQ(softhsm::certificate(idx, name, 2), credential.certificateDer) << name;
+    // As many as the window and the command line show: no more are made.
+    EXPECT_EQ(container_create_new(idx, "one too many"), QR_CONTAINER_LIMIT);
+    EXPECT_EQ(x509_import_certificate(idx, "one too many", 2, path.c_str()), QR_CONTAINER_LIMIT);
+    EXPECT_EQ(softhsm::containers(idx).size(), 65u);
 }

@@ -192,6 +192,14 @@ TEST_F(CApiTest, FormatBlockSetsPoliciesAndPins) {
     EXPECT_EQ(token_format(0, &params), QR_USER_NOT_LOGGED_IN) << "an initialised key needs the SO first";
     int32_t left = 0;
     ASSERT_EQ(token_login_so(0, kSoPin, &left), QR_OK);
+    // A text with more after its zero byte would reach the key cut short: refused, not cut.
+    std::memcpy(params.user_pin, "1234\0 5678", 10);
+    EXPECT_EQ(token_format(0, &params), QR_ARGUMENTS_BAD);
+    std::memset(params.user_pin, 0, sizeof params.user_pin);
+    std::strcpy(params.user_pin, "newuser");
+    std::memset(params.label + 20, 'x', 2);
+    EXPECT_EQ(token_format(0, &params), QR_ARGUMENTS_BAD);
+    std::memset(params.label + 20, 0, 2);
     ASSERT_EQ(token_format(0, &params), QR_OK);
 
     int32_t s[6];

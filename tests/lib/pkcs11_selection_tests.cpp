@@ -65,6 +65,19 @@ TEST(TokenText, PaddingGoesMalformedBytesAreMarkedAndCutsFallOnCharacterBoundari
     EXPECT_EQ(read("ab\xe4\xbb", 32), "ab") << "a character cut off by the field";
     EXPECT_EQ(read("ab\xe4x", 32), "ab?x");
     EXPECT_EQ(read("        ", 32), "");
+    // What is read reads back the same once written to a field again: no blank is left at the end by a
+    // dropped character or a cut, control characters and bytes that start no character become '?'.
+    EXPECT_EQ(read("ab \xe4\xbb", 32), "ab");
+    EXPECT_EQ(read("ab c", 3), "ab");
+    EXPECT_EQ(read("ab\x1b[31m\n", 32), "ab?[31m?");
+    EXPECT_EQ(read("ab\xf5", 32), "ab?");
+    EXPECT_EQ(read("ab\xff", 32), "ab?");
+    for (const std::string raw : {"ab \xe4\xbb", "x\t \x7f ", "\xc2\x85 \xf8", "a \xf0\x9f\x98"}) {
+        const std::string once = read(raw, 5);
+        unsigned char field[8];
+        ASSERT_TRUE(fillPaddedField(once, field, sizeof field));
+        EXPECT_EQ(paddedFieldText(field, sizeof field, 5), once) << raw;
+    }
 
     unsigned char field[8];
     EXPECT_TRUE(fillPaddedField("abc", field, sizeof field));

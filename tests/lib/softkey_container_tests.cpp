@@ -62,7 +62,8 @@ TEST_F(SoftkeyContainerTest, CertificatesAndKeysReadBackPerSpecification) {
 
     EXPECT_EQ(driver.getCertificate(idx, "Pair", 3, der), QR_ARGUMENTS_BAD);
     EXPECT_EQ(driver.getCertificate(idx, "None", 1, der), QR_CONTAINER_NOT_FOUND);
-    EXPECT_EQ(driver.importCredential(idx, "None", 1, ecCredential()), QR_CONTAINER_NOT_FOUND);
+    EXPECT_EQ(driver.importCredential(idx, "", 1, ecCredential()), QR_ARGUMENTS_BAD)
+        << "no container of that name";
     EXPECT_EQ(driver.importCredential(idx, "Pair", 0, ecCredential()), QR_ARGUMENTS_BAD);
 }
 
@@ -134,6 +135,49 @@ TEST_F(SoftkeyContainerTest, ASealedPrivateKeyMovedToAnotherPlaceDoesNotOpen) {
     quillard::KeyDescription key;
     EXPECT_EQ(driver.getPrivateKey(idx, "A", 1, key), QR_OK);
     EXPECT_EQ(driver.getPrivateKey(idx, "A", 2, key), QR_DEVICE_ERROR);
+}
+
+} // namespace
+
+namespace {
+
+class SoftkeyContainerLimitTest : public SoftkeyTest {};
+
+TEST_F(SoftkeyContainerLimitTest, AKeyHoldsAsManyContainersAsItsReadersShowAndImportsMakeThemInOneStep) {
+    quillard::VirtualKeySettings settings = initialisedKey("LIMIT");
+    settings.totalMemory = 64 * 1024;
+    create(settings);
+    const int32_t idx = indexOf("LIMIT");
+    ASSERT_EQ(loginUser(idx), QR_OK);
+    // An import into a container that is not there makes it, with what it stores.
+    ASSERT_EQ(driver.importCredential(idx, "made by import", 2, ecCredential()), QR_OK);
+    std::vector<uint8_t> der;
+    EXPECT_EQ(driver.getCertificate(idx, "made by import", 2, der), QR_OK);
+    EXPECT_EQ(der, ecCredential().certificateDer);
+    EXPECT_EQ(driver.importCredential(idx, "certificate only", 2, withoutPrivateKey(rsaCredential())), QR_OK);
+    // One that fails leaves no container behind.
+    EXPECT_EQ(driver.importCredential(idx, "mismatch", 1,
+                                      [] {
+                                          quillard::Credential mixed = rsaCredential();
+                                          mixed.privateKeyDer = ecCredential().privateKeyDer;
+                                          return mixed;
+                                      }()),
+              QR_ARGUMENTS_BAD);
+    std::vector<std::string> names;
+    ASSERT_EQ(driver.listContainers(idx, names), QR_OK);
+    EXPECT_EQ(names, (std::vector<std::string>{"made by import", "certificate only"}));
+
+    for (std::size_t made = names.size(); made < quillard::kMostContainers; ++made)
+        ASSERT_EQ(driver.createContainer(idx, "c" + std::to_string(made)), QR_OK) << made;
+    EXPECT_EQ(driver.createContainer(idx, "one too many"), QR_CONTAINER_LIMIT);
+    EXPECT_EQ(driver.importCredential(idx, "one too many", 2, ecCredential()), QR_CONTAINER_LIMIT);
+    quillard::KeyDescription generated;
+    EXPECT_EQ(driver.storeKeyPair(idx, "one too many", 2, ecCredential().privateKeyDer, generated),
+              QR_CONTAINER_LIMIT);
+    ASSERT_EQ(driver.listContainers(idx, names), QR_OK);
+    EXPECT_EQ(names.size(), quillard::kMostContainers);
+    // Into a container that is there, an import still goes.
+    EXPECT_EQ(driver.importCredential(idx, "c10", 2, ecCredential()), QR_OK);
 }
 
 } // namespace

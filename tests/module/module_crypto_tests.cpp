@@ -160,10 +160,10 @@ TEST_F(ModuleCryptoTest, UnwrapsIntoSecretKeysOfTheSessionThatEndWithItOrTheLogo
     EXPECT_EQ(p11->C_GetAttributeValue(session, aes, &value, 1), CKR_ATTRIBUTE_SENSITIVE);
     EXPECT_EQ(attribute(session, aes, CKA_VALUE_LEN).size(), sizeof(CK_ULONG));
 
-    // What is refused: a signature key, a ciphertext that is no wrapped key, a secret key kept on the key,
+    // What is refused: an EC key, a ciphertext that is no wrapped key, a secret key kept on the key,
     // an AES key of a length AES does not have.
     EXPECT_EQ(unwrap({CKM_RSA_PKCS, nullptr, 0}, encryptForRsaKey(secret, false), ecKey, refused),
-              CKR_KEY_FUNCTION_NOT_PERMITTED);
+              CKR_UNWRAPPING_KEY_TYPE_INCONSISTENT);
     EXPECT_EQ(unwrap({CKM_RSA_PKCS, nullptr, 0}, std::vector<uint8_t>(256, 0x42), rsaKey, refused),
               CKR_WRAPPED_KEY_INVALID);
     EXPECT_EQ(unwrap({CKM_RSA_PKCS, nullptr, 0}, std::vector<uint8_t>(10, 1), rsaKey, refused),
@@ -244,7 +244,18 @@ TEST_F(ModuleCryptoTest, GeneratedPairsLandInTheirContainerAndNeverReplaceOne) {
     CK_ULONG bits = 1024;
     CK_ATTRIBUTE small[] = {{CKA_MODULUS_BITS, &bits, sizeof bits}};
     EXPECT_EQ(p11->C_GenerateKeyPair(session, &rsa, small, 1, privateTemplate, 2, &publicKey, &privateKey),
-              CKR_KEY_SIZE_RANGE);
+              CKR_ATTRIBUTE_VALUE_INVALID);
+
+    // The pair's ID is that of its public key, so an ID the caller chooses is refused, not replaced.
+    std::string other = "Chosen ID";
+    CK_BYTE chosenId[] = {0x01};
+    CK_ATTRIBUTE withId[] = {{CKA_LABEL, other.data(), other.size()},
+                             {CKA_SIGN, &yes, sizeof yes},
+                             {CKA_ID, chosenId, sizeof chosenId}};
+    EXPECT_EQ(
+        p11->C_GenerateKeyPair(session, &generate, publicTemplate, 1, withId, 3, &publicKey, &privateKey),
+        CKR_ATTRIBUTE_VALUE_INVALID);
+    EXPECT_TRUE(find(session, CKO_PRIVATE_KEY, other).empty());
 }
 
 TEST_F(ModuleCryptoTest, ImportedKeyAndCertificateMeetInOneContainer) {
@@ -267,6 +278,13 @@ TEST_F(ModuleCryptoTest, ImportedKeyAndCertificateMeetInOneContainer) {
                                   {CKA_VALUE, value.data(), value.size()},
                                   {CKA_LABEL, label.data(), label.size()}};
     CK_OBJECT_HANDLE privateKey = 0;
+    // An ID other than the one of the key's public key is refused rather than silently replaced.
+    CK_BYTE otherId[] = {0x42};
+    std::vector<CK_ATTRIBUTE> withOtherId(std::begin(keyTemplate), std::end(keyTemplate));
+    withOtherId.push_back({CKA_ID, otherId, sizeof otherId});
+    EXPECT_EQ(p11->C_CreateObject(session, withOtherId.data(), withOtherId.size(), &privateKey),
+              CKR_ATTRIBUTE_VALUE_INVALID);
+    EXPECT_TRUE(find(session, CKO_PRIVATE_KEY, label).empty());
     ASSERT_EQ(p11->C_CreateObject(session, keyTemplate, 5, &privateKey), CKR_OK);
 
     CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
@@ -274,7 +292,20 @@ TEST_F(ModuleCryptoTest, ImportedKeyAndCertificateMeetInOneContainer) {
         {CKA_CLASS, &certificateClass, sizeof certificateClass},
         {CKA_VALUE, credential.certificateDer.data(), credential.certificateDer.size()}};
     CK_OBJECT_HANDLE certificate = 0;
-    ASSERT_EQ(p11->C_CreateObject(session, certificateTemplate, 2, &certificate), CKR_OK);
+    std::vector<CK_ATTRIBUTE> certificateWithOtherId(std::begin(certificateTemplate),
+                                                     std::end(certificateTemplate));
+    certificateWithOtherId.push_back({CKA_ID, otherId, sizeof otherId});
+    EXPECT_EQ(p11->C_CreateObject(session, certificateWithOtherId.data(), certificateWithOtherId.size(),
+                                  &certificate),
+              CKR_ATTRIBUTE_VALUE_INVALID);
+    // The ID the key's objects have is honoured.
+    std::vector<uint8_t> keyId = attribute(session, privateKey, CKA_ID);
+    std::vector<CK_ATTRIBUTE> certificateWithKeyId(std::begin(certificateTemplate),
+                                                   std::end(certificateTemplate));
+    certificateWithKeyId.push_back({CKA_ID, keyId.data(), keyId.size()});
+    ASSERT_EQ(
+        p11->C_CreateObject(session, certificateWithKeyId.data(), certificateWithKeyId.size(), &certificate),
+        CKR_OK);
     EXPECT_EQ(attribute(session, certificate, CKA_LABEL), std::vector<uint8_t>(label.begin(), label.end()));
     EXPECT_EQ(attribute(session, certificate, CKA_ID), attribute(session, privateKey, CKA_ID));
     std::vector<uint8_t> der;

@@ -22,18 +22,13 @@ constexpr int32_t kCreatingInterval = 350;
 int32_t importCertificate(const CertificateImport& job, const ImportPhase& phase) {
     const PhaseSteps steps = job.kind == ImportKind::Pkcs12 ? kPkcs12Steps : kX509Steps;
     phase(steps.importing, kImportingInterval);
-    if (job.createContainer) {
+    // A new container is made by the import call itself, in the same step as the certificate and its keys,
+    // so a failed or interrupted import leaves nothing behind.
+    if (job.createContainer)
         phase(steps.creating, kCreatingInterval);
-        if (const int32_t result = container_create_new(job.key, job.container); result != 0)
-            return result;
-    }
-    const int32_t result = job.kind == ImportKind::Pkcs12
-                               ? pkcs12_import_certificate(job.key, job.container, job.spec, job.entry)
-                               : x509_import_certificate(job.key, job.container, job.spec, job.path);
-    // A failed import leaves nothing behind: the container made for it goes again.
-    if (result != 0 && job.createContainer)
-        container_delete(job.key, job.container);
-    return result;
+    return job.kind == ImportKind::Pkcs12
+               ? pkcs12_import_certificate(job.key, job.container, job.spec, job.entry)
+               : x509_import_certificate(job.key, job.container, job.spec, job.path);
 }
 
 } // namespace token::flows

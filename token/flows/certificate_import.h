@@ -1,7 +1,7 @@
-// The import of a certificate file into a key, as one sequence the window and the command line share: create
-// the container when it is new, then import the PKCS#12 pair (parsed beforehand with pkcs12_file_parse) or
-// the X.509 certificate. It runs on a worker thread, so it gets its own copy of everything it needs and
-// reads no shared record.
+// The import of a certificate file into a key, as one sequence the window and the command line share: import
+// the PKCS#12 pair (parsed beforehand with pkcs12_file_parse) or the X.509 certificate, the library making
+// the container in the same step when it is new. It runs on a worker thread, so it gets its own copy of
+// everything it needs and reads no shared record.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +26,8 @@ struct CertificateImport {
 // interval for that phase. Called on the worker thread.
 using ImportPhase = std::function<void(int32_t step, int32_t intervalMs)>;
 
-// Runs the import; 0 or the library's code of the first call that failed. When the import fails after the
-// container was created for it, the container is deleted again.
+// Runs the import; 0 or the library's code. A failed import leaves the key as it was, a new container
+// included.
 int32_t importCertificate(const CertificateImport& job, const ImportPhase& phase);
 
 } // namespace token::flows

@@ -16,6 +16,10 @@ namespace quillard {
 
 using Result = int32_t;
 
+// The most containers a key is given: as many as the container list of the window and the command line
+// holds, so every container made is one they show.
+constexpr std::size_t kMostContainers = 65;
+
 struct KeyInfo {
     std::string serial;       // at most 32 characters
     std::string label;        // UTF-8, at most 32 bytes
@@ -92,6 +96,8 @@ public:
     }
 
     virtual Result listContainers(int32_t idx, std::vector<std::string>& names) = 0;
+    // QR_CONTAINER_LIMIT when the key holds kMostContainers already; the same for an import that would
+    // make one more.
     virtual Result createContainer(int32_t idx, const std::string& name) = 0;
     virtual Result deleteContainer(int32_t idx, const std::string& name) = 0;
     virtual Result deleteCertificate(int32_t idx, const std::string& name, int32_t spec) = 0;
@@ -100,7 +106,7 @@ public:
     virtual Result getPublicKey(int32_t idx, const std::string& name, int32_t spec, KeyDescription& key) = 0;
     virtual Result getPrivateKey(int32_t idx, const std::string& name, int32_t spec, KeyDescription& key) = 0;
     // Stores the certificate, its public key and, when present, its private key under `spec` in one step:
-    // either everything is kept or nothing is.
+    // either everything is kept or nothing is. A container `name` that is not there is made in that step.
     virtual Result importCredential(int32_t idx, const std::string& name, int32_t spec,
                                     const Credential& credential) = 0;
 };

@@ -19,7 +19,8 @@ extern "C" {
 #define QUILLARD_API __attribute__((visibility("default")))
 #endif
 
-/* The 166-byte block token_format takes. Text fields are zero-padded and carry no length. */
+/* The 166-byte block token_format takes. Text fields are zero-padded and carry no length; a field with
+ * anything but zero bytes after its text is refused (CKR_ARGUMENTS_BAD) rather than cut. */
 #pragma pack(push, 1)
 typedef struct TFormatParams {
     char label[32];        /* UTF-8, at most 31 bytes */
@@ -95,6 +96,7 @@ QUILLARD_API int32_t token_reload_all_objects(int32_t idx);
 
 /* Container names, each ended by a NUL byte, in creation order; *length in: buffer size, out: bytes used. */
 QUILLARD_API int32_t container_load_all(int32_t idx, char* buffer, int32_t* length);
+/* QR_CONTAINER_LIMIT once the key holds 65 containers, the most any reader of the list takes. */
 QUILLARD_API int32_t container_create_new(int32_t idx, const char* name);
 QUILLARD_API int32_t container_delete(int32_t idx, const char* name);
 QUILLARD_API int32_t container_delete_cert(int32_t idx, const char* name, int32_t spec);
@@ -144,6 +146,8 @@ QUILLARD_API int32_t helper_get_cert_text(const uint8_t* cert, int32_t length, i
 /* Parses a PKCS#12 file and keeps it for pkcs12_import_certificate; *entries = number of key/certificate
  * pairs, 0 (with result 0) for a file the password opens that holds no key with its certificate. */
 QUILLARD_API int32_t pkcs12_file_parse(const char* path, const char* password, int32_t* entries);
+/* Both imports make the container when it is not there, in the same step as what they store: a failed
+ * import leaves nothing behind. */
 QUILLARD_API int32_t pkcs12_import_certificate(int32_t idx, const char* container, int32_t spec,
                                                int32_t entry);
 /* DER or PEM certificate file; stores the certificate and its public key. */

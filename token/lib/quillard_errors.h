@@ -40,6 +40,7 @@
     X(QR_WRONG_PASSWORD, 0x0A000012, "QR_WRONG_PASSWORD")                                                    \
     X(QR_FILE_NOT_PRIVATE, 0x0A000013, "QR_FILE_NOT_PRIVATE")                                                \
     X(QR_CONTAINER_EXISTS, 0x0A000020, "QR_CONTAINER_EXISTS")                                                \
+    X(QR_CONTAINER_LIMIT, 0x0A000022, "QR_CONTAINER_LIMIT")                                                  \
     X(QR_CONTAINER_NOT_FOUND, 0x0A000021, "QR_CONTAINER_NOT_FOUND")                                          \
     X(QR_OUT_OF_SPACE, 0x0A000030, "QR_OUT_OF_SPACE")                                                        \
     X(QR_NO_DISPLAY_HANDLER, 0x0A000040, "QR_NO_DISPLAY_HANDLER")                                            \

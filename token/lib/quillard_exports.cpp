@@ -77,6 +77,21 @@ std::string fieldText(const char* field, std::size_t size) {
     return std::string(field, strnlen(field, size));
 }
 
+// True when nothing but zero bytes follows the field's text: a text with a zero byte inside would otherwise
+// reach the key cut short (a PIN nobody typed).
+bool zeroPadded(const char* field, std::size_t size) {
+    const std::size_t length = strnlen(field, size);
+    return std::all_of(field + length, field + size, [](char c) { return c == '\0'; });
+}
+
+bool fieldsZeroPadded(const TFormatParams& params) {
+    return zeroPadded(params.label, sizeof params.label) &&
+           zeroPadded(params.manufacturer, sizeof params.manufacturer) &&
+           zeroPadded(params.issuer, sizeof params.issuer) &&
+           zeroPadded(params.so_pin, sizeof params.so_pin) &&
+           zeroPadded(params.user_pin, sizeof params.user_pin);
+}
+
 FormatSettings formatSettingsFrom(const TFormatParams& params) {
     FormatSettings settings;
     settings.label = fieldText(params.label, sizeof params.label);
@@ -238,7 +253,7 @@ int32_t token_set_label(int32_t idx, const char* label) {
 }
 
 int32_t token_format(int32_t idx, const TFormatParams* params) {
-    if (!params)
+    if (!params || !fieldsZeroPadded(*params))
         return QR_ARGUMENTS_BAD;
     return withDriver(
         [&](Driver& driver) -> int32_t { return driver.format(idx, formatSettingsFrom(*params)); });

@@ -1,5 +1,7 @@
 #include "utf8_text.h"
 
+#include <cstdint>
+
 namespace quillard {
 
 namespace {
@@ -67,6 +69,37 @@ bool isWellFormedUtf8(std::string_view text) {
         if (!nextUtf8Character(text, position))
             return false;
     return true;
+}
+
+namespace {
+
+bool isControl(char32_t code) {
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F);
+}
+
+void appendEscaped(std::string& out, uint32_t value) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kHex[(value >> 4) & 0xF];
+    out += kHex[value & 0xF];
+}
+
+} // namespace
+
+std::string escapeControls(std::string_view text) {
+    std::string out;
+    for (std::size_t position = 0; position < text.size();) {
+        const std::size_t start = position;
+        const std::optional<char32_t> code = nextUtf8Character(text, position);
+        if (code && !isControl(*code))
+            out.append(text.substr(start, position - start));
+        else if (code)
+            appendEscaped(out, *code);
+        else
+            for (std::size_t byte = start; byte < position; ++byte)
+                appendEscaped(out, static_cast<uint8_t>(text[byte]));
+    }
+    return out;
 }
 
 std::u16string utf8ToUtf16(std::string_view text, std::size_t limit) {

@@ -19,4 +19,9 @@ bool isWellFormedUtf8(std::string_view text);
 // not fit whole is left out, so a surrogate pair is never split.
 std::u16string utf8ToUtf16(std::string_view text, std::size_t limit);
 
+// The text as a terminal may show it: every control character (U+0000 to U+001F, U+007F, U+0080 to
+// U+009F) and every byte of a malformed sequence written as \xHH, so a label from a key can neither steer
+// the terminal nor start a line of its own. The rest stays as it is.
+std::string escapeControls(std::string_view text);
+
 } // namespace quillard

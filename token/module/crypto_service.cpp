@@ -7,6 +7,8 @@
 
 #include <openssl/rand.h>
 
+#include <cstring>
+
 namespace quillard::module {
 
 namespace {
@@ -67,6 +69,12 @@ TokenObject keyObject(ModuleContext& context, Session& session, CK_OBJECT_HANDLE
     } catch (const ModuleError& error) {
         fail(error.rv == CKR_OBJECT_HANDLE_INVALID ? CKR_KEY_HANDLE_INVALID : error.rv);
     }
+}
+
+bool isRsaKey(const TokenObject& key) {
+    const std::vector<uint8_t>* type = key.attributes.find(CKA_KEY_TYPE);
+    CK_KEY_TYPE rsa = CKK_RSA;
+    return type && type->size() == sizeof rsa && std::memcmp(type->data(), &rsa, sizeof rsa) == 0;
 }
 
 } // namespace
@@ -287,6 +295,8 @@ CK_OBJECT_HANDLE CryptoService::unwrapKey(CK_SESSION_HANDLE handle, const CK_MEC
         fail(CKR_ARGUMENTS_BAD);
     TemplateReader reader(attributes, count);
     const Mechanism& found = MechanismTable::find(chosen.mechanism, CKF_UNWRAP);
+    if (!isRsaKey(keyObject(context_, session, key, ObjectKind::PrivateKey)))
+        fail(CKR_UNWRAPPING_KEY_TYPE_INCONSISTENT); // only RSA keys unwrap
     DecryptOperation operation(found, chosen, privateKey(session, key, CKA_UNWRAP));
     operation.update(wrapped, size);
     SecureBytes value;

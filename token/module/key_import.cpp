@@ -45,6 +45,13 @@ std::vector<uint8_t> spkiOfCertificate(const std::vector<uint8_t>& der) {
     return key.publicKeyDer;
 }
 
+// A key's objects carry the ID of their public key (keyIdOf), which the key derives and does not store: a
+// caller's other CKA_ID is refused rather than silently replaced.
+void requireKeyId(const TemplateReader& attributes, const std::vector<uint8_t>& spki) {
+    if (std::optional<std::vector<uint8_t>> id = attributes.bytes(CKA_ID); id && *id != keyIdOf(spki))
+        fail(CKR_ATTRIBUTE_VALUE_INVALID);
+}
+
 SecureBytes pkcs8Of(const EVP_PKEY* key) {
     SecureBytes pkcs8;
     require(encodePrivateKey(key, pkcs8));
@@ -90,6 +97,7 @@ CK_OBJECT_HANDLE KeyImport::certificate(const TemplateReader& attributes) {
     Credential credential;
     credential.certificateDer = attributes.requiredBytes(CKA_VALUE);
     credential.publicKey.publicKeyDer = spkiOfCertificate(credential.certificateDer);
+    requireKeyId(attributes, credential.publicKey.publicKeyDer);
     SoftkeyDriver& driver = context_.driver();
     const int32_t idx = context_.indexOf(session_);
     // Beside its key pair when the key holds it; else in the labelled container, as an exchange
@@ -99,9 +107,7 @@ CK_OBJECT_HANDLE KeyImport::certificate(const TemplateReader& attributes) {
         KeyDescription key;
         require(describePublicKey(credential.publicKey.publicKeyDer, key));
         place = Place{containerName(attributes), key.algorithm == AlgorithmRsa ? kExchange : kSignature};
-        Result created = driver.createContainer(idx, place->container);
-        if (created != QR_CONTAINER_EXISTS)
-            require(created);
+        // The import makes the container when it is new, in the same step as the certificate.
         std::vector<uint8_t> existing;
         if (driver.getCertificate(idx, place->container, place->spec, existing) == QR_OK)
             fail(CKR_ATTRIBUTE_VALUE_INVALID); // the container has a certificate of this kind already
@@ -115,6 +121,7 @@ CK_OBJECT_HANDLE KeyImport::privateKey(const TemplateReader& attributes) {
     EvpPkeyPtr key = PrivateKeyComponents::read(attributes);
     KeyDescription description;
     require(describePublicKey(key.get(), description));
+    requireKeyId(attributes, description.publicKeyDer);
     SoftkeyDriver& driver = context_.driver();
     const int32_t idx = context_.indexOf(session_);
     std::optional<Place> place = placeOfKey(description.publicKeyDer);
@@ -139,6 +146,9 @@ CK_OBJECT_HANDLE KeyImport::generate(CK_MECHANISM_TYPE mechanism, const Template
     checkStorable(privateAttributes);
     if (!publicAttributes.boolean(CKA_TOKEN).value_or(true))
         fail(CKR_TEMPLATE_INCONSISTENT);
+    // The pair's ID will be that of a public key not made yet, so no ID a caller chooses can be honoured.
+    if (publicAttributes.bytes(CKA_ID) || privateAttributes.bytes(CKA_ID))
+        fail(CKR_ATTRIBUTE_VALUE_INVALID);
     int32_t algorithm = AlgorithmRsa;
     int32_t bits = 0;
     if (mechanism == CKM_RSA_PKCS_KEY_PAIR_GEN) {
@@ -150,7 +160,7 @@ CK_OBJECT_HANDLE KeyImport::generate(CK_MECHANISM_TYPE mechanism, const Template
             *exponent != std::vector<uint8_t>{0x00, 0x01, 0x00, 0x01})
             fail(CKR_ATTRIBUTE_VALUE_INVALID); // the key makes keys with the exponent 65537 only
         if (*modulusBits != 2048 && *modulusBits != 3072)
-            fail(CKR_KEY_SIZE_RANGE);
+            fail(CKR_ATTRIBUTE_VALUE_INVALID); // the sizes the key makes; C_GenerateKeyPair has no size code
         bits = static_cast<int32_t>(*modulusBits);
     } else if (mechanism == CKM_EC_KEY_PAIR_GEN) {
         std::optional<std::vector<uint8_t>> params = publicAttributes.bytes(CKA_EC_PARAMS);

@@ -7,6 +7,7 @@ namespace quillard::module {
 CK_RV resultToCkr(Result result) {
     switch (result) {
     case QR_OUT_OF_SPACE:
+    case QR_CONTAINER_LIMIT:
         return CKR_DEVICE_MEMORY;
     case QR_CONTAINER_EXISTS:
         return CKR_ATTRIBUTE_VALUE_INVALID;

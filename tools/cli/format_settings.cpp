@@ -1,10 +1,12 @@
 #include "format_settings.h"
 
 #include "cli_texts.h"
+#include "config/format_values_of.h"
 #include "config/init_config.h"
 #include "failure.h"
 #include "platform/terminal.h"
 #include "token/flows/format_key.h"
+#include "token/flows/format_values.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "user_session.h"
@@ -16,12 +18,28 @@ namespace cli {
 
 namespace {
 
-std::string_view view(const QByteArray& bytes) {
-    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 bool within(qsizetype length, int32_t minimum, int32_t maximum) {
     return length >= minimum && length <= maximum;
+}
+
+// A Failure naming the first value that does not fit its field of the block.
+void checkValuesFit(const TZartoBaseInfo& values) {
+    using token::flows::FormatValueProblem;
+    const QByteArray label = values.LabelName.toUtf8();
+    const token::flows::FormatValuesCheck check =
+        token::flows::checkFormatValues(config::formatTextsOf(values, label), config::formatLimitsOf(values));
+    const QString field = QString::fromLatin1(token::flows::formatFieldKey(check.field));
+    switch (check.problem) {
+    case FormatValueProblem::None:
+        return;
+    case FormatValueProblem::TooLong:
+        throw Failure(kUsage, text("SettingsValueTooLong").arg(field).arg(check.maximum));
+    case FormatValueProblem::ZeroByte:
+        throw Failure(kUsage, text("SettingsValueZeroByte").arg(field));
+    case FormatValueProblem::OutOfRange:
+        throw Failure(kUsage,
+                      text("SettingsValueOutOfRange").arg(field).arg(check.minimum).arg(check.maximum));
+    }
 }
 
 QString refusalText(const token::flows::FormatOutcome& outcome) {
@@ -44,34 +62,21 @@ TZartoBaseInfo readFormatSettings(const QString& path) {
 }
 
 void checkFormatSettings(const TZartoBaseInfo& values) {
-    using token::flows::FormatBlock;
     if (values.LabelName.isEmpty() || values.manufacture.isEmpty())
         throw Failure(kUsage, text("SettingsIncomplete"));
+    checkValuesFit(values);
     if (!within(values.default_sopin.size(), values.minSOPINLen, values.maxSOPINLen))
         throw Failure(kUsage, windowText("SOPIN_E2"));
     if (!within(values.default_upin.size(), values.minUPINLen, values.maxUPINLen))
         throw Failure(kUsage, windowText("UPIN_E2"));
-    const bool fits =
-        static_cast<std::size_t>(values.LabelName.toUtf8().size()) <= FormatBlock::kLongestLabel &&
-        static_cast<std::size_t>(values.manufacture.size()) <= FormatBlock::kTextField &&
-        static_cast<std::size_t>(values.Issuer.size()) <= FormatBlock::kTextField &&
-        static_cast<std::size_t>(values.default_sopin.size()) <= FormatBlock::kTextField &&
-        static_cast<std::size_t>(values.default_upin.size()) <= FormatBlock::kTextField;
-    if (!fits)
-        throw Failure(kUsage, windowText("K_Len_Error"));
 }
 
 void formatKeyWith(const FoundKey& key, const TZartoBaseInfo& values,
                    const platform::SecretBytes* currentSoPin) {
     checkFormatSettings(values);
     const QByteArray label = values.LabelName.toUtf8();
-    const token::flows::FormatTexts texts{view(label), view(values.manufacture), view(values.Issuer),
-                                          view(values.default_sopin.bytes()),
-                                          view(values.default_upin.bytes())};
-    const token::flows::FormatLimits limits{values.uPinRetryTimes, values.soPinRetryTimes,
-                                            values.minUPINLen,     values.maxUPINLen,
-                                            values.minSOPINLen,    values.maxSOPINLen};
-    const token::flows::FormatBlock block(texts, limits);
+    const token::flows::FormatBlock block(config::formatTextsOf(values, label),
+                                          config::formatLimitsOf(values));
     const token::flows::FormatOutcome outcome = token::flows::formatKey(
         key.slot, block, currentSoPin ? currentSoPin->c_str() : nullptr, providerName());
     if (outcome.result != token::flows::FormatResult::Formatted)

@@ -7,14 +7,23 @@
 #include "secret_lines.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace cli {
 
 namespace {
 
-// The fields of one CSV line; quoted fields keep commas, "" in a quoted field is one quote.
+void wipeAll(std::vector<QByteArray>& fields) {
+    for (QByteArray& field : fields)
+        platform::secureWipe(field);
+}
+
+// The fields of one CSV line; quoted fields keep commas, "" in a quoted field is one quote. A quote left
+// open to the end of the line leaves no fields: the line is malformed, and reading on would move a PIN into
+// the label.
 std::vector<QByteArray> fieldsOf(const QByteArray& line) {
     std::vector<QByteArray> fields(1);
     bool quoted = false;
@@ -31,12 +40,21 @@ std::vector<QByteArray> fieldsOf(const QByteArray& line) {
             fields.back().append(c);
         }
     }
+    if (quoted) {
+        wipeAll(fields);
+        fields.clear();
+    }
     return fields;
 }
 
-void wipeAll(std::vector<QByteArray>& fields) {
-    for (QByteArray& field : fields)
-        platform::secureWipe(field);
+// The label as text; none when its bytes are not UTF-8, which is refused rather than shown with
+// replacement characters.
+std::optional<QString> labelText(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString label = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return label.trimmed();
 }
 
 } // namespace
@@ -61,8 +79,13 @@ std::map<std::string, KeyLabel> readKeyLabels(const QString& path) {
             wipeAll(fields);
             throw Failure(kUsage, text("BadCsvLine").arg(path).arg(lineNumber));
         }
+        const std::optional<QString> label = labelText(fields[1]);
+        if (!label) {
+            wipeAll(fields);
+            throw Failure(kUsage, text("BadCsvLabel").arg(path).arg(lineNumber));
+        }
         KeyLabel& entry = labels[fields[0].trimmed().toStdString()];
-        entry.label = QString::fromUtf8(fields[1]).trimmed();
+        entry.label = *label;
         if (fields.size() == 3 && !fields[2].isEmpty()) {
             entry.userPin = platform::SecretBytes(fields[2]);
             holdsPins = true;

@@ -2,6 +2,7 @@
 
 #include "cli_texts.h"
 #include "token/key_table.h"
+#include "token/lib/utf8_text.h"
 #include "token/token_ops.h"
 
 #include <algorithm>
@@ -17,6 +18,12 @@ const token::TZartoInfo& recordOf(const FoundKey& key) {
 
 QString field(const char* bytes, std::size_t size) {
     return QString::fromUtf8(bytes, static_cast<qsizetype>(strnlen(bytes, size))).trimmed();
+}
+
+// A label for a line of text on the terminal, its control characters escaped (JSON escapes its own).
+QString printableLabel(const char* bytes, std::size_t size) {
+    const QByteArray utf8 = field(bytes, size).toUtf8();
+    return QString::fromStdString(quillard::escapeControls(std::string_view(utf8.constData(), utf8.size())));
 }
 
 QString eightBit(const char* bytes, std::size_t size) {
@@ -106,7 +113,7 @@ QStringList keyLines(const FoundKey& key) {
     };
     return {line(windowText("K_Info_Sn"), QString::fromStdString(key.serial)),
             line(text("Module"), QString::fromStdString(key.module)),
-            line(windowText("K_Info_labelName"), field(record.label, sizeof record.label)),
+            line(windowText("K_Info_labelName"), printableLabel(record.label, sizeof record.label)),
             line(windowText("K_Info_manufacture"), eightBit(record.manufacturer, sizeof record.manufacturer)),
             line(windowText("K_Info_model"), eightBit(record.model, sizeof record.model)),
             line(text("Initialised"), text(record.initialised != 0 ? "Yes" : "No")),
@@ -130,7 +137,7 @@ QString keyTableHeader() {
 QString keyTableRow(const FoundKey& key) {
     const token::TZartoInfo& record = recordOf(key);
     return cell(QString::fromStdString(key.serial), 18) + cell(QString::fromStdString(key.module), 9) +
-           cell(field(record.label, sizeof record.label), 20) +
+           cell(printableLabel(record.label, sizeof record.label), 20) +
            cell(text(record.initialised != 0 ? "Yes" : "No"), 5) +
            cell(pinText(key, token::PinType::User), 12) + cell(pinText(key, token::PinType::So), 12) +
            QStringLiteral("%1/%2").arg(countText(record.freeMemory), countText(record.totalMemory));

@@ -5,6 +5,7 @@
 #include "failure.h"
 #include "format_settings.h"
 #include "key_labels_file.h"
+#include "token/flows/certificate_list.h"
 #include "token/flows/key_session.h"
 #include "token/key_table.h"
 #include "tools/common/usage_error.h"
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <cstring>
 #include <map>
 #include <optional>
 
@@ -30,29 +32,65 @@ struct ProvisionPlan {
     std::optional<platform::SecretBytes> currentSoPin;
 };
 
+// A key of the run; `resume` for one that an earlier run formatted and was stopped before its import.
+struct Target {
+    const FoundKey* key = nullptr;
+    bool resume = false;
+};
+
 struct KeyResult {
     const FoundKey* key = nullptr;
     bool formatted = false;
+    bool resumed = false;
     QString label;
     std::optional<std::string> container; // where the PKCS#12 pair went
     QString error;                        // empty when the key was provisioned
     bool succeeded() const { return error.isEmpty(); }
 };
 
-std::vector<const FoundKey*> targetKeys(Invocation& invocation) {
+// The label and user PIN `key` is given: the labels file's where it has them, else the settings'.
+TZartoBaseInfo valuesFor(const FoundKey& key, const ProvisionPlan& plan) {
+    TZartoBaseInfo values = plan.settings;
+    if (const auto found = plan.labels.find(key.serial); found != plan.labels.end()) {
+        if (!found->second.label.isEmpty())
+            values.LabelName = found->second.label;
+        if (!found->second.userPin.isEmpty())
+            values.default_upin = found->second.userPin;
+    }
+    return values;
+}
+
+// True for a key an earlier run with these files formatted and did not finish: it has the label the run
+// gives it and holds no container yet, so its PKCS#12 import is all that is left.
+bool unfinishedByEarlierRun(const FoundKey& key, const ProvisionPlan& plan) {
+    const token::TZartoInfo& record = token::keyTable().keys[key.slot];
+    if (record.initialised == 0 ||
+        QString::fromUtf8(record.label, static_cast<qsizetype>(strnlen(record.label, sizeof record.label)))
+                .trimmed() != valuesFor(key, plan).LabelName)
+        return false;
+    const token::flows::CertificateList list = token::flows::readCertificateList(key.slot);
+    return list.code == 0 && list.containers.empty();
+}
+
+// The named keys; with --all-blank every key never initialised and, when the run imports PKCS#12 files,
+// every key an earlier run left formatted without its import.
+std::vector<Target> targetKeys(Invocation& invocation, const ProvisionPlan& plan) {
     const bool allBlank = invocation.arguments().has("all-blank");
     const std::vector<std::string>& words = invocation.arguments().words();
     if (allBlank == !words.empty())
         throw tools::UsageError("name the keys, or give --all-blank (not both)");
-    std::vector<const FoundKey*> targets;
+    std::vector<Target> targets;
     if (allBlank) {
-        for (const FoundKey& key : invocation.keys().keys())
+        for (const FoundKey& key : invocation.keys().keys()) {
             if (token::keyTable().keys[key.slot].initialised == 0)
-                targets.push_back(&key);
+                targets.push_back({&key, false});
+            else if (invocation.arguments().has("pkcs12") && unfinishedByEarlierRun(key, plan))
+                targets.push_back({&key, true});
+        }
         return targets;
     }
     for (std::size_t i = 0; i < words.size(); ++i)
-        targets.push_back(&invocation.key(i));
+        targets.push_back({&invocation.key(i), false});
     return targets;
 }
 
@@ -82,15 +120,15 @@ void importPkcs12(const FoundKey& key, const ProvisionPlan& plan, const platform
     token::flows::logOutKey(key.slot);
 }
 
-void provisionKey(const FoundKey& key, const ProvisionPlan& plan, KeyResult& result) {
-    TZartoBaseInfo values = plan.settings;
-    if (const auto found = plan.labels.find(key.serial); found != plan.labels.end()) {
-        if (!found->second.label.isEmpty())
-            values.LabelName = found->second.label;
-        if (!found->second.userPin.isEmpty())
-            values.default_upin = found->second.userPin;
-    }
+void provisionKey(const Target& target, const ProvisionPlan& plan, KeyResult& result) {
+    const FoundKey& key = *target.key;
+    const TZartoBaseInfo values = valuesFor(key, plan);
     result.label = values.LabelName;
+    if (target.resume) {
+        result.resumed = true;
+        importPkcs12(key, plan, values.default_upin, result);
+        return;
+    }
     const bool initialised = token::keyTable().keys[key.slot].initialised != 0;
     formatKeyWith(key, values, initialised ? &*plan.currentSoPin : nullptr);
     result.formatted = true;
@@ -98,7 +136,8 @@ void provisionKey(const FoundKey& key, const ProvisionPlan& plan, KeyResult& res
         importPkcs12(key, plan, values.default_upin, result);
 }
 
-ProvisionPlan planFrom(Invocation& invocation, const std::vector<const FoundKey*>& targets) {
+// The settings and labels of the run.
+ProvisionPlan planFrom(Invocation& invocation) {
     tools::Arguments& arguments = invocation.arguments();
     const std::optional<std::string> settings = arguments.text("settings");
     if (!settings)
@@ -108,8 +147,14 @@ ProvisionPlan planFrom(Invocation& invocation, const std::vector<const FoundKey*
     checkFormatSettings(plan.settings);
     if (const auto labels = arguments.text("labels"))
         plan.labels = readKeyLabels(QString::fromLocal8Bit(*labels));
-    const bool anyInitialised = std::any_of(targets.begin(), targets.end(), [](const FoundKey* key) {
-        return token::keyTable().keys[key->slot].initialised != 0;
+    return plan;
+}
+
+// The secrets the run needs for `targets`, in the order the usage gives.
+void askSecrets(Invocation& invocation, const std::vector<Target>& targets, ProvisionPlan& plan) {
+    tools::Arguments& arguments = invocation.arguments();
+    const bool anyInitialised = std::any_of(targets.begin(), targets.end(), [](const Target& target) {
+        return !target.resume && token::keyTable().keys[target.key->slot].initialised != 0;
     });
     if (anyInitialised)
         plan.currentSoPin = invocation.secrets().next(text("CurrentSoPinPrompt"));
@@ -119,7 +164,6 @@ ProvisionPlan planFrom(Invocation& invocation, const std::vector<const FoundKey*
             throw Failure(kFileProblem, text("FileUnreadable").arg(*plan.pkcs12Folder));
         plan.pkcs12Password = invocation.secrets().next(text("Pkcs12PasswordPrompt"));
     }
-    return plan;
 }
 
 QJsonObject resultJson(const KeyResult& result) {
@@ -127,6 +171,7 @@ QJsonObject resultJson(const KeyResult& result) {
                      {QStringLiteral("module"), QString::fromStdString(result.key->module)},
                      {QStringLiteral("ok"), result.succeeded()},
                      {QStringLiteral("formatted"), result.formatted},
+                     {QStringLiteral("resumed"), result.resumed},
                      {QStringLiteral("label"), result.label},
                      {QStringLiteral("imported"), result.container.has_value()}};
     if (result.container)
@@ -154,7 +199,10 @@ std::string ProvisionCommand::usage() const {
            "DIR]\n"
            "                             [--json] [--pin-file FILE | --pin-stdin]\n"
            "Formats every named key, or with --all-blank every key that was never initialised, with the\n"
-           "settings file of 'format' (see 'pellorzu-cli help format').\n"
+           "settings file of 'format' (see 'pellorzu-cli help format'). With --all-blank and --pkcs12, a "
+           "key\n"
+           "an earlier run formatted but stopped before its import (the run's label, no container) gets its\n"
+           "import now (\"resumed\" in the JSON).\n"
            "  --labels CSV   per-key labels and user PINs: lines 'serial,label[,user PIN]'; a key that is "
            "not\n"
            "                 in the file, or has an empty field, takes the settings' value. A file that "
@@ -163,24 +211,26 @@ std::string ProvisionCommand::usage() const {
            "  --pkcs12 DIR   imports DIR/SERIAL.p12 (or .pfx) into a new container of each key, as the\n"
            "                 exchange pair, logged in with the key's new user PIN; one password for all "
            "files.\n"
-           "Prints one result line per key (with --json an array of {serial, module, ok, formatted, label,\n"
-           "imported, container, error}). A key that fails does not stop the others; the exit code is 0 "
-           "when\n"
-           "every key was provisioned and 1 when any failed.\n"
+           "Prints one result line per key (with --json an array of {serial, module, ok, formatted, "
+           "resumed,\n"
+           "label, imported, container, error}). A key that fails does not stop the others; the exit code is "
+           "0\n"
+           "when every key was provisioned and 1 when any failed.\n"
            "Secrets: the current SO PIN (only when a named key was initialised before; one for all), then "
            "the\n"
            "PKCS#12 password (only with --pkcs12).\n";
 }
 
 int ProvisionCommand::run(Invocation& invocation) {
-    const std::vector<const FoundKey*> targets = targetKeys(invocation);
-    const ProvisionPlan plan = planFrom(invocation, targets);
+    ProvisionPlan plan = planFrom(invocation);
+    const std::vector<Target> targets = targetKeys(invocation, plan);
+    askSecrets(invocation, targets, plan);
     std::vector<KeyResult> results;
-    for (const FoundKey* key : targets) {
+    for (const Target& target : targets) {
         KeyResult& result = results.emplace_back();
-        result.key = key;
+        result.key = target.key;
         try {
-            provisionKey(*key, plan, result);
+            provisionKey(target, plan, result);
         } catch (const Failure& failure) {
             result.error = failure.message();
         }

@@ -49,6 +49,15 @@ void SecretSource::loadLines() {
 }
 
 platform::SecretBytes SecretSource::next(const QString& prompt) {
+    platform::SecretBytes secret = nextAsGiven(prompt);
+    // A zero byte would end the secret early where the key receives it: the key would take less than was
+    // written.
+    if (secret.bytes().contains('\0'))
+        throw Failure(kUsage, text("SecretZeroByte").arg(prompt));
+    return secret;
+}
+
+platform::SecretBytes SecretSource::nextAsGiven(const QString& prompt) {
     if (fromTerminal()) {
         if (!platform::standardInputIsTerminal())
             throw Failure(kUsage, text("NoTerminal"));

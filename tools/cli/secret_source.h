@@ -26,6 +26,8 @@ public:
     platform::SecretBytes nextNew(const QString& prompt, const QString& again);
 
 private:
+    // The next secret as it was typed or read.
+    platform::SecretBytes nextAsGiven(const QString& prompt);
     void loadLines();
     bool fromTerminal() const { return !file_ && !stdin_; }
 

@@ -55,7 +55,7 @@ void printKey(std::ostream& out, const quillard::VirtualKeyStatus& key) {
         out << "cannot be read: " << key.problem << "\n";
         return;
     }
-    out << column(key.label, 20) << column(key.initialised ? "yes" : "no", 4)
+    out << column(quillard::escapeControls(key.label), 20) << column(key.initialised ? "yes" : "no", 4)
         << column(pinText(key.userPin, key.initialised), 10)
         << column(pinText(key.soPin, key.initialised), 10)
         << column(std::to_string(key.freeMemory) + "/" + std::to_string(key.totalMemory), 17)

@@ -1,5 +1,6 @@
 #include "init_handler.h"
 
+#include "config/format_values_of.h"
 #include "config/init_config.h"
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
@@ -7,6 +8,7 @@
 #include "pin_check.h"
 #include "platform/secure_wipe.h"
 #include "token/flows/format_key.h"
+#include "token/flows/format_values.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
 #include "ui/key_operation_runner.h"
@@ -27,15 +29,6 @@
 namespace ui {
 
 namespace {
-
-std::string_view view(const QByteArray& bytes) {
-    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-token::flows::FormatLimits formatLimits(const TZartoBaseInfo& values) {
-    return {values.uPinRetryTimes, values.soPinRetryTimes, values.minUPINLen,
-            values.maxUPINLen,     values.minSOPINLen,     values.maxSOPINLen};
-}
 
 bool lengthWithin(const QLineEdit& field, const QSpinBox& minimum, const QSpinBox& maximum) {
     const qsizetype length = field.text().size();
@@ -78,7 +71,7 @@ void InitHandler::AcInitUpdate() {
 
 void InitHandler::AcInitExecute() {
     const TZartoBaseInfo values = collectInitValues(page_);
-    if (!pinLengthsAllowed() || !textsFit(values))
+    if (!pinLengthsAllowed() || !valuesFit(values))
         return;
     const int32_t key = token::keyTable().currentKey;
     // A key never initialised has no SO PIN to prove.
@@ -101,32 +94,50 @@ bool InitHandler::pinLengthsAllowed() const {
     return true;
 }
 
-bool InitHandler::textsFit(const TZartoBaseInfo& values) const {
-    using token::flows::FormatBlock;
+bool InitHandler::valuesFit(const TZartoBaseInfo& values) const {
+    const QByteArray label = values.LabelName.toUtf8();
+    const token::flows::FormatValuesCheck check =
+        token::flows::checkFormatValues(config::formatTextsOf(values, label), config::formatLimitsOf(values));
+    if (check.fits())
+        return true;
+    // A value is never cut to fit: a cut PIN would be one nobody typed. The field that does not fit gets the
+    // focus.
+    const auto [tab, field] = placeOf(check.field);
+    page_.PCInit->setCurrentWidget(tab);
+    field->setFocus();
+    messageService().inform(page_.window(), i18n::text("K_Len_Error"));
+    return false;
+}
+
+std::pair<QWidget*, QWidget*> InitHandler::placeOf(token::flows::FormatField field) const {
+    using token::flows::FormatField;
     const InitPage& page = page_;
-    struct Text {
-        qsizetype bytes;
-        std::size_t limit;
-        QWidget* tab;
-        QLineEdit* field;
-    };
-    const Text texts[] = {
-        {values.LabelName.toUtf8().size(), FormatBlock::kLongestLabel, page.TabSheet12, page.edtInit_KeyName},
-        {values.manufacture.size(), FormatBlock::kTextField, page.TabSheet12, page.edtInit_GS},
-        {values.Issuer.size(), FormatBlock::kTextField, page.TabSheet12, page.edtInit_UnLockPIN},
-        {values.default_sopin.size(), FormatBlock::kTextField, page.TabSheet13, page.edtInit_SPIN},
-        {values.default_upin.size(), FormatBlock::kTextField, page.TabSheet14, page.edtInit_UPIN},
-    };
-    for (const Text& text : texts) {
-        if (static_cast<std::size_t>(text.bytes) <= text.limit)
-            continue;
-        // A text is never cut to fit: a cut PIN would be one nobody typed.
-        page.PCInit->setCurrentWidget(text.tab);
-        text.field->setFocus();
-        messageService().inform(page_.window(), i18n::text("K_Len_Error"));
-        return false;
+    switch (field) {
+    case FormatField::Manufacturer:
+        return {page.TabSheet12, page.edtInit_GS};
+    case FormatField::Issuer:
+        return {page.TabSheet12, page.edtInit_UnLockPIN};
+    case FormatField::SoPin:
+        return {page.TabSheet13, page.edtInit_SPIN};
+    case FormatField::SoPinRetries:
+        return {page.TabSheet13, page.edtInit_MaxCount_SOPIN};
+    case FormatField::SoPinMinLength:
+        return {page.TabSheet13, page.edtInit_SOPINlenMin};
+    case FormatField::SoPinMaxLength:
+        return {page.TabSheet13, page.edtInit_SOPINlenMax};
+    case FormatField::UserPin:
+        return {page.TabSheet14, page.edtInit_UPIN};
+    case FormatField::UserPinRetries:
+        return {page.TabSheet14, page.edtInit_MaxCount};
+    case FormatField::UserPinMinLength:
+        return {page.TabSheet14, page.edtInit_PINlenMin};
+    case FormatField::UserPinMaxLength:
+        return {page.TabSheet14, page.edtInit_PINLenMax};
+    case FormatField::Label:
+    case FormatField::None:
+        break;
     }
-    return true;
+    return {page.TabSheet12, page.edtInit_KeyName};
 }
 
 void InitHandler::confirmWithSoPin(int32_t key, const TZartoBaseInfo& values) {
@@ -153,11 +164,9 @@ platform::SecretBytes InitHandler::askSoPin(const KeyTicket& ticket) {
 
 void InitHandler::format(int32_t key, const TZartoBaseInfo& values, const platform::SecretBytes& soPin) {
     const QByteArray label = values.LabelName.toUtf8();
-    const token::flows::FormatTexts texts{view(label), view(values.manufacture), view(values.Issuer),
-                                          view(values.default_sopin.bytes()),
-                                          view(values.default_upin.bytes())};
     // Shared with the flow, which may outlive this call; the block wipes its PINs when the last holder goes.
-    const auto block = std::make_shared<const token::flows::FormatBlock>(texts, formatLimits(values));
+    const auto block = std::make_shared<const token::flows::FormatBlock>(config::formatTextsOf(values, label),
+                                                                         config::formatLimitsOf(values));
     const std::string provider = i18n::text("PROVIDER_NAME").toLocal8Bit().toStdString();
     runner_.run(
         [key, block, soPin, provider] {

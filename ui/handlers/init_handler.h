@@ -6,10 +6,12 @@
 
 #include "config/settings_file.h"
 #include "platform/secret_bytes.h"
+#include "token/flows/format_values.h"
 #include "ui/key_guard.h"
 
 #include <QObject>
 #include <cstdint>
+#include <utility>
 
 class QTimer;
 struct TZartoBaseInfo;
@@ -51,9 +53,11 @@ signals:
 private:
     // The length checks of the two new PINs, in characters against the page's own limits.
     bool pinLengthsAllowed() const;
-    // Every text fits its field of the format block; otherwise K_Len_Error with the focus on the first text
-    // that does not.
-    bool textsFit(const TZartoBaseInfo& values) const;
+    // Every value fits its field of the format block (texts in their bytes without a zero byte, numbers in
+    // their byte); otherwise K_Len_Error with the focus on the first value that does not.
+    bool valuesFit(const TZartoBaseInfo& values) const;
+    // The tab and the control of the page that hold `field`.
+    std::pair<QWidget*, QWidget*> placeOf(token::flows::FormatField field) const;
     // On an initialised key: the question, the SO PIN lock and the prompt, then the format.
     void confirmWithSoPin(int32_t key, const TZartoBaseInfo& values);
     // The SO PIN typed at the prompt, trimmed; empty when the prompt was cancelled or the key changed.

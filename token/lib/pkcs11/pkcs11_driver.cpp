@@ -239,6 +239,16 @@ const ContainerIndex& Pkcs11Driver::index(Token& token) {
     return *token.index;
 }
 
+void Pkcs11Driver::requireContainerName(const std::string& name) {
+    if (name.empty() || name.size() > kLongestContainerName || name.find('\0') != std::string::npos)
+        throw Refusal{QR_ARGUMENTS_BAD};
+}
+
+void Pkcs11Driver::requireRoomForContainer(Token& token) {
+    if (index(token).containers().size() >= kMostContainers)
+        throw Refusal{QR_CONTAINER_LIMIT};
+}
+
 CK_RV Pkcs11Driver::tryLogin(Token& token, PinKind kind, const SecureString& pin) {
     if (token.role) {
         call_.attempt("C_Logout", &CK_FUNCTION_LIST::C_Logout, session(token));
@@ -452,10 +462,10 @@ std::vector<CK_OBJECT_HANDLE> Pkcs11Driver::createAll(Token& token, std::vector<
 Result Pkcs11Driver::createContainer(int32_t idx, const std::string& name) {
     return onToken(idx, [&](Token& token) {
         requireUser(token);
-        if (name.empty() || name.size() > kLongestContainerName || name.find('\0') != std::string::npos)
-            throw Refusal{QR_ARGUMENTS_BAD};
+        requireContainerName(name);
         if (index(token).find(name))
             throw Refusal{QR_CONTAINER_EXISTS};
+        requireRoomForContainer(token);
         std::vector<AttributeSet> templates;
         templates.push_back(containerMarkTemplate(name));
         token.index.reset();
@@ -565,8 +575,11 @@ Result Pkcs11Driver::importCredential(int32_t idx, const std::string& name, int3
         requireUser(token);
         if ((spec != 1 && spec != 2) || credential.certificateDer.empty())
             throw Refusal{QR_ARGUMENTS_BAD};
-        if (!index(token).find(name))
-            throw Refusal{QR_CONTAINER_NOT_FOUND};
+        // A new container needs no mark of its own: the objects stored under its name make it.
+        if (!index(token).find(name)) {
+            requireContainerName(name);
+            requireRoomForContainer(token);
+        }
         const std::vector<uint8_t>& spki = credential.publicKey.publicKeyDer;
         const bool withPrivateKey = !credential.privateKeyDer.empty();
         if (withPrivateKey && !isPair(credential.privateKeyDer, spki))

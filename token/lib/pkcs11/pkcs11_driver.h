@@ -75,6 +75,10 @@ private:
     void forgetLogin(Token& token);
     void requireUser(const Token& token) const;
     const ContainerIndex& index(Token& token);
+    // Throw QR_ARGUMENTS_BAD for a name no container may have, QR_CONTAINER_LIMIT when the token holds as
+    // many containers as a key is given.
+    static void requireContainerName(const std::string& name);
+    void requireRoomForContainer(Token& token);
     // The DER bytes of the pair's certificate, read once per index; QR_OBJECT_HANDLE_INVALID without one.
     const std::vector<uint8_t>& certificateOf(Token& token, const KeyPairObjects& pair);
     // Logs `kind` in with `pin` and runs `work()`, logging out afterwards whatever happens; the login the

@@ -7,8 +7,9 @@
 namespace quillard::pkcs11 {
 
 // The text of a blank-padded field of `size` bytes: trailing blanks and NULs removed (and anything after a
-// NUL), a character cut off by the field's end dropped, each other malformed UTF-8 sequence replaced by '?',
-// then cut to at most `limit` bytes on a character boundary.
+// NUL), a character cut off by the field's end dropped, each control character and each other malformed
+// UTF-8 sequence replaced by '?', then cut to at most `limit` bytes on a character boundary, with no blank
+// left at its end. Written back with fillPaddedField(), the text reads back the same.
 std::string paddedFieldText(const unsigned char* field, std::size_t size, std::size_t limit);
 
 // `text` in a blank-padded field of `size` bytes; false when it does not fit.

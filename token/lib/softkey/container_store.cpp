@@ -27,6 +27,8 @@ void ContainerStore::create(const std::string& name) {
         throw SoftkeyError(QR_ARGUMENTS_BAD, "a container name has 1 to 255 bytes and no zero byte");
     if (database_.findContainer(name))
         throw SoftkeyError(QR_CONTAINER_EXISTS, "the container exists already");
+    if (database_.containerNames().size() >= kMostContainers)
+        throw SoftkeyError(QR_CONTAINER_LIMIT, "the key holds as many containers as it can");
     database_.addContainer(name);
 }
 

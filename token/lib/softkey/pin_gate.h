@@ -1,6 +1,8 @@
-// PIN checks with retry counting on one key, inside the caller's write transaction. A wrong PIN lowers the
-// PIN's counter and a right one restores it; the counter is saved here, so the caller commits whatever the
-// outcome and a crash or a second process can never win back a try.
+// PIN checks with retry counting on one key, done as smart cards do in two write transactions of the caller.
+// The first spends a try before the PIN is checked and is committed on its own; the second checks the PIN,
+// gives the try back after the right PIN and writes the counter unchanged after a wrong one. So every attempt
+// writes alike, and a process killed anywhere after the first commit has spent its try: a right PIN cannot
+// be told from a wrong one by what is written, and no crash or second process wins a try back.
 #pragma once
 
 #include "key_database.h"
@@ -8,6 +10,8 @@
 #include "token/lib/driver.h"
 #include "token/lib/quillard_errors.h"
 #include "token/lib/secure_bytes.h"
+
+#include <optional>
 
 namespace quillard::softkey {
 
@@ -26,11 +30,16 @@ public:
     // Throws SoftkeyError(QR_PIN_LEN_RANGE) when the policy of `kind` does not allow `pin`.
     void requireAllowed(PinKind kind, const SecureString& pin);
 
-    // QR_USER_PIN_NOT_INITIALIZED for a PIN not set yet (the user PIN after a token initialisation);
-    // QR_OK with the master key and the counter full; QR_PIN_INCORRECT with the tries left after lowering the
-    // counter, QR_PIN_LOCKED with 0 when this try used the last one or the PIN was locked already;
-    // QR_PIN_LEN_RANGE with the tries left unchanged for a PIN whose length the policy does not allow.
-    Outcome verify(PinKind kind, const SecureString& pin);
+    // The first step: lowers the counter of `kind` by one and returns std::nullopt, after which the caller
+    // commits. Writes nothing and returns the answer when the PIN cannot be tried:
+    // QR_USER_PIN_NOT_INITIALIZED for a PIN not set yet (the user PIN after a token initialisation),
+    // QR_PIN_LOCKED with 0 tries, QR_PIN_LEN_RANGE with the tries left for a PIN whose length the policy does
+    // not allow.
+    std::optional<Outcome> spendTry(PinKind kind, const SecureString& pin);
+    // The second step, in a transaction begun after the first was committed: QR_OK with the master key and
+    // the counter full; QR_PIN_INCORRECT with the tries left, or QR_PIN_LOCKED with 0 when the spent try was
+    // the last. The counter is written either way; the caller commits whatever the outcome.
+    Outcome settle(PinKind kind, const SecureString& pin);
     // Makes `pin` the PIN of `kind`, sealing the master key under it; its counter is full again.
     void replace(PinKind kind, const SecureString& pin, const SecureBytes& masterKey);
 

@@ -182,10 +182,34 @@ Result SoftkeyDriver::getPinState(int32_t idx, PinKind kind, PinState& state) {
     });
 }
 
+std::optional<Result> SoftkeyDriver::spendPinTry(int32_t idx, PinKind kind, const SecureString& pin,
+                                                 int32_t& retriesLeft,
+                                                 const std::function<void(PluggedKey& key)>& before) {
+    std::optional<Result> refused;
+    Result result =
+        onKey<SqliteTransaction::Kind::Write>(idx, [&](PluggedKey& key, SqliteTransaction* transaction) {
+            if (before)
+                before(key);
+            std::optional<PinGate::Outcome> outcome =
+                PinGate(key.database(), key.record()).spendTry(kind, pin);
+            transaction->commit();
+            if (outcome) {
+                refused = outcome->result;
+                retriesLeft = outcome->retriesLeft;
+            }
+            return QR_OK;
+        });
+    if (result != QR_OK)
+        return result;
+    return refused;
+}
+
 Result SoftkeyDriver::login(int32_t idx, PinKind kind, const SecureString& pin, int32_t& retriesLeft) {
+    if (std::optional<Result> refused = spendPinTry(idx, kind, pin, retriesLeft))
+        return *refused;
     return onKey<SqliteTransaction::Kind::Write>(idx, [&](PluggedKey& key, SqliteTransaction* transaction) {
         const KeyRecord& record = key.record();
-        PinGate::Outcome outcome = PinGate(key.database(), record).verify(kind, pin);
+        PinGate::Outcome outcome = PinGate(key.database(), record).settle(kind, pin);
         transaction->commit();
         retriesLeft = outcome.retriesLeft;
         if (outcome.result == QR_OK)
@@ -214,13 +238,22 @@ Result SoftkeyDriver::unlockUserPin(int32_t idx, const SecureString& soPin, cons
 
 Result SoftkeyDriver::replacePin(int32_t idx, PinKind verifiedKind, const SecureString& verifiedPin,
                                  PinKind replacedKind, const SecureString& newPin) {
+    int32_t retriesLeft = 0;
+    std::optional<Result> refused =
+        spendPinTry(idx, verifiedKind, verifiedPin, retriesLeft, [&](PluggedKey& key) {
+            PinGate gate(key.database(), key.record());
+            gate.requireInitialised();
+            gate.requireAllowed(replacedKind, newPin);
+        });
+    if (refused)
+        return *refused;
     return writing(idx, [&](PluggedKey& key) {
         PinGate gate(key.database(), key.record());
-        gate.requireInitialised();
-        gate.requireAllowed(replacedKind, newPin);
-        PinGate::Outcome outcome = gate.verify(verifiedKind, verifiedPin);
-        if (outcome.result == QR_OK)
+        PinGate::Outcome outcome = gate.settle(verifiedKind, verifiedPin);
+        if (outcome.result == QR_OK) {
+            gate.requireAllowed(replacedKind, newPin);
             gate.replace(replacedKind, newPin, outcome.masterKey);
+        }
         return outcome.result;
     });
 }
@@ -342,6 +375,10 @@ Result SoftkeyDriver::importCredential(int32_t idx, const std::string& name, int
         const KeyRecord& record = key.record();
         const SecureBytes& masterKey = requireUser(key, record);
         ContainerStore store(key.database());
+        // A container the import names that is not there yet is made in the same transaction: a failed or
+        // killed import leaves no empty container behind.
+        if (!key.database().findContainer(name))
+            store.create(name);
         store.import(name, spec, credential, masterKey);
         store.checkRoom(record.totalMemory);
         return QR_OK;
@@ -405,14 +442,26 @@ Result SoftkeyDriver::isPinSet(int32_t idx, PinKind kind, bool& set) {
 Result SoftkeyDriver::initToken(int32_t idx, const SecureString& soPin, const std::string& utf8Label) {
     if (!KeyLabel::isValid(utf8Label))
         return QR_ARGUMENTS_BAD;
+    // An initialised key proves the SO PIN first, its try spent before the check; a blank key takes any.
+    bool wasInitialised = false;
+    if (Result result = reading(idx, [&](PluggedKey& key) { wasInitialised = key.record().initialised; });
+        result != QR_OK)
+        return result;
+    int32_t retriesLeft = 0;
+    if (wasInitialised) {
+        if (std::optional<Result> refused = spendPinTry(idx, PinKind::SecurityOfficer, soPin, retriesLeft))
+            return *refused;
+    }
     return onKey<SqliteTransaction::Kind::Write>(
         idx, [&](PluggedKey& key, SqliteTransaction* transaction) -> Result {
             KeyDatabase& database = key.database();
             KeyRecord record = key.record();
+            if (record.initialised != wasInitialised)
+                throw SoftkeyError(QR_GENERAL_ERROR, "the key was formatted by another program meanwhile");
             if (record.initialised) {
-                PinGate::Outcome outcome = PinGate(database, record).verify(PinKind::SecurityOfficer, soPin);
+                PinGate::Outcome outcome = PinGate(database, record).settle(PinKind::SecurityOfficer, soPin);
                 if (outcome.result != QR_OK) {
-                    transaction->commit(); // a wrong SO PIN costs its try
+                    transaction->commit();
                     return outcome.result;
                 }
             }

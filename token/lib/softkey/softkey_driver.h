@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,13 @@ private:
     // Runs `change(key)` on the key at `idx` under the key's write lock and commits what it did, also when it
     // returns an error code (a wrong PIN still costs a try); rolls back when it throws.
     template <typename Change> Result writing(int32_t idx, Change&& change);
+    // The first step of every PIN check: spends a try of `kind` in a write committed on its own, after
+    // `before(key)` (which may throw to refuse the call), so that a process killed while the PIN is checked
+    // has spent it. The answer when the PIN cannot be tried (nothing is written then, and `retriesLeft`
+    // tells the tries), a failure of the call, or std::nullopt once the try is spent.
+    std::optional<Result> spendPinTry(int32_t idx, PinKind kind, const SecureString& pin,
+                                      int32_t& retriesLeft,
+                                      const std::function<void(softkey::PluggedKey& key)>& before = {});
     // Proves `verifiedPin` and, when it is right, sets `replacedKind`'s PIN to `newPin`.
     Result replacePin(int32_t idx, PinKind verifiedKind, const SecureString& verifiedPin,
                       PinKind replacedKind, const SecureString& newPin);
