@@ -182,6 +182,15 @@ Result SoftkeyDriver::getPinState(int32_t idx, PinKind kind, PinState& state) {
     });
 }
 
+Result SoftkeyDriver::loginState(int32_t idx, int64_t& epoch, std::optional<PinKind>& role) {
+    return reading(idx, [&](PluggedKey& key) {
+        const KeyRecord& record = key.record();
+        epoch = record.sessionEpoch;
+        const LoginSessions::Session* session = sessions_.find(key.serial(), record.sessionEpoch);
+        role = session ? std::optional<PinKind>(session->role) : std::nullopt;
+    });
+}
+
 Result SoftkeyDriver::login(int32_t idx, PinKind kind, const SecureString& pin, int32_t& retriesLeft) {
     return onKey<SqliteTransaction::Kind::Write>(idx, [&](PluggedKey& key, SqliteTransaction* transaction) {
         const KeyRecord& record = key.record();

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,9 @@ public:
     Result initToken(int32_t idx, const SecureString& soPin, const std::string& utf8Label);
     // Sets the user PIN under the SO login (which unlocks a locked PIN); QR_USER_NOT_LOGGED_IN without it.
     Result initUserPin(int32_t idx, const SecureString& newUserPin);
+    // The key's session epoch, which changes whenever the key is plugged in again or formatted, and who is
+    // logged in to it in this process (`role` empty for nobody), read together in one look at the key.
+    Result loginState(int32_t idx, int64_t& epoch, std::optional<PinKind>& role);
 
 private:
     // Runs `work` under the driver's lock and turns its failures into result codes.

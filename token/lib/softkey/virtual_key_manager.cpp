@@ -7,6 +7,7 @@
 #include "key_label.h"
 #include "key_moves.h"
 #include "login_sessions.h"
+#include "openssl_providers.h"
 #include "paths.h"
 #include "personalisation.h"
 #include "private_files.h"
@@ -64,7 +65,7 @@ void checkSettings(const VirtualKeySettings& settings) {
 
 std::string randomSerial() {
     uint8_t bytes[7];
-    if (RAND_bytes(bytes, sizeof bytes) != 1)
+    if (RAND_bytes_ex(libraryContext(), bytes, sizeof bytes, 0) != 1)
         throw SoftkeyError(QR_GENERAL_ERROR, "no random bytes");
     return "VK" + upperHex(bytes, sizeof bytes);
 }
