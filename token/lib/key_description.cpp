@@ -5,7 +5,9 @@
 #include "quillard_errors.h"
 
 #include <openssl/core_names.h>
+#include <openssl/decoder.h>
 #include <openssl/ec.h>
+#include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
 #include <openssl/sha.h>
@@ -55,10 +57,19 @@ Result encodePrivateKey(const EVP_PKEY* key, SecureBytes& pkcs8Der) {
 }
 
 EvpPkeyPtr decodePublicKey(const std::vector<uint8_t>& spkiDer) {
-    auto decode = [](EVP_PKEY** out, const unsigned char** der, long length) {
-        return d2i_PUBKEY_ex(out, der, length, libraryContext(), nullptr);
-    };
-    return decodeWholeDer<EvpPkeyPtr>(decode, spkiDer.data(), spkiDer.size());
+    // The decoders of the library's context alone. d2i_PUBKEY would first try OpenSSL's legacy decoding,
+    // which a program's default ENGINE takes over: its EC keys then answer no encoded point.
+    if (spkiDer.empty())
+        return nullptr;
+    EVP_PKEY* decoded = nullptr;
+    OpenSslPtr<OSSL_DECODER_CTX, OSSL_DECODER_CTX_free> decoder(OSSL_DECODER_CTX_new_for_pkey(
+        &decoded, "DER", "SubjectPublicKeyInfo", nullptr, EVP_PKEY_PUBLIC_KEY, libraryContext(), nullptr));
+    const unsigned char* cursor = spkiDer.data();
+    std::size_t left = spkiDer.size();
+    const bool whole = decoder && OSSL_DECODER_from_data(decoder.get(), &cursor, &left) == 1 && left == 0;
+    EvpPkeyPtr key(decoded);
+    ERR_clear_error();
+    return whole ? std::move(key) : nullptr;
 }
 
 EvpPkeyPtr decodePrivateKey(const SecureBytes& pkcs8Der) {

@@ -86,14 +86,14 @@ private:
     Outcome addCertificate(const PKCS12_SAFEBAG* bag) {
         if (PKCS12_SAFEBAG_get_bag_nid(bag) != NID_x509Certificate)
             return Outcome::Ok;
-        // The certificate's DER, decoded in libraryContext() so its public key is one of that context.
-        const ASN1_TYPE* value = PKCS12_SAFEBAG_get0_bag_obj(bag);
-        if (!value || value->type != V_ASN1_OCTET_STRING)
+        // OpenSSL decodes the bag's certificate in the default context; its DER (kept exactly as read) is
+        // decoded again in libraryContext(), so its public key is one of that context.
+        X509Ptr read(PKCS12_SAFEBAG_get1_cert(bag));
+        std::vector<uint8_t> der;
+        if (!read || !encodeDer(i2d_X509, read.get(), der))
             return Outcome::Malformed;
-        const ASN1_OCTET_STRING* der = value->value.octet_string;
         X509Ptr certificate =
-            decodeWholeDer<X509Ptr>(decodeCertificateInLibraryContext, ASN1_STRING_get0_data(der),
-                                    static_cast<std::size_t>(ASN1_STRING_length(der)));
+            decodeWholeDer<X509Ptr>(decodeCertificateInLibraryContext, der.data(), der.size());
         if (!certificate)
             return Outcome::Malformed;
         out_.certificates.push_back({std::move(certificate), localKeyIdOf(bag)});
