@@ -25,7 +25,10 @@ public:
     ObjectHandles& handles() { return handles_; }
 
     // Starts one PKCS#11 call: what the last call saw of a key is forgotten.
-    void beginCall() { lastLook_.reset(); }
+    void beginCall() {
+        lastLook_.reset();
+        driver_.startModuleCall();
+    }
     // Lists the keys again and closes the sessions of keys that have gone.
     void rescan();
     // The open session `handle`, checked against its key as PKCS#11 wants, which closes every session of a

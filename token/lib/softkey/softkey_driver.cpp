@@ -107,9 +107,21 @@ template <typename Change> Result SoftkeyDriver::writing(int32_t idx, Change&& c
 
 PluggedKey& SoftkeyDriver::plugged(const std::string& serial) {
     auto found = keys_.find(serial);
-    if (found == keys_.end())
+    if (found == keys_.end()) {
         found = keys_.emplace(serial, std::make_unique<PluggedKey>(keysFolder_, serial)).first;
+        if (moduleCalls_)
+            found->second->trustCheckUntilForgotten();
+    }
     return *found->second;
+}
+
+void SoftkeyDriver::startModuleCall() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    moduleCalls_ = true;
+    for (auto& [serial, key] : keys_) {
+        key->trustCheckUntilForgotten();
+        key->forgetCheck();
+    }
 }
 
 LoginSessions::Session& SoftkeyDriver::userSession(const PluggedKey& key, const KeyRecord& record) {
