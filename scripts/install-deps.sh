@@ -10,8 +10,8 @@ packages=(
     # The Debian package: its icons drawn from the SVG, and the checks of scripts/package-test.sh.
     librsvg2-bin dpkg-dev lintian appstream desktop-file-utils
     # Programs that drive the PKCS#11 module in tests and the NSS registration: GnuTLS's p11tool and
-    # gnutls-cli, NSS's modutil and certutil, p11-kit.
-    gnutls-bin libnss3-tools p11-kit
+    # gnutls-cli, NSS's modutil and certutil, p11-kit, and OpenSSL's pkcs11 engine (openssl req -engine pkcs11).
+    gnutls-bin libnss3-tools p11-kit libengine-pkcs11-openssl
     # The fonts the language files name: DejaVu Sans Condensed (English) and WenQuanYi Zen Hei (Chinese).
     fonts-dejavu-core fonts-dejavu-extra fonts-wqy-zenhei
 )

@@ -1,6 +1,7 @@
 #include "demo_credentials.h"
 
 #include "token/lib/der_coding.h"
+#include "token/lib/hex_text.h"
 #include "token/lib/key_description.h"
 #include "token/lib/openssl_handles.h"
 #include "token/lib/openssl_providers.h"
@@ -43,8 +44,9 @@ void require(bool condition, const char* what) {
 }
 
 EvpPkeyPtr generateKey(KeyType type) {
-    EVP_PKEY* key = type == KeyType::Rsa2048 ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", std::size_t{2048})
-                                             : EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256");
+    EVP_PKEY* key = type == KeyType::Rsa2048
+                        ? EVP_PKEY_Q_keygen(libraryContext(), nullptr, "RSA", std::size_t{2048})
+                        : EVP_PKEY_Q_keygen(libraryContext(), nullptr, "EC", "P-256");
     require(key != nullptr, "cannot generate a key pair");
     return EvpPkeyPtr(key);
 }
@@ -52,7 +54,7 @@ EvpPkeyPtr generateKey(KeyType type) {
 // A positive 128-bit serial number with its top byte non-zero, so it always takes 16 bytes.
 void setRandomSerial(X509* certificate) {
     unsigned char bytes[SerialBytes];
-    require(RAND_bytes(bytes, sizeof bytes) == 1, "cannot draw a serial number");
+    require(RAND_bytes_ex(libraryContext(), bytes, sizeof bytes, 0) == 1, "cannot draw a serial number");
     bytes[0] = static_cast<unsigned char>((bytes[0] & 0x7F) | 0x40);
     OpenSslPtr<BIGNUM, BN_free> serial(BN_bin2bn(bytes, sizeof bytes, nullptr));
     require(serial && BN_to_ASN1_INTEGER(serial.get(), X509_get_serialNumber(certificate)),
@@ -80,8 +82,19 @@ void addExtension(X509* certificate, int nid, const char* value) {
     require(extension && X509_add_ext(certificate, extension.get(), -1) == 1, "cannot add an extension");
 }
 
+// The subject key identifier OpenSSL's "hash" would give (SHA-1 of the public key's bits), computed in the
+// library's own context: "hash" digests in the default context, which a program may have left without
+// algorithms.
+std::string subjectKeyIdentifier(EVP_PKEY* key) {
+    KeyDescription description;
+    require(describePublicKey(key, description) == 0, "cannot encode the public key");
+    const std::vector<uint8_t> id = keyIdOf(description.publicKeyDer);
+    require(!id.empty(), "cannot compute the key identifier");
+    return colonHex(id.data(), id.size());
+}
+
 X509Ptr makeCertificate(EVP_PKEY* key, KeyType type, const std::string& commonName, int days) {
-    X509Ptr certificate(X509_new());
+    X509Ptr certificate(X509_new_ex(libraryContext(), nullptr));
     require(certificate && X509_set_version(certificate.get(), X509_VERSION_3) == 1,
             "cannot create a certificate");
     setRandomSerial(certificate.get());
@@ -94,7 +107,7 @@ X509Ptr makeCertificate(EVP_PKEY* key, KeyType type, const std::string& commonNa
     addExtension(certificate.get(), NID_key_usage,
                  type == KeyType::Rsa2048 ? "critical,digitalSignature,keyEncipherment"
                                           : "critical,digitalSignature,keyAgreement");
-    addExtension(certificate.get(), NID_subject_key_identifier, "hash");
+    addExtension(certificate.get(), NID_subject_key_identifier, subjectKeyIdentifier(key).c_str());
     require(X509_sign(certificate.get(), key, EVP_sha256()) > 0, "cannot sign the certificate");
     return certificate;
 }
@@ -106,7 +119,7 @@ std::vector<uint8_t> certificateDer(X509* certificate) {
 }
 
 X509Ptr decodeCertificate(const std::vector<uint8_t>& der) {
-    return decodeWholeDer<X509Ptr>(d2i_X509, der.data(), der.size());
+    return decodeWholeDer<X509Ptr>(decodeCertificateInLibraryContext, der.data(), der.size());
 }
 
 // The bytes held by a memory BIO.
@@ -176,8 +189,9 @@ bool writePkcs12File(const std::filesystem::path& path, const Credential& creden
     if (!certificate || !key)
         return fail(error, "the credential needs a certificate and a private key");
     const Pkcs12Protection protection = protectionFor(legacy);
-    Pkcs12Ptr p12(PKCS12_create(password.c_str(), nullptr, key.get(), certificate.get(), nullptr,
-                                protection.keyCipher, protection.certificateCipher, Pkcs12Iterations, -1, 0));
+    Pkcs12Ptr p12(PKCS12_create_ex(password.c_str(), nullptr, key.get(), certificate.get(), nullptr,
+                                   protection.keyCipher, protection.certificateCipher, Pkcs12Iterations, -1,
+                                   0, libraryContext(), nullptr));
     if (!p12 ||
         !PKCS12_set_mac(p12.get(), password.c_str(), -1, nullptr, 0, Pkcs12Iterations, protection.macDigest))
         return fail(error, "cannot build the PKCS#12 structure: " + openSslReason());

@@ -414,7 +414,14 @@ TEST_F(CApiTest, CertificateTextsForTheViewer) {
               QR_BUFFER_TOO_SMALL);
     EXPECT_EQ(length, 4);
     length = 0;
-    EXPECT_EQ(helper_get_cert_text(der.data(), size, QUILLARD_CERT_PEM + 1, nullptr, &length),
+    // The key ID: SHA-1 of the public key, 20 bytes as 40 hexadecimal digits.
+    char keyId[64];
+    length = sizeof keyId;
+    ASSERT_EQ(helper_get_cert_text(der.data(), size, QUILLARD_CERT_KEY_ID, keyId, &length), QR_OK);
+    EXPECT_EQ(length, 41);
+    EXPECT_EQ(std::string(keyId).find_first_not_of("0123456789ABCDEF"), std::string::npos) << keyId;
+    length = 0;
+    EXPECT_EQ(helper_get_cert_text(der.data(), size, QUILLARD_CERT_KEY_ID + 1, nullptr, &length),
               QR_ARGUMENTS_BAD);
     EXPECT_EQ(helper_get_cert_text(der.data(), size - 1, QUILLARD_CERT_SUBJECT, nullptr, &length),
               QR_ARGUMENTS_BAD);

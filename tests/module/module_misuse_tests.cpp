@@ -53,6 +53,10 @@ TEST_F(ModuleMisuseTest, SlotsSessionsAndPointers) {
     ASSERT_EQ(p11->C_GetInfo(&info), CKR_OK);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(info.manufacturerID), 7), "Norvale");
     EXPECT_EQ(std::string(reinterpret_cast<char*>(info.libraryDescription), 21), "PellorZu virtual keys");
+    // The model field holds whole words of the key's model, never one cut in the middle.
+    CK_TOKEN_INFO token{};
+    ASSERT_EQ(p11->C_GetTokenInfo(slotOf(kSerial), &token), CKR_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(token.model), sizeof token.model), "Zarto Virtual   ");
     CK_MECHANISM_INFO mechanism{};
     EXPECT_EQ(p11->C_GetMechanismInfo(slotOf(kSerial), CKM_MD5, &mechanism), CKR_MECHANISM_INVALID);
 }

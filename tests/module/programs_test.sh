@@ -9,7 +9,7 @@ module=$bin/pellorzu-vkey-pkcs11.so
 vkey=$bin/pellorzu-vkey
 user_pin=12345678
 
-for program in pkcs11-tool p11tool gnutls-cli openssl; do
+for program in pkcs11-tool p11tool gnutls-cli gnutls-serv openssl; do
     command -v "$program" >/dev/null || { echo "missing program: $program (scripts/install-deps.sh installs it)" >&2; exit 1; }
 done
 
@@ -138,6 +138,17 @@ listed=$(GNUTLS_PIN=$user_pin p11tool --provider "$module" --login --list-all "p
 expect_in "$listed" "URL: pkcs11:.*serial=PZDEMO0001.*type=cert" "certificate URLs"
 expect_in "$listed" "URL: pkcs11:.*serial=PZDEMO0001.*type=private" "private key URLs"
 
+step "pellorzu-cli certs --json gives each object a URI that names exactly it"
+certs=$(printf '%s\n' "$user_pin" | "$bin/pellorzu-cli" certs PZDEMO0001 --json --pin-stdin)
+uris=$(grep -o '"uri": *"pkcs11:[^"]*"' <<<"$certs" | sed 's/^"uri": *"\(.*\)"$/\1/')
+cert_uri=$(grep -m 1 'type=cert$' <<<"$uris" || true)
+[ -n "$cert_uri" ] || { echo "$certs" >&2; fail "certs --json gives the certificates' URIs"; }
+grep -q 'type=private$' <<<"$uris" || fail "certs --json gives the private keys' URIs"
+[ "$(p11tool --provider "$module" --list-all-certs "$cert_uri" | grep -c 'URL:')" = 1 ] ||
+    fail "a certificate's URI names that one certificate alone"
+p11tool --provider "$module" --export "$cert_uri" | openssl x509 -outform der -out uri.der
+cmp -s uri.der rsa.der || cmp -s uri.der ec.der || fail "a certificate's URI names a certificate of the key"
+
 step "TLS client authentication with gnutls-cli against openssl s_server"
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout server.key -out server.pem \
     -subj /CN=localhost -addext subjectAltName=IP:127.0.0.1 -days 2 2>/dev/null
@@ -174,5 +185,68 @@ wait "$server_pid" 2>/dev/null || true
 server_pid=
 "$vkey" plug PZDEMO0001 >/dev/null
 expect_in "$(p11 -L)" "PellorZu virtual key PZDEMO0001" "the key is back after plugging it in"
+
+step "certificate requests through OpenSSL's pkcs11 engine made the default, from key pairs generated on the key"
+engine=$(find /usr/lib -path '*engines-3/pkcs11.so' 2>/dev/null | head -n 1)
+[ -n "$engine" ] || fail "OpenSSL's pkcs11 engine is missing (scripts/install-deps.sh installs libengine-pkcs11-openssl)"
+# The engine takes every algorithm of OpenSSL's default context, as such a configuration does in any program.
+cat >engine.cnf <<CONF
+openssl_conf = openssl_init
+[openssl_init]
+engines = engine_section
+[engine_section]
+pkcs11 = pkcs11_section
+[pkcs11_section]
+engine_id = pkcs11
+dynamic_path = $engine
+MODULE_PATH = $module
+default_algorithms = ALL
+init = 1
+CONF
+for kind in EC:prime256v1 rsa:2048; do
+    label="Request${kind%%:*}"
+    p11_user --keypairgen --key-type "$kind" --label "$label" --usage-sign >/dev/null
+    id=$(object_id "$label" pubkey)
+    [ -n "$id" ] || fail "the new $kind key's CKA_ID"
+    key_url="pkcs11:serial=PZDEMO0001;id=$(sed 's/../%&/g' <<<"$id");type=private;pin-value=$user_pin"
+    OPENSSL_CONF=$world/engine.cnf openssl req -new -engine pkcs11 -keyform engine -key "$key_url" \
+        -subj "/CN=$label" -out "$label.csr" >req.log 2>&1 || { cat req.log >&2; fail "openssl req with the $kind key"; }
+    openssl req -verify -noout -in "$label.csr" >/dev/null 2>&1 || fail "the request of the $kind key verifies"
+done
+
+step "gnutls-serv with its key on the virtual key serves before and after the key is pulled and plugged again"
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout client.key -out client.pem \
+    -subj /CN=client -days 2 2>/dev/null
+openssl x509 -inform der -in rsa.der -out server-cert.pem
+serve() {
+    for _ in 1 2 3 4 5; do
+        port=$((20000 + RANDOM % 40000))
+        gnutls-serv --port "$port" --require-client-cert --x509cafile client.pem --x509certfile server-cert.pem \
+            --x509keyfile "$url;type=private?pin-value=$user_pin" --provider "$module" >serv.log 2>&1 </dev/null &
+        server_pid=$!
+        for _ in $(seq 100); do
+            grep -q "listening" serv.log && return
+            kill -0 "$server_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$server_pid" 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+    done
+    cat serv.log >&2
+    fail "gnutls-serv did not start"
+}
+serve_once() { # serve_once WHAT: one client with its own certificate against the running gnutls-serv
+    printf 'GET / HTTP/1.0\r\n\r\n' | timeout 60 gnutls-cli --insecure --x509certfile client.pem \
+        --x509keyfile client.key -p "$port" 127.0.0.1 >client.log 2>&1 || true
+    expect_in "$(cat client.log)" "Handshake was completed" "$1"
+}
+serve
+serve_once "a client is served with the key's certificate"
+"$vkey" unplug PZDEMO0001 >/dev/null
+"$vkey" plug PZDEMO0001 >/dev/null
+serve_once "the same server serves again after the key was pulled and plugged in"
+kill "$server_pid" 2>/dev/null || true
+wait "$server_pid" 2>/dev/null || true
+server_pid=
 
 echo "all program checks passed"

@@ -3,6 +3,7 @@
 #include "der_coding.h"
 #include "hex_text.h"
 #include "openssl_handles.h"
+#include "openssl_providers.h"
 #include "quillard_errors.h"
 #include "utf8_text.h"
 
@@ -111,11 +112,13 @@ OSSL_LIB_CTX* contextWithoutAlgorithms() {
     return context;
 }
 
-// d2i_X509 in contextWithoutAlgorithms(), or in the default context when there is none.
+// d2i_X509 in contextWithoutAlgorithms(), or in libraryContext() when there is none.
 X509* decodeCertificate(X509** out, const unsigned char** der, long length) {
+    OSSL_LIB_CTX* context = contextWithoutAlgorithms();
+    if (!context)
+        return decodeCertificateInLibraryContext(out, der, length);
     return reinterpret_cast<X509*>(ASN1_item_d2i_ex(reinterpret_cast<ASN1_VALUE**>(out), der, length,
-                                                    ASN1_ITEM_rptr(X509), contextWithoutAlgorithms(),
-                                                    nullptr));
+                                                    ASN1_ITEM_rptr(X509), context, nullptr));
 }
 
 int32_t signatureAlgorithm(const X509* certificate) {

@@ -3,6 +3,7 @@
 #include "der_coding.h"
 #include "hex_text.h"
 #include "openssl_handles.h"
+#include "openssl_providers.h"
 #include "private_files.h"
 #include "quillard_errors.h"
 #include "token/lib/sqlite/sqlite_connection.h"
@@ -46,13 +47,13 @@ template <typename Work> Result storageResult(Work&& work) {
 }
 
 bool isOneCertificate(std::span<const uint8_t> der) {
-    return decodeWholeDer<X509Ptr>(d2i_X509, der.data(), der.size()) != nullptr;
+    return decodeWholeDer<X509Ptr>(decodeCertificateInLibraryContext, der.data(), der.size()) != nullptr;
 }
 
 std::string sha1Thumbprint(std::span<const uint8_t> der) {
     unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (!EVP_Digest(der.data(), der.size(), digest, &length, EVP_sha1(), nullptr))
+    std::size_t length = 0;
+    if (!EVP_Q_digest(libraryContext(), "SHA1", nullptr, der.data(), der.size(), digest, &length))
         return {};
     return upperHex(digest, length);
 }

@@ -2,7 +2,9 @@
 
 #include "der_coding.h"
 #include "hex_text.h"
+#include "key_description.h"
 #include "openssl_handles.h"
+#include "openssl_providers.h"
 #include "quillard_errors.h"
 
 #include <openssl/err.h>
@@ -105,6 +107,17 @@ std::optional<std::string> fingerprintText(const X509* certificate, const EVP_MD
     return colonHex(bytes, length);
 }
 
+// The CKA_ID the virtual keys give a certificate and its pair: SHA-1 of its public key's bits.
+std::optional<std::string> keyIdText(X509* certificate) {
+    std::vector<uint8_t> spki;
+    if (!encodeDer(i2d_X509_PUBKEY, X509_get_X509_PUBKEY(certificate), spki))
+        return std::nullopt;
+    const std::vector<uint8_t> id = keyIdOf(spki);
+    if (id.empty())
+        return std::nullopt;
+    return upperHex(id.data(), id.size());
+}
+
 std::optional<std::string> fieldText(X509* certificate, int32_t field) {
     switch (field) {
     case QUILLARD_CERT_SUBJECT:
@@ -135,6 +148,8 @@ std::optional<std::string> fieldText(X509* certificate, int32_t field) {
         return printed([&](BIO* bio) { return X509_print_ex(bio, certificate, kNameFlags, 0) == 1; });
     case QUILLARD_CERT_PEM:
         return printed([&](BIO* bio) { return PEM_write_bio_X509(bio, certificate) == 1; });
+    case QUILLARD_CERT_KEY_ID:
+        return keyIdText(certificate);
     default:
         return std::nullopt;
     }
@@ -143,7 +158,7 @@ std::optional<std::string> fieldText(X509* certificate, int32_t field) {
 } // namespace
 
 Result certificateText(const uint8_t* der, std::size_t length, int32_t field, std::string& out) {
-    X509Ptr certificate = decodeWholeDer<X509Ptr>(d2i_X509, der, length);
+    X509Ptr certificate = decodeWholeDer<X509Ptr>(decodeCertificateInLibraryContext, der, length);
     if (!certificate)
         return QR_ARGUMENTS_BAD;
     std::optional<std::string> text = fieldText(certificate.get(), field);

@@ -2,6 +2,7 @@
 
 #include "cert_info.h"
 #include "openssl_handles.h"
+#include "openssl_providers.h"
 #include "pkcs12_contents.h"
 #include "quillard_errors.h"
 
@@ -45,18 +46,29 @@ int refusePassword(char*, int, int, void*) {
 
 X509Ptr decodeCertificate(const SecureBytes& bytes) {
     const unsigned char* cursor = bytes.data();
-    X509Ptr certificate(d2i_X509(nullptr, &cursor, static_cast<long>(bytes.size())));
+    X509Ptr certificate(decodeCertificateInLibraryContext(nullptr, &cursor, static_cast<long>(bytes.size())));
     if (certificate && cursor == bytes.data() + bytes.size())
         return certificate;
     BioPtr pem(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
-    certificate.reset(pem ? PEM_read_bio_X509(pem.get(), nullptr, refusePassword, nullptr) : nullptr);
+    // PEM_read_bio_X509 fills a certificate made in libraryContext() instead of making one of its own. A
+    // failed decoding frees what it was given (and clears the pointer); a file with no PEM block does not.
+    X509* into = pem ? X509_new_ex(libraryContext(), nullptr) : nullptr;
+    certificate.reset(into ? PEM_read_bio_X509(pem.get(), &into, refusePassword, nullptr) : nullptr);
+    if (!certificate)
+        X509_free(into);
     ERR_clear_error();
     return certificate;
 }
 
 Pkcs12Ptr decodePkcs12(const SecureBytes& bytes) {
     const unsigned char* cursor = bytes.data();
-    Pkcs12Ptr p12(d2i_PKCS12(nullptr, &cursor, static_cast<long>(bytes.size())));
+    // Decoded into a PKCS12 made in libraryContext(): its authenticated safe keeps that context, and the MAC
+    // and every decryption of the file then use its providers (the legacy one for RC2 among them). On a
+    // failure OpenSSL frees the object it was given and clears the pointer.
+    PKCS12* made = PKCS12_init_ex(NID_pkcs7_data, libraryContext(), nullptr);
+    Pkcs12Ptr p12(made ? d2i_PKCS12(&made, &cursor, static_cast<long>(bytes.size())) : nullptr);
+    if (!p12)
+        PKCS12_free(made);
     ERR_clear_error();
     if (p12 && cursor == bytes.data() + bytes.size())
         return p12;

@@ -1,10 +1,14 @@
 #include "key_description.h"
 
 #include "der_coding.h"
+#include "openssl_providers.h"
 #include "quillard_errors.h"
 
 #include <openssl/core_names.h>
+#include <openssl/decoder.h>
 #include <openssl/ec.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
 #include <openssl/objects.h>
 #include <openssl/sha.h>
 #include <openssl/x509.h>
@@ -48,29 +52,44 @@ Result describePublicKey(const std::vector<uint8_t>& spkiDer, KeyDescription& ou
 Result encodePrivateKey(const EVP_PKEY* key, SecureBytes& pkcs8Der) {
     if (!key)
         return QR_ARGUMENTS_BAD;
-    Pkcs8Ptr info(EVP_PKEY2PKCS8(key));
+    Pkcs8Ptr info(EVP_PKEY2PKCS8(key)); // encodes through the key's own provider
     return info && encodeDer(i2d_PKCS8_PRIV_KEY_INFO, info.get(), pkcs8Der) ? QR_OK : QR_GENERAL_ERROR;
 }
 
 EvpPkeyPtr decodePublicKey(const std::vector<uint8_t>& spkiDer) {
-    return decodeWholeDer<EvpPkeyPtr>(d2i_PUBKEY, spkiDer.data(), spkiDer.size());
+    // The decoders of the library's context alone. d2i_PUBKEY would first try OpenSSL's legacy decoding,
+    // which a program's default ENGINE takes over: its EC keys then answer no encoded point.
+    if (spkiDer.empty())
+        return nullptr;
+    EVP_PKEY* decoded = nullptr;
+    OpenSslPtr<OSSL_DECODER_CTX, OSSL_DECODER_CTX_free> decoder(OSSL_DECODER_CTX_new_for_pkey(
+        &decoded, "DER", "SubjectPublicKeyInfo", nullptr, EVP_PKEY_PUBLIC_KEY, libraryContext(), nullptr));
+    const unsigned char* cursor = spkiDer.data();
+    std::size_t left = spkiDer.size();
+    const bool whole = decoder && OSSL_DECODER_from_data(decoder.get(), &cursor, &left) == 1 && left == 0;
+    EvpPkeyPtr key(decoded);
+    ERR_clear_error();
+    return whole ? std::move(key) : nullptr;
 }
 
 EvpPkeyPtr decodePrivateKey(const SecureBytes& pkcs8Der) {
     Pkcs8Ptr info = decodeWholeDer<Pkcs8Ptr>(d2i_PKCS8_PRIV_KEY_INFO, pkcs8Der.data(), pkcs8Der.size());
-    return EvpPkeyPtr(info ? EVP_PKCS82PKEY(info.get()) : nullptr);
+    return EvpPkeyPtr(info ? EVP_PKCS82PKEY_ex(info.get(), libraryContext(), nullptr) : nullptr);
 }
 
 std::vector<uint8_t> keyIdOf(const std::vector<uint8_t>& spkiDer) {
     const unsigned char* cursor = spkiDer.data();
-    OpenSslPtr<X509_PUBKEY, X509_PUBKEY_free> info(
-        d2i_X509_PUBKEY(nullptr, &cursor, static_cast<long>(spkiDer.size())));
+    OpenSslPtr<X509_PUBKEY, X509_PUBKEY_free> info(reinterpret_cast<X509_PUBKEY*>(
+        ASN1_item_d2i_ex(nullptr, &cursor, static_cast<long>(spkiDer.size()), ASN1_ITEM_rptr(X509_PUBKEY),
+                         libraryContext(), nullptr)));
     const unsigned char* bits = nullptr;
     int length = 0;
     if (!info || !X509_PUBKEY_get0_param(nullptr, &bits, &length, nullptr, info.get()))
         return {};
     std::vector<uint8_t> id(SHA_DIGEST_LENGTH);
-    SHA1(bits, static_cast<std::size_t>(length), id.data());
+    if (!EVP_Q_digest(libraryContext(), "SHA1", nullptr, bits, static_cast<std::size_t>(length), id.data(),
+                      nullptr))
+        return {};
     return id;
 }
 

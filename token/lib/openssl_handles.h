@@ -20,6 +20,7 @@ template <typename T, auto FreeFunction> using OpenSslPtr = std::unique_ptr<T, O
 using BioPtr = OpenSslPtr<BIO, BIO_free_all>;
 using X509Ptr = OpenSslPtr<X509, X509_free>;
 using EvpPkeyPtr = OpenSslPtr<EVP_PKEY, EVP_PKEY_free>;
+using PkeyContextPtr = OpenSslPtr<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
 using Pkcs12Ptr = OpenSslPtr<PKCS12, PKCS12_free>;
 using Pkcs8Ptr = OpenSslPtr<PKCS8_PRIV_KEY_INFO, PKCS8_PRIV_KEY_INFO_free>;
 

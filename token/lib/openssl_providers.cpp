@@ -1,7 +1,9 @@
 #include "openssl_providers.h"
 
+#include <openssl/asn1.h>
 #include <openssl/err.h>
 #include <openssl/provider.h>
+#include <openssl/x509.h>
 
 namespace quillard {
 
@@ -35,10 +37,42 @@ ProviderStatus loadProviders(OSSL_LIB_CTX* context) {
     return status;
 }
 
-const ProviderStatus& ensureOpenSslProviders() {
+namespace {
+
+struct LibraryContext {
+    OSSL_LIB_CTX* context = nullptr;
+    ProviderStatus status;
+};
+
+const LibraryContext& theLibraryContext() {
     // A function-local static is initialised exactly once, even when several threads arrive together.
-    static const ProviderStatus status = loadProviders(nullptr);
-    return status;
+    static const LibraryContext made = [] {
+        LibraryContext result;
+        // A new context reads no configuration file: the program's and the system's openssl.cnf stay out.
+        result.context = OSSL_LIB_CTX_new();
+        if (!result.context) {
+            result.status.message = "OpenSSL cannot make a library context";
+            return result;
+        }
+        result.status = loadProviders(result.context);
+        return result;
+    }();
+    return made;
+}
+
+} // namespace
+
+OSSL_LIB_CTX* libraryContext() {
+    return theLibraryContext().context;
+}
+
+X509* decodeCertificateInLibraryContext(X509** out, const unsigned char** der, long length) {
+    return reinterpret_cast<X509*>(ASN1_item_d2i_ex(reinterpret_cast<ASN1_VALUE**>(out), der, length,
+                                                    ASN1_ITEM_rptr(X509), libraryContext(), nullptr));
+}
+
+const ProviderStatus& ensureOpenSslProviders() {
+    return theLibraryContext().status;
 }
 
 } // namespace quillard

@@ -18,8 +18,16 @@ struct ProviderStatus {
 // Loads both providers into `context` (nullptr = the process-wide default context) and keeps them loaded.
 ProviderStatus loadProviders(OSSL_LIB_CTX* context);
 
-// Loads both providers into the default context on the first call, from any thread; later calls return the
-// status of that first load.
+// The OpenSSL library context libquillard and the PKCS#11 module do all their cryptography in, made on the
+// first call (from any thread) with both providers loaded into it and never freed. Being their own, no
+// configuration file, engine or provider of the program they run in changes what they compute, and nothing
+// they load changes the program's own OpenSSL.
+OSSL_LIB_CTX* libraryContext();
+
+// d2i_X509 in libraryContext(), so the certificate's public key is decoded by its providers.
+X509* decodeCertificateInLibraryContext(X509** out, const unsigned char** der, long length);
+
+// The status of loading both providers into libraryContext().
 const ProviderStatus& ensureOpenSslProviders();
 
 } // namespace quillard

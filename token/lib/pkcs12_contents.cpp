@@ -1,5 +1,6 @@
 #include "pkcs12_contents.h"
 
+#include "der_coding.h"
 #include "openssl_providers.h"
 #include "quillard_errors.h"
 
@@ -59,7 +60,8 @@ private:
         case NID_keyBag:
             return addKey(PKCS12_SAFEBAG_get0_p8inf(bag), bag);
         case NID_pkcs8ShroudedKeyBag: {
-            Pkcs8Ptr decrypted(PKCS12_decrypt_skey(bag, password_.text, password_.length));
+            Pkcs8Ptr decrypted(
+                PKCS12_decrypt_skey_ex(bag, password_.text, password_.length, libraryContext(), nullptr));
             if (!decrypted)
                 return Outcome::DecryptionFailed;
             return addKey(decrypted.get(), bag);
@@ -74,7 +76,7 @@ private:
     }
 
     Outcome addKey(const PKCS8_PRIV_KEY_INFO* info, const PKCS12_SAFEBAG* bag) {
-        EvpPkeyPtr key(info ? EVP_PKCS82PKEY(info) : nullptr);
+        EvpPkeyPtr key(info ? EVP_PKCS82PKEY_ex(info, libraryContext(), nullptr) : nullptr);
         if (!key)
             return Outcome::Malformed;
         out_.keys.push_back({std::move(key), localKeyIdOf(bag)});
@@ -84,7 +86,14 @@ private:
     Outcome addCertificate(const PKCS12_SAFEBAG* bag) {
         if (PKCS12_SAFEBAG_get_bag_nid(bag) != NID_x509Certificate)
             return Outcome::Ok;
-        X509Ptr certificate(PKCS12_SAFEBAG_get1_cert(bag));
+        // OpenSSL decodes the bag's certificate in the default context; its DER (kept exactly as read) is
+        // decoded again in libraryContext(), so its public key is one of that context.
+        X509Ptr read(PKCS12_SAFEBAG_get1_cert(bag));
+        std::vector<uint8_t> der;
+        if (!read || !encodeDer(i2d_X509, read.get(), der))
+            return Outcome::Malformed;
+        X509Ptr certificate =
+            decodeWholeDer<X509Ptr>(decodeCertificateInLibraryContext, der.data(), der.size());
         if (!certificate)
             return Outcome::Malformed;
         out_.certificates.push_back({std::move(certificate), localKeyIdOf(bag)});

@@ -123,8 +123,10 @@ QUILLARD_API int32_t helper_show_cert_ui(void* owner, const uint8_t* cert, int32
  * line ("CN = Alice, O = Example"), serial and fingerprints as colon-separated hexadecimal, times as
  * "YYYY-MM-DD HH:MM:SS UTC", the key algorithm ("RSA", "EC P-256") and its size in bits, the usage
  * extensions as OpenSSL prints them (empty when absent), every field and extension as X509_print_ex prints
- * them, and the PEM form. *length in: buffer size, out: bytes of the text with its NUL (QR_BUFFER_TOO_SMALL
- * when it does not fit). Bytes that are not exactly one certificate give QR_ARGUMENTS_BAD. */
+ * them, the PEM form, and the key ID: the SHA-1 of the public key as upper-case hexadecimal, the CKA_ID the
+ * virtual keys give the certificate and its key pair. *length in: buffer size, out: bytes of the text with
+ * its NUL (QR_BUFFER_TOO_SMALL when it does not fit). Bytes that are not exactly one certificate give
+ * QR_ARGUMENTS_BAD. */
 enum {
     QUILLARD_CERT_SUBJECT = 0,
     QUILLARD_CERT_ISSUER = 1,
@@ -138,7 +140,8 @@ enum {
     QUILLARD_CERT_SHA1 = 9,
     QUILLARD_CERT_SHA256 = 10,
     QUILLARD_CERT_DETAILS = 11,
-    QUILLARD_CERT_PEM = 12
+    QUILLARD_CERT_PEM = 12,
+    QUILLARD_CERT_KEY_ID = 13
 };
 QUILLARD_API int32_t helper_get_cert_text(const uint8_t* cert, int32_t length, int32_t field, char* text,
                                           int32_t* text_length);

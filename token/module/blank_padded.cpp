@@ -21,6 +21,17 @@ void copyBlankPadded(unsigned char* field, std::size_t size, std::string_view te
     std::memcpy(field, text.data(), fits);
 }
 
+void copyWholeWordsBlankPadded(unsigned char* field, std::size_t size, std::string_view text) {
+    if (text.size() > size) {
+        const std::size_t lastBlank = text.find_last_of(' ', size); // a blank right after the field counts
+        const std::size_t wordEnd =
+            lastBlank == std::string_view::npos ? lastBlank : text.find_last_not_of(' ', lastBlank);
+        if (wordEnd != std::string_view::npos)
+            text = text.substr(0, wordEnd + 1);
+    }
+    copyBlankPadded(field, size, text);
+}
+
 std::string_view trimBlankPadded(const unsigned char* field, std::size_t size) {
     while (size > 0 && (field[size - 1] == ' ' || field[size - 1] == '\0'))
         --size;

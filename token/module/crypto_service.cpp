@@ -3,6 +3,7 @@
 #include "module_error.h"
 #include "secret_key_object.h"
 #include "token/lib/key_description.h"
+#include "token/lib/openssl_providers.h"
 #include "token/lib/quillard_errors.h"
 
 #include <openssl/rand.h>
@@ -111,16 +112,17 @@ EvpPkeyPtr CryptoService::publicKey(Session& session, CK_OBJECT_HANDLE key) {
 }
 
 void CryptoService::signInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     const CK_MECHANISM& chosen = checkedMechanism(mechanism);
     requireIdle(session.signing);
     const Mechanism& found = MechanismTable::find(chosen.mechanism, CKF_SIGN);
-    session.signing = std::make_unique<SignatureOperation>(found, chosen, privateKey(session, key, CKA_SIGN));
+    session.signing = std::make_unique<SignatureOperation>(found, chosen, privateKey(session, key, CKA_SIGN),
+                                                           session.keptSigning);
 }
 
 CK_RV CryptoService::sign(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG size,
                           const OutputBuffer& signature) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     SignatureOperation& operation = active(session.signing);
     checkData(data, size);
     if (signature.onlyMeasures(operation.signatureLength()))
@@ -130,7 +132,7 @@ CK_RV CryptoService::sign(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULON
 }
 
 void CryptoService::signUpdate(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG size) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     EndUnlessKept<SignatureOperation> end{session.signing};
     checkData(data, size);
     active(session.signing).update(data, size);
@@ -138,7 +140,7 @@ void CryptoService::signUpdate(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK
 }
 
 CK_RV CryptoService::signFinal(CK_SESSION_HANDLE handle, const OutputBuffer& signature) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     SignatureOperation& operation = active(session.signing);
     if (signature.onlyMeasures(operation.signatureLength()))
         return signature.measure(operation.signatureLength());
@@ -148,12 +150,13 @@ CK_RV CryptoService::signFinal(CK_SESSION_HANDLE handle, const OutputBuffer& sig
 CK_RV CryptoService::finishSigning(Session& session, const OutputBuffer& signature) {
     EndUnlessKept<SignatureOperation> end{session.signing};
     signature.fill(session.signing->sign());
+    session.signing->keepSigningContext(session.keptSigning);
     return CKR_OK;
 }
 
 void CryptoService::verifyInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism,
                                CK_OBJECT_HANDLE key) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     const CK_MECHANISM& chosen = checkedMechanism(mechanism);
     requireIdle(session.verifying);
     const Mechanism& found = MechanismTable::find(chosen.mechanism, CKF_VERIFY);
@@ -162,7 +165,7 @@ void CryptoService::verifyInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* mec
 
 CK_RV CryptoService::verify(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG size,
                             const CK_BYTE* signature, CK_ULONG signatureSize) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     EndUnlessKept<SignatureOperation> end{session.verifying};
     checkData(data, size);
     active(session.verifying).update(data, size);
@@ -170,7 +173,7 @@ CK_RV CryptoService::verify(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_UL
 }
 
 void CryptoService::verifyUpdate(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG size) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     EndUnlessKept<SignatureOperation> end{session.verifying};
     checkData(data, size);
     active(session.verifying).update(data, size);
@@ -178,7 +181,7 @@ void CryptoService::verifyUpdate(CK_SESSION_HANDLE handle, const CK_BYTE* data, 
 }
 
 CK_RV CryptoService::verifyFinal(CK_SESSION_HANDLE handle, const CK_BYTE* signature, CK_ULONG signatureSize) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     EndUnlessKept<SignatureOperation> end{session.verifying};
     active(session.verifying);
     return finishVerifying(session, signature, signatureSize);
@@ -191,7 +194,7 @@ CK_RV CryptoService::finishVerifying(Session& session, const CK_BYTE* signature,
 
 void CryptoService::decryptInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism,
                                 CK_OBJECT_HANDLE key) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     const CK_MECHANISM& chosen = checkedMechanism(mechanism);
     requireIdle(session.decrypting);
     const Mechanism& found = MechanismTable::find(chosen.mechanism, CKF_DECRYPT);
@@ -201,7 +204,7 @@ void CryptoService::decryptInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* me
 
 CK_RV CryptoService::decrypt(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG size,
                              const OutputBuffer& plain) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     DecryptOperation& operation = active(session.decrypting);
     checkData(data, size);
     // Without a buffer the longest plain text is the answer; the exact length needs the decryption.
@@ -217,7 +220,7 @@ CK_RV CryptoService::decrypt(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_U
 
 CK_RV CryptoService::decryptUpdate(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG size,
                                    const OutputBuffer& plain) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     EndUnlessKept<DecryptOperation> end{session.decrypting};
     checkData(data, size);
     active(session.decrypting).update(data, size);
@@ -227,7 +230,7 @@ CK_RV CryptoService::decryptUpdate(CK_SESSION_HANDLE handle, const CK_BYTE* data
 }
 
 CK_RV CryptoService::decryptFinal(CK_SESSION_HANDLE handle, const OutputBuffer& plain) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     DecryptOperation& operation = active(session.decrypting);
     if (plain.onlyMeasures(0))
         return plain.measure(operation.maxPlainLength());
@@ -246,7 +249,7 @@ CK_RV CryptoService::finishDecrypting(Session& session, const OutputBuffer& plai
 }
 
 void CryptoService::digestInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     const CK_MECHANISM& chosen = checkedMechanism(mechanism);
     requireIdle(session.digesting);
     session.digesting = std::make_unique<DigestOperation>(MechanismTable::find(chosen.mechanism, CKF_DIGEST));
@@ -254,7 +257,7 @@ void CryptoService::digestInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* mec
 
 CK_RV CryptoService::digest(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG size,
                             const OutputBuffer& digest) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     DigestOperation& operation = active(session.digesting);
     checkData(data, size);
     if (digest.onlyMeasures(operation.length()))
@@ -264,7 +267,7 @@ CK_RV CryptoService::digest(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_UL
 }
 
 void CryptoService::digestUpdate(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG size) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     EndUnlessKept<DigestOperation> end{session.digesting};
     checkData(data, size);
     active(session.digesting).update(data, size);
@@ -272,7 +275,7 @@ void CryptoService::digestUpdate(CK_SESSION_HANDLE handle, const CK_BYTE* data, 
 }
 
 CK_RV CryptoService::digestFinal(CK_SESSION_HANDLE handle, const OutputBuffer& digest) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     active(session.digesting);
     return finishDigest(session, digest);
 }
@@ -289,7 +292,7 @@ CK_RV CryptoService::finishDigest(Session& session, const OutputBuffer& digest) 
 CK_OBJECT_HANDLE CryptoService::unwrapKey(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism,
                                           CK_OBJECT_HANDLE key, const CK_BYTE* wrapped, CK_ULONG size,
                                           const CK_ATTRIBUTE* attributes, CK_ULONG count) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     const CK_MECHANISM& chosen = checkedMechanism(mechanism);
     if (!wrapped || size == 0)
         fail(CKR_ARGUMENTS_BAD);
@@ -316,9 +319,9 @@ CK_OBJECT_HANDLE CryptoService::unwrapKey(CK_SESSION_HANDLE handle, const CK_MEC
 }
 
 void CryptoService::generateRandom(CK_SESSION_HANDLE handle, CK_BYTE* data, CK_ULONG size) {
-    context_.sessions().get(handle);
+    context_.session(handle);
     checkData(data, size);
-    if (size && RAND_bytes(data, static_cast<int>(size)) != 1)
+    if (size && RAND_bytes_ex(libraryContext(), data, size, 0) != 1)
         fail(CKR_FUNCTION_FAILED);
 }
 

@@ -1,17 +1,14 @@
 #include "decrypt_operation.h"
 
 #include "module_error.h"
+#include "token/lib/openssl_providers.h"
 
 #include <openssl/crypto.h>
 #include <openssl/rsa.h>
 
 namespace quillard::module {
 
-namespace {
-
-using PkeyContextPtr = OpenSslPtr<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
-
-} // namespace
+namespace {} // namespace
 
 DecryptOperation::DecryptOperation(const Mechanism& mechanism, const CK_MECHANISM& parameters, EvpPkeyPtr key)
     : mechanism_(mechanism), key_(std::move(key)) {
@@ -47,7 +44,7 @@ void DecryptOperation::update(const uint8_t* data, std::size_t size) {
 SecureBytes DecryptOperation::decrypt() const {
     if (data_.size() != maxPlainLength())
         fail(CKR_ENCRYPTED_DATA_LEN_RANGE);
-    PkeyContextPtr context(EVP_PKEY_CTX_new_from_pkey(nullptr, key_.get(), nullptr));
+    PkeyContextPtr context(EVP_PKEY_CTX_new_from_pkey(libraryContext(), key_.get(), nullptr));
     if (!context || EVP_PKEY_decrypt_init(context.get()) <= 0)
         fail(CKR_GENERAL_ERROR);
     bool set = true;

@@ -1,11 +1,14 @@
 #include "digest_operation.h"
 
 #include "module_error.h"
+#include "token/lib/openssl_providers.h"
 
 namespace quillard::module {
 
 DigestOperation::DigestOperation(const Mechanism& mechanism) : context_(EVP_MD_CTX_new()) {
-    if (!context_ || !EVP_DigestInit_ex(context_.get(), EVP_get_digestbyname(mechanism.digest), nullptr))
+    // The context keeps its own reference to the digest fetched.
+    OpenSslPtr<EVP_MD, EVP_MD_free> digest(EVP_MD_fetch(libraryContext(), mechanism.digest, nullptr));
+    if (!context_ || !digest || !EVP_DigestInit_ex(context_.get(), digest.get(), nullptr))
         fail(CKR_GENERAL_ERROR);
 }
 

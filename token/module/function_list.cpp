@@ -221,7 +221,7 @@ CK_RV C_GetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK
 CK_RV C_SetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR, CK_ULONG) {
     // Every object is CKA_MODIFIABLE false; an unknown handle is still told apart.
     return withContext([&](ModuleContext& context) {
-        const Session& owner = context.sessions().get(session);
+        const Session& owner = context.session(session);
         if (!context.sessions().sessionObject(owner.serial, object))
             context.handles().refOf(object);
         return CKR_ACTION_PROHIBITED;
@@ -456,7 +456,7 @@ CK_RV C_DeriveKey(CK_SESSION_HANDLE, CK_MECHANISM_PTR, CK_OBJECT_HANDLE, CK_ATTR
 
 CK_RV C_SeedRandom(CK_SESSION_HANDLE session, CK_BYTE_PTR, CK_ULONG) {
     return withContext([&](ModuleContext& context) {
-        context.sessions().get(session);
+        context.session(session);
         return CKR_RANDOM_SEED_NOT_SUPPORTED; // OpenSSL seeds itself from the system
     });
 }

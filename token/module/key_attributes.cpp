@@ -3,6 +3,7 @@
 #include "token/lib/der_coding.h"
 #include "token/lib/key_description.h"
 #include "token/lib/openssl_handles.h"
+#include "token/lib/openssl_providers.h"
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
@@ -62,7 +63,7 @@ void KeyAttributes::addPublicParts(AttributeSet& attributes, const std::vector<u
 
 void KeyAttributes::addCertificateNames(AttributeSet& attributes, const std::vector<uint8_t>& certificate) {
     const unsigned char* in = certificate.data();
-    X509Ptr x509(d2i_X509(nullptr, &in, static_cast<long>(certificate.size())));
+    X509Ptr x509(decodeCertificateInLibraryContext(nullptr, &in, static_cast<long>(certificate.size())));
     if (!x509)
         return;
     attributes.set(CKA_SUBJECT, derOf(X509_get_subject_name(x509.get()), i2d_X509_NAME));

@@ -6,6 +6,7 @@
 #include "private_key_components.h"
 #include "token/lib/hex_text.h"
 #include "token/lib/key_description.h"
+#include "token/lib/openssl_providers.h"
 #include "token/lib/quillard_errors.h"
 
 #include <openssl/rand.h>
@@ -36,7 +37,7 @@ void checkStorable(const TemplateReader& attributes) {
 
 std::vector<uint8_t> spkiOfCertificate(const std::vector<uint8_t>& der) {
     const unsigned char* in = der.data();
-    X509Ptr certificate(d2i_X509(nullptr, &in, static_cast<long>(der.size())));
+    X509Ptr certificate(decodeCertificateInLibraryContext(nullptr, &in, static_cast<long>(der.size())));
     if (!certificate || in != der.data() + der.size())
         fail(CKR_ATTRIBUTE_VALUE_INVALID);
     KeyDescription key;
@@ -67,7 +68,7 @@ std::string KeyImport::containerName(const TemplateReader& attributes, const Tem
     if (label && !label->empty())
         return *label;
     uint8_t random[4];
-    if (RAND_bytes(random, sizeof random) != 1)
+    if (RAND_bytes_ex(libraryContext(), random, sizeof random, 0) != 1)
         fail(CKR_GENERAL_ERROR);
     return "Key " + upperHex(random, sizeof random);
 }

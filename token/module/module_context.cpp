@@ -1,6 +1,7 @@
 #include "module_context.h"
 
 #include "module_error.h"
+#include "token/lib/quillard_errors.h"
 
 namespace quillard::module {
 
@@ -13,17 +14,50 @@ void ModuleContext::rescan() {
     sessions_.closeUnplugged([&](const std::string& serial) { return slots_.isPlugged(serial); });
 }
 
+ModuleContext::KeyLook ModuleContext::lookAt(const std::string& serial) {
+    if (lastLook_ && lastLook_->first == serial)
+        return lastLook_->second;
+    KeyLook look;
+    if (!slots_.isPlugged(serial))
+        look.result = QR_DEVICE_REMOVED;
+    else
+        look.result = driver_.loginState(slots_.indexOf(serial), look.epoch, look.role);
+    lastLook_.emplace(serial, look);
+    return look;
+}
+
+Session& ModuleContext::session(CK_SESSION_HANDLE handle) {
+    Session& session = sessions_.get(handle);
+    const KeyLook look = lookAt(session.serial);
+    if (look.result == QR_DEVICE_REMOVED) {
+        sessions_.closeAllOf(std::string(session.serial));
+        fail(CKR_DEVICE_REMOVED);
+    }
+    require(look.result);
+    if (look.epoch != session.epoch) {
+        sessions_.closeStale(std::string(session.serial), look.epoch);
+        fail(CKR_SESSION_HANDLE_INVALID);
+    }
+    return session;
+}
+
+int64_t ModuleContext::epochForNewSession(const std::string& serial) {
+    const KeyLook look = lookAt(serial);
+    if (look.result == QR_DEVICE_REMOVED) {
+        sessions_.closeAllOf(serial);
+        fail(CKR_TOKEN_NOT_PRESENT);
+    }
+    require(look.result);
+    sessions_.closeStale(serial, look.epoch);
+    return look.epoch;
+}
+
 std::optional<CK_USER_TYPE> ModuleContext::loggedIn(const std::string& serial) {
-    const int32_t idx = slots_.indexOf(serial);
-    PinState user;
-    require(driver_.getPinState(idx, PinKind::User, user));
-    if (user.loggedIn)
-        return CKU_USER;
-    PinState so;
-    require(driver_.getPinState(idx, PinKind::SecurityOfficer, so));
-    if (so.loggedIn)
-        return CKU_SO;
-    return std::nullopt;
+    const KeyLook look = lookAt(serial);
+    require(look.result);
+    if (!look.role)
+        return std::nullopt;
+    return *look.role == PinKind::SecurityOfficer ? CKU_SO : CKU_USER;
 }
 
 TokenObjects ModuleContext::objectsOf(const Session& session) {

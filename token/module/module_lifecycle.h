@@ -28,6 +28,7 @@ public:
         std::lock_guard<std::mutex> lock(*mutex_);
         if (!context_)
             return CKR_CRYPTOKI_NOT_INITIALIZED;
+        context_->beginCall();
         return guarded([&] { return work(*context_); });
     }
 

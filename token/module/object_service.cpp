@@ -10,7 +10,7 @@
 namespace quillard::module {
 
 void ObjectService::findInit(CK_SESSION_HANDLE handle, const CK_ATTRIBUTE* attributes, CK_ULONG count) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     if (count && !attributes)
         fail(CKR_ARGUMENTS_BAD);
     if (session.found)
@@ -28,7 +28,7 @@ void ObjectService::findInit(CK_SESSION_HANDLE handle, const CK_ATTRIBUTE* attri
 }
 
 std::vector<CK_OBJECT_HANDLE> ObjectService::find(CK_SESSION_HANDLE handle, CK_ULONG most) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     if (!session.found)
         fail(CKR_OPERATION_NOT_INITIALIZED);
     const std::vector<CK_OBJECT_HANDLE>& found = *session.found;
@@ -40,7 +40,7 @@ std::vector<CK_OBJECT_HANDLE> ObjectService::find(CK_SESSION_HANDLE handle, CK_U
 }
 
 void ObjectService::findFinal(CK_SESSION_HANDLE handle) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     if (!session.found)
         fail(CKR_OPERATION_NOT_INITIALIZED);
     session.found.reset();
@@ -48,7 +48,7 @@ void ObjectService::findFinal(CK_SESSION_HANDLE handle) {
 
 CK_RV ObjectService::getAttributes(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object,
                                    CK_ATTRIBUTE* attributes, CK_ULONG count) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     if (count && !attributes)
         fail(CKR_ARGUMENTS_BAD);
     const bool withPrivate = context_.userLoggedIn(session.serial);
@@ -67,7 +67,7 @@ const AttributeSet* ObjectService::visibleSessionObject(const Session& session, 
 }
 
 Session& ObjectService::writableSession(CK_SESSION_HANDLE handle) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     if (!session.isReadWrite())
         fail(CKR_SESSION_READ_ONLY);
     if (!context_.userLoggedIn(session.serial))
@@ -104,7 +104,7 @@ void ObjectService::generateKeyPair(CK_SESSION_HANDLE handle, const CK_MECHANISM
 
 void ObjectService::destroy(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object) {
     // Session objects may be destroyed in a read-only session too: they change nothing on the key.
-    if (const Session& owner = context_.sessions().get(handle); visibleSessionObject(owner, object)) {
+    if (const Session& owner = context_.session(handle); visibleSessionObject(owner, object)) {
         context_.sessions().destroySessionObject(owner.serial, object);
         return;
     }

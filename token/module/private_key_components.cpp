@@ -2,6 +2,7 @@
 
 #include "key_attributes.h"
 #include "module_error.h"
+#include "token/lib/openssl_providers.h"
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
@@ -15,7 +16,6 @@ namespace {
 using BignumPtr = OpenSslPtr<BIGNUM, BN_clear_free>;
 using ParamBuildPtr = OpenSslPtr<OSSL_PARAM_BLD, OSSL_PARAM_BLD_free>;
 using ParamsPtr = OpenSslPtr<OSSL_PARAM, OSSL_PARAM_free>;
-using PkeyContextPtr = OpenSslPtr<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
 using EcGroupPtr = OpenSslPtr<EC_GROUP, EC_GROUP_free>;
 using EcPointPtr = OpenSslPtr<EC_POINT, EC_POINT_free>;
 
@@ -25,13 +25,13 @@ BignumPtr bignum(const std::vector<uint8_t>& bytes) {
 
 EvpPkeyPtr fromParams(const char* type, OSSL_PARAM_BLD* build) {
     ParamsPtr params(OSSL_PARAM_BLD_to_param(build));
-    PkeyContextPtr context(EVP_PKEY_CTX_new_from_name(nullptr, type, nullptr));
+    PkeyContextPtr context(EVP_PKEY_CTX_new_from_name(libraryContext(), type, nullptr));
     EVP_PKEY* key = nullptr;
     if (!params || !context || EVP_PKEY_fromdata_init(context.get()) <= 0 ||
         EVP_PKEY_fromdata(context.get(), &key, EVP_PKEY_KEYPAIR, params.get()) <= 0)
         fail(CKR_ATTRIBUTE_VALUE_INVALID);
     EvpPkeyPtr owned(key);
-    PkeyContextPtr check(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
+    PkeyContextPtr check(EVP_PKEY_CTX_new_from_pkey(libraryContext(), key, nullptr));
     if (!check || EVP_PKEY_pairwise_check(check.get()) != 1)
         fail(CKR_ATTRIBUTE_VALUE_INVALID);
     return owned;
@@ -77,7 +77,7 @@ EvpPkeyPtr PrivateKeyComponents::ec(const TemplateReader& attributes) {
         fail(CKR_CURVE_NOT_SUPPORTED);
     BignumPtr secret = bignum(attributes.requiredBytes(CKA_VALUE));
     // The public point is not part of the template; it is the secret times the curve's generator.
-    EcGroupPtr group(EC_GROUP_new_by_curve_name(EC_curve_nist2nid(curve)));
+    EcGroupPtr group(EC_GROUP_new_by_curve_name_ex(libraryContext(), nullptr, EC_curve_nist2nid(curve)));
     EcPointPtr point(group ? EC_POINT_new(group.get()) : nullptr);
     if (!secret || !point || !EC_POINT_mul(group.get(), point.get(), secret.get(), nullptr, nullptr, nullptr))
         fail(CKR_ATTRIBUTE_VALUE_INVALID);

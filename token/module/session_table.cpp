@@ -12,13 +12,16 @@ void Session::endOperations() {
     verifying.reset();
     decrypting.reset();
     digesting.reset();
+    keptSigning.reset();
 }
 
-CK_SESSION_HANDLE SessionTable::open(CK_SLOT_ID slot, const std::string& serial, CK_FLAGS flags) {
+CK_SESSION_HANDLE SessionTable::open(CK_SLOT_ID slot, const std::string& serial, int64_t epoch,
+                                     CK_FLAGS flags) {
     CK_SESSION_HANDLE handle = nextHandle_++;
     Session& session = sessions_[handle];
     session.slot = slot;
     session.serial = serial;
+    session.epoch = epoch;
     session.flags = flags;
     return handle;
 }
@@ -37,6 +40,12 @@ void SessionTable::close(CK_SESSION_HANDLE handle) {
 
 void SessionTable::closeAllOf(const std::string& serial) {
     std::erase_if(sessions_, [&](const auto& entry) { return entry.second.serial == serial; });
+}
+
+void SessionTable::closeStale(const std::string& serial, int64_t epoch) {
+    std::erase_if(sessions_, [&](const auto& entry) {
+        return entry.second.serial == serial && entry.second.epoch != epoch;
+    });
 }
 
 std::size_t SessionTable::count(const std::string& serial) const {

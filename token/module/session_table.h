@@ -23,6 +23,7 @@ namespace quillard::module {
 struct Session {
     CK_SLOT_ID slot = 0;
     std::string serial;
+    int64_t epoch = 0; // the key's session epoch when the session opened; another one means the key went
     CK_FLAGS flags = 0;
 
     std::optional<std::vector<CK_OBJECT_HANDLE>> found; // of C_FindObjectsInit, while it runs
@@ -31,6 +32,7 @@ struct Session {
     std::unique_ptr<SignatureOperation> verifying;
     std::unique_ptr<DecryptOperation> decrypting;
     std::unique_ptr<DigestOperation> digesting;
+    std::optional<KeptSigningContext> keptSigning;    // of the last signature, for the next one
     std::map<CK_OBJECT_HANDLE, AttributeSet> objects; // session objects, by handle
 
     bool isReadWrite() const { return (flags & CKF_RW_SESSION) != 0; }
@@ -39,11 +41,13 @@ struct Session {
 
 class SessionTable {
 public:
-    CK_SESSION_HANDLE open(CK_SLOT_ID slot, const std::string& serial, CK_FLAGS flags);
+    CK_SESSION_HANDLE open(CK_SLOT_ID slot, const std::string& serial, int64_t epoch, CK_FLAGS flags);
     // Throws ModuleError(CKR_SESSION_HANDLE_INVALID) for a handle not open.
     Session& get(CK_SESSION_HANDLE handle);
     void close(CK_SESSION_HANDLE handle);
     void closeAllOf(const std::string& serial);
+    // Closes the sessions of `serial` opened under another epoch of the key than `epoch`.
+    void closeStale(const std::string& serial, int64_t epoch);
     // Closes the sessions of keys for which `isPlugged` says no.
     template <typename Predicate> void closeUnplugged(Predicate&& isPlugged) {
         std::erase_if(sessions_, [&](const auto& entry) { return !isPlugged(entry.second.serial); });

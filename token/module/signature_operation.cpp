@@ -2,6 +2,7 @@
 
 #include "ecdsa_signature.h"
 #include "module_error.h"
+#include "token/lib/openssl_providers.h"
 
 #include <openssl/rsa.h>
 
@@ -19,13 +20,29 @@ bool isEc(const EVP_PKEY* key) {
 
 SignatureOperation::SignatureOperation(const Mechanism& mechanism, const CK_MECHANISM& parameters,
                                        EvpPkeyPtr key)
-    : mechanism_(mechanism), key_(std::move(key)) {
+    : mechanism_(mechanism), key_(std::move(key)), type_(parameters.mechanism),
+      hasParameters_(parameters.ulParameterLen != 0) {
     if ((mechanism.family == Family::Ecdsa) != isEc(key_.get()))
         fail(CKR_KEY_TYPE_INCONSISTENT);
     if (mechanism.family == Family::RsaPss)
         readPssParameters(parameters);
     else if (parameters.ulParameterLen != 0)
         fail(CKR_MECHANISM_PARAM_INVALID);
+}
+
+SignatureOperation::SignatureOperation(const Mechanism& mechanism, const CK_MECHANISM& parameters,
+                                       EvpPkeyPtr key, std::optional<KeptSigningContext>& kept)
+    : SignatureOperation(mechanism, parameters, std::move(key)) {
+    if (kept && !hasParameters_ && kept->key.get() == key_.get() && kept->mechanism == type_) {
+        signing_ = std::move(kept->context);
+        kept.reset();
+    }
+}
+
+void SignatureOperation::keepSigningContext(std::optional<KeptSigningContext>& kept) {
+    if (hasParameters_ || !signing_ || EVP_PKEY_up_ref(key_.get()) != 1)
+        return;
+    kept = KeptSigningContext{EvpPkeyPtr(key_.get()), type_, std::move(signing_)};
 }
 
 void SignatureOperation::readPssParameters(const CK_MECHANISM& parameters) {
@@ -61,16 +78,16 @@ std::vector<uint8_t> SignatureOperation::toBeSigned() const {
         return data_;
     }
     std::vector<uint8_t> digest(EVP_MAX_MD_SIZE);
-    unsigned int length = 0;
-    if (!EVP_Digest(data_.data(), data_.size(), digest.data(), &length,
-                    EVP_get_digestbyname(mechanism_.digest), nullptr))
+    std::size_t length = 0;
+    if (!EVP_Q_digest(libraryContext(), mechanism_.digest, nullptr, data_.data(), data_.size(), digest.data(),
+                      &length))
         fail(CKR_GENERAL_ERROR);
     digest.resize(length);
     return digest;
 }
 
-SignatureOperation::PkeyContextPtr SignatureOperation::context(bool signing) const {
-    PkeyContextPtr context(EVP_PKEY_CTX_new_from_pkey(nullptr, key_.get(), nullptr));
+PkeyContextPtr SignatureOperation::context(bool signing) const {
+    PkeyContextPtr context(EVP_PKEY_CTX_new_from_pkey(libraryContext(), key_.get(), nullptr));
     if (!context || (signing ? EVP_PKEY_sign_init(context.get()) : EVP_PKEY_verify_init(context.get())) <= 0)
         fail(CKR_GENERAL_ERROR);
     bool set = true;
@@ -90,14 +107,15 @@ SignatureOperation::PkeyContextPtr SignatureOperation::context(bool signing) con
     return context;
 }
 
-std::vector<uint8_t> SignatureOperation::sign() const {
+std::vector<uint8_t> SignatureOperation::sign() {
     std::vector<uint8_t> input = toBeSigned();
-    PkeyContextPtr signing = context(true);
+    if (!signing_)
+        signing_ = context(true);
     std::size_t length = 0;
-    if (EVP_PKEY_sign(signing.get(), nullptr, &length, input.data(), input.size()) <= 0)
+    if (EVP_PKEY_sign(signing_.get(), nullptr, &length, input.data(), input.size()) <= 0)
         fail(CKR_GENERAL_ERROR);
     std::vector<uint8_t> signature(length);
-    if (EVP_PKEY_sign(signing.get(), signature.data(), &length, input.data(), input.size()) <= 0)
+    if (EVP_PKEY_sign(signing_.get(), signature.data(), &length, input.data(), input.size()) <= 0)
         // The only input OpenSSL refuses here is data too long for the key or of the wrong digest length.
         fail(CKR_DATA_LEN_RANGE);
     signature.resize(length);

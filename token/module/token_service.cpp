@@ -62,7 +62,7 @@ void TokenService::tokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO& info) {
     std::memset(&info, 0, sizeof info);
     copyBlankPadded(info.label, sizeof info.label, key.label);
     copyBlankPadded(info.manufacturerID, sizeof info.manufacturerID, key.manufacturer);
-    copyBlankPadded(info.model, sizeof info.model, key.model);
+    copyWholeWordsBlankPadded(info.model, sizeof info.model, key.model);
     copyBlankPadded(info.serialNumber, sizeof info.serialNumber, key.serial);
     info.flags = CKF_RNG | CKF_LOGIN_REQUIRED;
     if (key.initialised)
@@ -110,13 +110,15 @@ CK_SESSION_HANDLE TokenService::openSession(CK_SLOT_ID slot, CK_FLAGS flags) {
     if (!(flags & CKF_SERIAL_SESSION))
         fail(CKR_SESSION_PARALLEL_NOT_SUPPORTED);
     const std::string& serial = context_.slots().serialOf(slot);
+    const int64_t epoch = context_.epochForNewSession(serial);
     // An SO login allows read-write sessions only.
     if (!(flags & CKF_RW_SESSION) && context_.loggedIn(serial) == CKU_SO)
         fail(CKR_SESSION_READ_WRITE_SO_EXISTS);
-    return context_.sessions().open(slot, serial, flags & (CKF_SERIAL_SESSION | CKF_RW_SESSION));
+    return context_.sessions().open(slot, serial, epoch, flags & (CKF_SERIAL_SESSION | CKF_RW_SESSION));
 }
 
 void TokenService::closeSession(CK_SESSION_HANDLE handle) {
+    // Closing needs no key: a session of a key that has gone closes like any other.
     const std::string serial = context_.sessions().get(handle).serial;
     context_.sessions().close(handle);
     logoutWhenUnused(serial);
@@ -134,7 +136,7 @@ void TokenService::logoutWhenUnused(const std::string& serial) {
 }
 
 void TokenService::sessionInfo(CK_SESSION_HANDLE handle, CK_SESSION_INFO& info) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     info.slotID = session.slot;
     info.state = context_.stateOf(session);
     info.flags = session.flags;
@@ -142,7 +144,7 @@ void TokenService::sessionInfo(CK_SESSION_HANDLE handle, CK_SESSION_INFO& info) 
 }
 
 void TokenService::login(CK_SESSION_HANDLE handle, CK_USER_TYPE user, const SecureString& pin) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     if (user == CKU_CONTEXT_SPECIFIC)
         fail(CKR_OPERATION_NOT_INITIALIZED); // no key of a virtual key asks for its PIN at every use
     if (user != CKU_USER && user != CKU_SO)
@@ -159,7 +161,7 @@ void TokenService::login(CK_SESSION_HANDLE handle, CK_USER_TYPE user, const Secu
 }
 
 void TokenService::logout(CK_SESSION_HANDLE handle) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     if (!context_.loggedIn(session.serial))
         fail(CKR_USER_NOT_LOGGED_IN);
     context_.sessions().endOperationsOf(session.serial);
@@ -168,14 +170,14 @@ void TokenService::logout(CK_SESSION_HANDLE handle) {
 }
 
 void TokenService::initPin(CK_SESSION_HANDLE handle, const SecureString& pin) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     if (context_.loggedIn(session.serial) != CKU_SO)
         fail(CKR_USER_NOT_LOGGED_IN);
     require(context_.driver().initUserPin(context_.indexOf(session), pin));
 }
 
 void TokenService::setPin(CK_SESSION_HANDLE handle, const SecureString& oldPin, const SecureString& newPin) {
-    Session& session = context_.sessions().get(handle);
+    Session& session = context_.session(handle);
     if (!session.isReadWrite())
         fail(CKR_SESSION_READ_ONLY);
     const PinKind kind =

@@ -32,27 +32,56 @@ QString certificateText(const token::TZartoCertInfo& info, int32_t field) {
     return QString::fromStdString(value);
 }
 
-QJsonObject pairKeyJson(const token::flows::PairKey& key) {
-    return {{QStringLiteral("present"), key.present},
-            {QStringLiteral("type"),
-             key.keyType == token::kEllipticCurveKey ? QStringLiteral("EC") : QStringLiteral("RSA")}};
+// RFC 7512 percent-encoding of a URI attribute value: every byte outside the unreserved characters.
+QString percentEncoded(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toPercentEncoding());
 }
 
-QJsonObject certificateJson(const token::flows::ContainerCertificate& certificate) {
-    QJsonObject json{{QStringLiteral("spec"), specName(certificate.spec)}};
-    for (const TextField& field : kFields)
-        json.insert(QLatin1String(field.name), certificateText(certificate.info, field.field));
-    json.insert(QStringLiteral("publicKey"), pairKeyJson(certificate.publicKey));
-    json.insert(QStringLiteral("privateKey"), pairKeyJson(certificate.privateKey));
+// The PKCS#11 URI of the certificate or a key of its pair (`type` cert, public or private) through the
+// module over the virtual keys, which names them by the key's serial and the pair's CKA_ID (the SHA-1 of
+// the public key). A container's two pairs share their label, so only the ID tells them apart. Empty for a
+// key of another module, whose objects may carry IDs of their own.
+QString objectUri(const FoundKey& key, const token::flows::ContainerCertificate& certificate,
+                  const char* type) {
+    if (key.module != "virtual")
+        return {};
+    const QString keyId = certificateText(certificate.info, QUILLARD_CERT_KEY_ID);
+    if (keyId.isEmpty())
+        return {};
+    return QStringLiteral("pkcs11:serial=") + percentEncoded(QByteArray::fromStdString(key.serial)) +
+           QStringLiteral(";id=") + percentEncoded(QByteArray::fromHex(keyId.toLatin1())) +
+           QStringLiteral(";type=") + QLatin1String(type);
+}
+
+QJsonObject pairKeyJson(const token::flows::PairKey& key, const QString& uri) {
+    QJsonObject json{{QStringLiteral("present"), key.present},
+                     {QStringLiteral("type"), key.keyType == token::kEllipticCurveKey
+                                                  ? QStringLiteral("EC")
+                                                  : QStringLiteral("RSA")}};
+    if (key.present && !uri.isEmpty())
+        json.insert(QStringLiteral("uri"), uri);
     return json;
 }
 
-QJsonArray listJson(const token::flows::CertificateList& list) {
+QJsonObject certificateJson(const FoundKey& key, const token::flows::ContainerCertificate& certificate) {
+    QJsonObject json{{QStringLiteral("spec"), specName(certificate.spec)}};
+    for (const TextField& field : kFields)
+        json.insert(QLatin1String(field.name), certificateText(certificate.info, field.field));
+    if (const QString uri = objectUri(key, certificate, "cert"); !uri.isEmpty())
+        json.insert(QStringLiteral("uri"), uri);
+    json.insert(QStringLiteral("publicKey"),
+                pairKeyJson(certificate.publicKey, objectUri(key, certificate, "public")));
+    json.insert(QStringLiteral("privateKey"),
+                pairKeyJson(certificate.privateKey, objectUri(key, certificate, "private")));
+    return json;
+}
+
+QJsonArray listJson(const FoundKey& key, const token::flows::CertificateList& list) {
     QJsonArray containers;
     for (const token::flows::ContainerEntry& entry : list.containers) {
         QJsonArray certificates;
         for (const auto& certificate : entry.certificates)
-            certificates.append(certificateJson(certificate));
+            certificates.append(certificateJson(key, certificate));
         containers.append(QJsonObject{{QStringLiteral("name"), QString::fromLocal8Bit(entry.name)},
                                       {QStringLiteral("certificates"), certificates}});
     }
@@ -67,7 +96,7 @@ QString pairKeyText(const char* caption, const token::flows::PairKey& key, int32
            QString::number(bits);
 }
 
-void printList(Invocation& invocation, const token::flows::CertificateList& list) {
+void printList(Invocation& invocation, const FoundKey& key, const token::flows::CertificateList& list) {
     if (list.containers.empty())
         invocation.print(windowText("K_Null_cont"));
     for (const token::flows::ContainerEntry& entry : list.containers) {
@@ -76,7 +105,7 @@ void printList(Invocation& invocation, const token::flows::CertificateList& list
             invocation.print(QStringLiteral("  ") +
                              windowText(certificate.spec == 1 ? "K_Cert_mode1" : "K_Cert_mode2") +
                              QStringLiteral(" (") + specName(certificate.spec) + QLatin1Char(')'));
-            const QJsonObject json = certificateJson(certificate);
+            const QJsonObject json = certificateJson(key, certificate);
             for (const TextField& field : kFields)
                 invocation.print(QStringLiteral("    ") + QLatin1String(field.name) + QStringLiteral(": ") +
                                  json.value(QLatin1String(field.name)).toString());
@@ -95,7 +124,8 @@ std::string CertsCommand::usage() const {
            "notAfter), SHA-1 and SHA-256 fingerprints, key algorithm and size, and whether the public and "
            "the\n"
            "private key of its pair are on the key. With --json: an array of containers {name, "
-           "certificates}.\n"
+           "certificates};\n"
+           "on a virtual key each certificate and key also has its PKCS#11 URI (uri) for the module.\n"
            "Secrets: the user PIN.\n";
 }
 
@@ -107,9 +137,9 @@ int CertsCommand::run(Invocation& invocation) {
     if (list.code != 0)
         throw Failure(kFailed, failureText(windowText("K_GetKeyCert_Error"), list.code));
     if (invocation.json())
-        invocation.printJson(listJson(list));
+        invocation.printJson(listJson(key, list));
     else
-        printList(invocation, list);
+        printList(invocation, key, list);
     return kDone;
 }
 

@@ -3,6 +3,7 @@
 #include "public_key_info.h"
 #include "token/lib/key_description.h"
 #include "token/lib/openssl_handles.h"
+#include "token/lib/openssl_providers.h"
 #include "token/lib/quillard_errors.h"
 
 #include <openssl/core_names.h>
@@ -142,7 +143,8 @@ KeyAttributes readKeyAttributes(const Pkcs11Call& call, CK_SESSION_HANDLE sessio
 
 AttributeSet certificateTemplate(const std::string& label, const Bytes& id, const Bytes& certificateDer) {
     const unsigned char* cursor = certificateDer.data();
-    X509Ptr certificate(d2i_X509(nullptr, &cursor, static_cast<long>(certificateDer.size())));
+    X509Ptr certificate(
+        decodeCertificateInLibraryContext(nullptr, &cursor, static_cast<long>(certificateDer.size())));
     if (!certificate)
         throw std::invalid_argument("the certificate does not parse");
     AttributeSet set;

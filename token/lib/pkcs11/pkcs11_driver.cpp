@@ -4,6 +4,7 @@
 #include "key_objects.h"
 #include "token/lib/key_description.h"
 #include "token/lib/openssl_handles.h"
+#include "token/lib/openssl_providers.h"
 #include "token/lib/quillard_errors.h"
 #include "token/lib/utf8_text.h"
 #include "token_text.h"
@@ -74,7 +75,8 @@ int32_t retriesFromFlags(CK_FLAGS flags, PinKind kind) {
 
 std::vector<uint8_t> publicKeyInfoOfCertificate(const std::vector<uint8_t>& certificateDer) {
     const unsigned char* cursor = certificateDer.data();
-    X509Ptr certificate(d2i_X509(nullptr, &cursor, static_cast<long>(certificateDer.size())));
+    X509Ptr certificate(
+        decodeCertificateInLibraryContext(nullptr, &cursor, static_cast<long>(certificateDer.size())));
     if (!certificate)
         throw std::invalid_argument("the token's certificate does not parse");
     X509_PUBKEY* key = X509_get_X509_PUBKEY(certificate.get());

@@ -2,6 +2,7 @@
 
 #include "softkey_error.h"
 #include "token/lib/openssl_handles.h"
+#include "token/lib/openssl_providers.h"
 
 #include <openssl/rand.h>
 
@@ -15,8 +16,11 @@ CipherContextPtr newContext(const SecureBytes& key, const uint8_t* iv, bool encr
     if (key.size() != AesGcm::kKeySize)
         throw SoftkeyError(QR_GENERAL_ERROR, "an AES-256 key must be 32 bytes");
     CipherContextPtr context(EVP_CIPHER_CTX_new());
-    if (!context ||
-        EVP_CipherInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, key.data(), iv, encrypt ? 1 : 0) != 1)
+    // The context keeps its own reference to the cipher fetched.
+    OpenSslPtr<EVP_CIPHER, EVP_CIPHER_free> cipher(
+        EVP_CIPHER_fetch(libraryContext(), "AES-256-GCM", nullptr));
+    if (!context || !cipher ||
+        EVP_CipherInit_ex(context.get(), cipher.get(), nullptr, key.data(), iv, encrypt ? 1 : 0) != 1)
         throw SoftkeyError(QR_GENERAL_ERROR, "cannot set up AES-256-GCM");
     return context;
 }
@@ -32,7 +36,7 @@ bool addAssociated(EVP_CIPHER_CTX* context, std::string_view associated) {
 std::vector<uint8_t> AesGcm::seal(const SecureBytes& key, const uint8_t* plain, std::size_t size,
                                   std::string_view associated) {
     std::vector<uint8_t> sealed(kIvSize + size + kTagSize);
-    if (RAND_bytes(sealed.data(), static_cast<int>(kIvSize)) != 1)
+    if (RAND_bytes_ex(libraryContext(), sealed.data(), kIvSize, 0) != 1)
         throw SoftkeyError(QR_GENERAL_ERROR, "no random bytes for an IV");
     CipherContextPtr context = newContext(key, sealed.data(), true);
     int written = 0;

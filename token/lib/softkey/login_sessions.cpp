@@ -1,6 +1,7 @@
 #include "login_sessions.h"
 
 #include "softkey_error.h"
+#include "token/lib/openssl_providers.h"
 
 #include <openssl/rand.h>
 
@@ -10,7 +11,7 @@ namespace quillard::softkey {
 
 int64_t LoginSessions::newEpoch() {
     uint64_t value = 0;
-    if (RAND_bytes(reinterpret_cast<unsigned char*>(&value), sizeof value) != 1)
+    if (RAND_bytes_ex(libraryContext(), reinterpret_cast<unsigned char*>(&value), sizeof value, 0) != 1)
         throw SoftkeyError(QR_GENERAL_ERROR, "no random bytes");
     return static_cast<int64_t>(value >> 1); // stays positive, as SQLite keeps it
 }

@@ -2,10 +2,14 @@
 
 #include "aes_gcm.h"
 #include "softkey_error.h"
+#include "token/lib/openssl_handles.h"
+#include "token/lib/openssl_providers.h"
 
+#include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
-#include <openssl/hmac.h>
+#include <openssl/kdf.h>
+#include <openssl/params.h>
 #include <openssl/rand.h>
 
 #include <string_view>
@@ -19,16 +23,39 @@ std::string_view wrappingPurpose(PinKind kind) {
 }
 
 void fillRandom(uint8_t* data, std::size_t size) {
-    if (RAND_bytes(data, static_cast<int>(size)) != 1)
+    if (RAND_bytes_ex(libraryContext(), data, size, 0) != 1)
         throw SoftkeyError(QR_GENERAL_ERROR, "no random bytes");
 }
 
 void expand(const SecureBytes& secret, std::string_view purpose, uint8_t* out) {
-    unsigned int length = 0;
-    if (!HMAC(EVP_sha256(), secret.data(), static_cast<int>(secret.size()),
-              reinterpret_cast<const unsigned char*>(purpose.data()), purpose.size(), out, &length) ||
+    std::size_t length = 0;
+    if (!EVP_Q_mac(libraryContext(), "HMAC", nullptr, "SHA256", nullptr, secret.data(), secret.size(),
+                   reinterpret_cast<const unsigned char*>(purpose.data()), purpose.size(), out,
+                   PinVault::kHalfSize, &length) ||
         length != PinVault::kHalfSize)
         throw SoftkeyError(QR_GENERAL_ERROR, "HMAC failed");
+}
+
+// PBKDF2 with HMAC-SHA256 into `out`, as PKCS#5 defines it: the key files' short test salts and iteration
+// counts are kept, so the provider's lower bounds are switched off.
+bool pbkdf2Sha256(const SecureString& pin, const std::vector<uint8_t>& salt, int iterations,
+                  SecureBytes& out) {
+    OpenSslPtr<EVP_KDF, EVP_KDF_free> kdf(EVP_KDF_fetch(libraryContext(), "PBKDF2", nullptr));
+    OpenSslPtr<EVP_KDF_CTX, EVP_KDF_CTX_free> context(kdf ? EVP_KDF_CTX_new(kdf.get()) : nullptr);
+    if (!context || iterations <= 0)
+        return false;
+    uint64_t rounds = static_cast<uint64_t>(iterations);
+    int pkcs5 = 1;
+    char digest[] = "SHA256";
+    const OSSL_PARAM params[] = {OSSL_PARAM_construct_octet_string(
+                                     OSSL_KDF_PARAM_PASSWORD, const_cast<char*>(pin.c_str()), pin.size()),
+                                 OSSL_PARAM_construct_octet_string(
+                                     OSSL_KDF_PARAM_SALT, const_cast<uint8_t*>(salt.data()), salt.size()),
+                                 OSSL_PARAM_construct_uint64(OSSL_KDF_PARAM_ITER, &rounds),
+                                 OSSL_PARAM_construct_utf8_string(OSSL_KDF_PARAM_DIGEST, digest, 0),
+                                 OSSL_PARAM_construct_int(OSSL_KDF_PARAM_PKCS5, &pkcs5),
+                                 OSSL_PARAM_construct_end()};
+    return EVP_KDF_derive(context.get(), out.data(), out.size(), params) == 1;
 }
 
 // The KEK half of a derivation, as a key of its own.
@@ -46,9 +73,7 @@ SecureBytes PinVault::newMasterKey() {
 
 SecureBytes PinVault::derive(const SecureString& pin, const std::vector<uint8_t>& salt) const {
     SecureBytes secret(kHalfSize);
-    if (PKCS5_PBKDF2_HMAC(pin.c_str(), static_cast<int>(pin.size()), salt.data(),
-                          static_cast<int>(salt.size()), iterations_, EVP_sha256(),
-                          static_cast<int>(secret.size()), secret.data()) != 1)
+    if (!pbkdf2Sha256(pin, salt, iterations_, secret))
         throw SoftkeyError(QR_GENERAL_ERROR, "PBKDF2 failed");
     // One PBKDF2 block, split by HMAC into two independent halves: whoever tests PINs against the stored
     // verifier pays exactly what a right PIN costs the key, and the verifier tells nothing about the KEK.

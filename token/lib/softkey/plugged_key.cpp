@@ -52,6 +52,7 @@ SqliteTransaction PluggedKey::lockForWriting() {
 
 SqliteTransaction PluggedKey::lock(SqliteTransaction::Kind kind) {
     const bool reading = kind == SqliteTransaction::Kind::Read;
+    foundUnchanged_ = false; // whatever the lock finds, readUnlocked() looks again
     for (int opening = 1;; ++opening) {
         {
             SqliteTransaction transaction(reading ? database_->beginRead() : database_->beginWrite());

@@ -46,6 +46,10 @@ public:
     // file is as it was at the last lock; std::nullopt when it is not, or when `read` needs what the memo
     // lacks: the caller then locks and reads. Whatever else `read` throws is its answer and passes on.
     template <typename Read> std::optional<int32_t> readUnlocked(Read&& read);
+    // Lets readUnlocked() take the file as unchanged, without looking again, once it has found it so, until
+    // forgetCheck(): for a caller that looks at a key several times in what is one call for its own caller.
+    void trustCheckUntilForgotten() { trustCheck_ = true; }
+    void forgetCheck() { foundUnchanged_ = false; }
 
     const std::string& serial() const { return files_.serial(); }
     KeyDatabase& database() { return *database_; }
@@ -95,10 +99,12 @@ private:
     KeyRecord record_;
     // The header while the memo describes the file; none when it may not.
     std::optional<Header> memoHeader_;
+    bool trustCheck_ = false;
+    bool foundUnchanged_ = false; // by unchangedSinceMemo() since forgetCheck() or the last lock
 };
 
 template <typename Read> std::optional<int32_t> PluggedKey::readUnlocked(Read&& read) {
-    if (!unchangedSinceMemo())
+    if (!(trustCheck_ && foundUnchanged_) && !(foundUnchanged_ = unchangedSinceMemo()))
         return std::nullopt;
     struct OnlyMemo {
         KeyDatabase& database;

@@ -107,9 +107,21 @@ template <typename Change> Result SoftkeyDriver::writing(int32_t idx, Change&& c
 
 PluggedKey& SoftkeyDriver::plugged(const std::string& serial) {
     auto found = keys_.find(serial);
-    if (found == keys_.end())
+    if (found == keys_.end()) {
         found = keys_.emplace(serial, std::make_unique<PluggedKey>(keysFolder_, serial)).first;
+        if (moduleCalls_)
+            found->second->trustCheckUntilForgotten();
+    }
     return *found->second;
+}
+
+void SoftkeyDriver::startModuleCall() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    moduleCalls_ = true;
+    for (auto& [serial, key] : keys_) {
+        key->trustCheckUntilForgotten();
+        key->forgetCheck();
+    }
 }
 
 LoginSessions::Session& SoftkeyDriver::userSession(const PluggedKey& key, const KeyRecord& record) {
@@ -202,6 +214,15 @@ std::optional<Result> SoftkeyDriver::spendPinTry(int32_t idx, PinKind kind, cons
     if (result != QR_OK)
         return result;
     return refused;
+}
+
+Result SoftkeyDriver::loginState(int32_t idx, int64_t& epoch, std::optional<PinKind>& role) {
+    return reading(idx, [&](PluggedKey& key) {
+        const KeyRecord& record = key.record();
+        epoch = record.sessionEpoch;
+        const LoginSessions::Session* session = sessions_.find(key.serial(), record.sessionEpoch);
+        role = session ? std::optional<PinKind>(session->role) : std::nullopt;
+    });
 }
 
 Result SoftkeyDriver::login(int32_t idx, PinKind kind, const SecureString& pin, int32_t& retriesLeft) {

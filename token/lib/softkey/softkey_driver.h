@@ -84,6 +84,13 @@ public:
     Result initToken(int32_t idx, const SecureString& soPin, const std::string& utf8Label);
     // Sets the user PIN under the SO login (which unlocks a locked PIN); QR_USER_NOT_LOGGED_IN without it.
     Result initUserPin(int32_t idx, const SecureString& newUserPin);
+    // Starts one call of the PKCS#11 module, which looks at a key several times in one call: from now on a
+    // key found unchanged since its last lock is taken as unchanged for the rest of the call, instead of
+    // costing two system calls at every look. A driver never asked for it (the window's) looks every time.
+    void startModuleCall();
+    // The key's session epoch, which changes whenever the key is plugged in again or formatted, and who is
+    // logged in to it in this process (`role` empty for nobody), read together in one look at the key.
+    Result loginState(int32_t idx, int64_t& epoch, std::optional<PinKind>& role);
 
 private:
     // Runs `work` under the driver's lock and turns its failures into result codes.
@@ -125,6 +132,7 @@ private:
     std::vector<std::string> serials_;
     std::map<std::string, std::unique_ptr<softkey::PluggedKey>> keys_; // by serial
     softkey::LoginSessions sessions_;
+    bool moduleCalls_ = false; // since the first startModuleCall()
     std::mutex mutex_;
 };
 

@@ -9,6 +9,7 @@
 #include "personalisation.h"
 #include "softkey_error.h"
 #include "token/lib/hex_text.h"
+#include "token/lib/openssl_providers.h"
 #include "token/lib/paths.h"
 #include "token/lib/private_files.h"
 
@@ -64,7 +65,7 @@ void checkSettings(const VirtualKeySettings& settings) {
 
 std::string randomSerial() {
     uint8_t bytes[7];
-    if (RAND_bytes(bytes, sizeof bytes) != 1)
+    if (RAND_bytes_ex(libraryContext(), bytes, sizeof bytes, 0) != 1)
         throw SoftkeyError(QR_GENERAL_ERROR, "no random bytes");
     return "VK" + upperHex(bytes, sizeof bytes);
 }
