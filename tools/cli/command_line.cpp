@@ -7,6 +7,7 @@
 #include "command_lookup.h"
 #include "delete_cert_command.h"
 #include "delete_container_command.h"
+#include "escrow_command.h"
 #include "export_command.h"
 #include "failure.h"
 #include "format_command.h"
@@ -14,6 +15,7 @@
 #include "info_command.h"
 #include "list_command.h"
 #include "provision_command.h"
+#include "records_command.h"
 #include "register_command.h"
 #include "set_label_command.h"
 #include "unlock_command.h"
@@ -54,6 +56,8 @@ CommandLine::CommandLine() {
     commands_.push_back(std::make_unique<UnlockCommand>());
     commands_.push_back(std::make_unique<WriteIsoCommand>());
     commands_.push_back(std::make_unique<ProvisionCommand>());
+    commands_.push_back(std::make_unique<RecordsCommand>());
+    commands_.push_back(std::make_unique<EscrowCommand>());
 }
 
 int CommandLine::run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
