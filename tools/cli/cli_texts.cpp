@@ -97,6 +97,7 @@ const OwnText kOwnTexts[] = {
     {"NotACertificate", "%1 is not a certificate (PEM or DER)"},
     {"RecoveryKeyType", "the key of the recovery certificate %1 is neither RSA nor EC"},
     {"RecoveryKeyUnreadable", "cannot read the recovery key %1 (no private key, or a wrong pass phrase)"},
+    {"RecoveryKeyOnToken", "a recovery key on a token (PKCS#11 URI) is not supported yet: give its PEM file"},
     {"RecoveryKeyWrong", "the recovery key does not open the escrowed SO PIN: nothing was changed"},
     {"RecordStoreFailed", "the record store %1 cannot be used: %2"},
     {"RecordSchemaNewer", "its records were written by a newer version of pellorzu-cli"},
