@@ -311,4 +311,58 @@ TEST(CliFleetSoftHsmTest, ATokenIsProvisionedWithAnEscrowedSoPin) {
     EXPECT_NE(stale.err.find("without escrow"), std::string::npos) << stale.err;
 }
 
+// The recovery key as an RSA key on one of our own virtual keys, named by a PKCS#11 URI and used through the
+// module: the content key is decrypted on the token, and a wrong PIN for that token changes nothing.
+TEST(CliFleetTokenRecoveryTest, ALockedKeyIsUnlockedWithARecoveryKeyOnAToken) {
+    CliWorld world;
+    world.createKey("RECOV001");
+    const auto credential =
+        quillard::demo::makeSelfSignedCredential(quillard::demo::KeyType::Rsa2048, "Fleet recovery");
+    ASSERT_TRUE(
+        quillard::demo::writePkcs12File(world.root() / "recovery.p12", credential, "transport", false));
+    ASSERT_TRUE(quillard::demo::writeCertificateFile(world.root() / "recovery.pem", credential, true));
+    ASSERT_EQ(world
+                  .cli({"import", "RECOV001", (world.root() / "recovery.p12").string(), "--pin-stdin"},
+                       "12345678\ntransport\n")
+                  .status,
+              0);
+
+    world.createBlankKey("LOCKED02");
+    const auto settings = world.file("fleet.ini", "[InitData]\nLabelName=Staff key\nmanufacture=Norvale\n"
+                                                  "default_upin=12345678\nuPinRetryTimes=3\n");
+    const std::string store = (world.root() / "records.db").string();
+    const CliRun provisioned =
+        world.cli({"provision", "LOCKED02", "--settings", settings.string(), "--records", store,
+                   "--random-so-pin", "--escrow", (world.root() / "recovery.pem").string(), "--pin-stdin"});
+    ASSERT_EQ(provisioned.status, 0) << provisioned.out << provisioned.err;
+    for (int i = 0; i < 3; ++i)
+        world.cli({"certs", "LOCKED02", "--pin-stdin"}, "00000000\n");
+
+    const std::string module = std::string("?module-path=") + PELLORZU_MODULE_PATH;
+    const std::string uri = "pkcs11:serial=RECOV001;type=private" + module;
+    const auto unlock = [&](const std::string& recoveryKey, const std::string& input) {
+        return world.cli(
+            {"unlock", "LOCKED02", "--records", store, "--recovery-key", recoveryKey, "--pin-stdin"}, input);
+    };
+    const CliRun wrongPin = unlock(uri, "00000000\n55556666\n");
+    EXPECT_EQ(wrongPin.status, 4);
+    EXPECT_NE(wrongPin.err.find("refused its PIN"), std::string::npos) << wrongPin.err;
+    EXPECT_EQ(unlock(uri + "&pin-value=12345678", "12345678\n55556666\n").status, 2);
+    EXPECT_EQ(unlock("pkcs11:serial=NOSUCH01" + module, "12345678\n55556666\n").status, 3);
+    EXPECT_EQ(world.cli({"certs", "LOCKED02", "--pin-stdin"}, "55556666\n").status, 4);
+
+    const CliRun unlocked = unlock(uri, "12345678\n55556666\n");
+    ASSERT_EQ(unlocked.status, 0) << unlocked.err;
+    EXPECT_EQ(world.cli({"certs", "LOCKED02", "--pin-stdin"}, "55556666\n").status, 0);
+
+    // The SO PIN opened on the token is the key's own.
+    const CliRun shown =
+        world.cli({"escrow", "show", "LOCKED02", "--records", store, "--recovery-key", uri, "--pin-stdin"},
+                  "12345678\n");
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(
+        world.cli({"change-so-pin", "LOCKED02", "--pin-stdin"}, lastLine(shown.out) + "\n99998888\n").status,
+        0);
+}
+
 } // namespace

@@ -9,12 +9,16 @@
 namespace cli {
 
 std::string EscrowCommand::usage() const {
-    return "usage: pellorzu-cli escrow show KEY --records STORE --recovery-key FILE [--pin-file FILE | "
+    return "usage: pellorzu-cli escrow show KEY --records STORE --recovery-key FILE|URI [--pin-file FILE | "
            "--pin-stdin]\n"
            "Prints the SO PIN that provisioning with --random-so-pin gave the key, opened with the recovery\n"
-           "key (a PEM file), on the last line of the output, and adds a record saying it was shown. The\n"
-           "record is written first: when the store refuses it, nothing is shown.\n"
-           "Secrets: the recovery key's pass phrase, only for an encrypted PEM file.\n";
+           "key, on the last line of the output, and adds a record saying it was shown. The record is\n"
+           "written first: when the store refuses it, nothing is shown. The recovery key is a PEM file, or "
+           "a\n"
+           "PKCS#11 URI of an RSA key on a token, which decrypts there (module-path= or module-name= in the\n"
+           "URI's query; without them the module over the virtual keys).\n"
+           "Secrets: the recovery key's pass phrase, only for an encrypted PEM file; or the user PIN of the\n"
+           "token holding the recovery key.\n";
 }
 
 int EscrowCommand::run(Invocation& invocation) {

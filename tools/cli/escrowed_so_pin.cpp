@@ -3,6 +3,7 @@
 #include "cli_texts.h"
 #include "failure.h"
 #include "pin_escrow.h"
+#include "token_recovery_key.h"
 #include "usage_error.h"
 
 namespace cli {
@@ -10,12 +11,17 @@ namespace cli {
 EscrowedSoPin openEscrowedSoPin(Invocation& invocation, RecordBook& book, const FoundKey& key) {
     const std::optional<std::string> path = invocation.arguments().text("recovery-key");
     if (!path)
-        throw tools::UsageError("--recovery-key FILE is needed");
+        throw tools::UsageError("--recovery-key FILE or PKCS#11 URI is needed");
     ProvisioningRecord record = book.currentSoPinEscrow(key);
-    const RecoveryKey recoveryKey(QString::fromLocal8Bit(*path), [&invocation] {
-        return invocation.secrets().next(text("PassPhrasePrompt"));
-    });
-    platform::SecretBytes soPin = recoveryKey.open(record.soPinEscrow);
+    const QString location = QString::fromLocal8Bit(*path);
+    platform::SecretBytes soPin =
+        Pkcs11Uri::looksLike(location)
+            ? TokenRecoveryKey(location,
+                               [&invocation] { return invocation.secrets().next(text("TokenPinPrompt")); })
+                  .open(record.soPinEscrow)
+            : RecoveryKey(location, [&invocation] {
+                  return invocation.secrets().next(text("PassPhrasePrompt"));
+              }).open(record.soPinEscrow);
     return {std::move(record), std::move(soPin)};
 }
 

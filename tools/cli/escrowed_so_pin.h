@@ -1,5 +1,6 @@
 // The SO PIN a key got from a provisioning with escrow, taken from the records and opened with the recovery
-// key of --recovery-key, whose pass phrase is asked for only when its PEM file is encrypted.
+// key of --recovery-key: a PEM file, whose pass phrase is asked for only when it is encrypted, or a PKCS#11
+// URI of a private key on a token, whose user PIN is asked for.
 #pragma once
 
 #include "invocation.h"

@@ -121,8 +121,6 @@ QByteArray RecoveryCertificate::seal(const platform::SecretBytes& secret) const 
 }
 
 RecoveryKey::RecoveryKey(const QString& path, const std::function<platform::SecretBytes()>& passPhrase) {
-    if (path.startsWith(QLatin1String("pkcs11:")))
-        throw Failure(kUsage, text("RecoveryKeyOnToken"));
     const QByteArray bytes = fileBytes(path);
     Bio bio = memoryBio(bytes);
     PassPhraseRequest request{&passPhrase, nullptr};

@@ -29,20 +29,21 @@ void unlockWith(const FoundKey& key, const platform::SecretBytes& soPin,
 } // namespace
 
 std::string UnlockCommand::usage() const {
-    return "usage: pellorzu-cli unlock KEY [--records STORE [--recovery-key FILE]] [--pin-file FILE | "
+    return "usage: pellorzu-cli unlock KEY [--records STORE [--recovery-key FILE|URI]] [--pin-file FILE | "
            "--pin-stdin]\n"
            "Sets a new user PIN with the SO PIN, which also unlocks a locked user PIN. It spends at most "
            "one\n"
            "SO PIN try: the SO PIN is proven by the change itself. At a terminal the new user PIN is typed\n"
            "twice.\n"
-           "With --records STORE the unlock is recorded. With --recovery-key FILE too, the SO PIN is not\n"
-           "asked for: the one escrowed for the key by 'provision --random-so-pin' is taken from the "
-           "records\n"
-           "and opened with the recovery key (a PEM file); nobody sees it. A recovery key that does not "
-           "open\n"
-           "it changes nothing.\n"
+           "With --records STORE the unlock is recorded. With --recovery-key too, the SO PIN is not asked\n"
+           "for: the one escrowed for the key by 'provision --random-so-pin' is taken from the records and\n"
+           "opened with the recovery key; nobody sees it. The recovery key is a PEM file, or a PKCS#11 URI\n"
+           "of an RSA key on a token, which decrypts there (module-path= or module-name= in the URI's "
+           "query;\n"
+           "without them the module over the virtual keys). A recovery key that does not open it changes\n"
+           "nothing.\n"
            "Secrets: the SO PIN (with --recovery-key: the recovery key's pass phrase, only for an encrypted\n"
-           "PEM file), then the new user PIN.\n";
+           "PEM file, or the user PIN of the token holding it), then the new user PIN.\n";
 }
 
 int UnlockCommand::run(Invocation& invocation) {
