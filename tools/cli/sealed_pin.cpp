@@ -124,7 +124,15 @@ SealedPin::SealedPin(const QByteArray& sealed) {
         unreadable();
     DerReader parameters(algorithm.next(kSequence).content);
     nonce_ = parameters.next(kOctets).content;
-    encrypted_ = content.next(0x80).content;
+    const Element encrypted = content.next();
+    if (encrypted.tag == 0x80) {
+        encrypted_ = encrypted.content;
+    } else if (encrypted.tag == 0xa0) { // the same content in octet-string pieces
+        for (DerReader pieces(encrypted.content); !pieces.atEnd();)
+            encrypted_ += pieces.next(kOctets).content;
+    } else {
+        unreadable();
+    }
     if (enveloped.peekTag() == 0xa1) {
         authenticatedAttributes_ = enveloped.next().whole;
         authenticatedAttributes_[0] = static_cast<char>(kSet);
