@@ -50,12 +50,12 @@ CK_SLOT_ID findSlot(CK_FUNCTION_LIST* p11, const Pkcs11Uri& uri, const QString& 
     CK_ULONG count = 0;
     if (CK_RV rv = p11->C_GetSlotList(CK_TRUE, nullptr, &count); rv != CKR_OK)
         tokenFailed("C_GetSlotList", rv);
-    std::vector<CK_SLOT_ID> slots(count);
-    if (CK_RV rv = p11->C_GetSlotList(CK_TRUE, slots.data(), &count); rv != CKR_OK)
+    std::vector<CK_SLOT_ID> present(count);
+    if (CK_RV rv = p11->C_GetSlotList(CK_TRUE, present.data(), &count); rv != CKR_OK)
         tokenFailed("C_GetSlotList", rv);
-    slots.resize(count);
+    present.resize(count);
     std::vector<CK_SLOT_ID> matching;
-    for (CK_SLOT_ID slot : slots) {
+    for (CK_SLOT_ID slot : present) {
         CK_TOKEN_INFO info{};
         if (p11->C_GetTokenInfo(slot, &info) != CKR_OK || (uri.slotId() && *uri.slotId() != slot))
             continue;
