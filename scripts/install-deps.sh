@@ -7,6 +7,8 @@ packages=(
     qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl1-mesa-dev libssl-dev libsqlite3-dev libudev-dev libp11-kit-dev
     googletest libgtest-dev libbenchmark-dev
     softhsm2 opensc xvfb xauth imagemagick
+    # Provisioning records shared by several stations: libpq, and a PostgreSQL server the tests start.
+    libpq-dev postgresql
     # The Debian package: its icons drawn from the SVG, and the checks of scripts/package-test.sh.
     librsvg2-bin dpkg-dev lintian appstream desktop-file-utils
     # Programs that drive the PKCS#11 module in tests and the NSS registration: GnuTLS's p11tool and

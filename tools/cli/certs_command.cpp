@@ -1,5 +1,6 @@
 #include "certs_command.h"
 
+#include "certificate_text.h"
 #include "cli_texts.h"
 #include "failure.h"
 #include "key_spec.h"
@@ -25,12 +26,6 @@ const TextField kFields[] = {
     {"notAfter", QUILLARD_CERT_NOT_AFTER},  {"keyAlgorithm", QUILLARD_CERT_KEY_ALGORITHM},
     {"keyBits", QUILLARD_CERT_KEY_BITS},    {"sha1", QUILLARD_CERT_SHA1},
     {"sha256", QUILLARD_CERT_SHA256}};
-
-QString certificateText(const token::TZartoCertInfo& info, int32_t field) {
-    std::string value;
-    token::helper_get_cert_text(info.certificate.data(), info.certificateLength, field, value);
-    return QString::fromStdString(value);
-}
 
 // RFC 7512 percent-encoding of a URI attribute value: every byte outside the unreserved characters.
 QString percentEncoded(const QByteArray& bytes) {

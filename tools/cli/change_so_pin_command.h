@@ -9,6 +9,7 @@ class ChangeSoPinCommand : public Command {
 public:
     std::string name() const override { return "change-so-pin"; }
     std::string usage() const override;
+    std::set<std::string> options() const override { return {"records"}; }
     int run(Invocation& invocation) override;
 };
 

@@ -6,6 +6,7 @@
 #include "cli_texts.h"
 #include "delete_cert_command.h"
 #include "delete_container_command.h"
+#include "escrow_command.h"
 #include "export_command.h"
 #include "failure.h"
 #include "format_command.h"
@@ -13,6 +14,7 @@
 #include "info_command.h"
 #include "list_command.h"
 #include "provision_command.h"
+#include "records_command.h"
 #include "register_command.h"
 #include "set_label_command.h"
 #include "tools/common/usage_error.h"
@@ -53,6 +55,8 @@ CommandLine::CommandLine() : CommandSet(kUsage) {
     add(std::make_unique<UnlockCommand>());
     add(std::make_unique<WriteIsoCommand>());
     add(std::make_unique<ProvisionCommand>());
+    add(std::make_unique<RecordsCommand>());
+    add(std::make_unique<EscrowCommand>());
 }
 
 std::string CommandLine::usageOf(const Command& command) const {

@@ -3,6 +3,8 @@
 #include "cli_texts.h"
 #include "failure.h"
 #include "format_settings.h"
+#include "record_book.h"
+#include "token/flows/key_session.h"
 #include "token/key_table.h"
 #include "tools/common/usage_error.h"
 #include "user_session.h"
@@ -28,6 +30,7 @@ std::string FormatCommand::usage() const {
            "A missing count takes the default shown. The file holds PINs: it is refused when group or "
            "others\n"
            "may read it (chmod 600 FILE).\n"
+           "With --records STORE the format is recorded (see 'pellorzu-cli help records').\n"
            "Secrets: the key's current SO PIN, when the key was initialised before.\n";
 }
 
@@ -38,13 +41,21 @@ int FormatCommand::run(Invocation& invocation) {
         throw tools::UsageError("--settings FILE is needed");
     const TZartoBaseInfo values = readFormatSettings(QString::fromLocal8Bit(*settingsPath));
     checkFormatSettings(values);
+    const std::unique_ptr<RecordBook> book = RecordBook::of(invocation);
     const FoundKey& key = invocation.key(0);
     std::optional<platform::SecretBytes> soPin;
     if (token::keyTable().keys[key.slot].initialised != 0) {
         requireUsablePin(key, token::PinType::So);
         soPin = invocation.secrets().next(text("CurrentSoPinPrompt"));
     }
-    formatKeyWith(key, values, soPin ? &*soPin : nullptr);
+    const auto format = [&] { formatKeyWith(key, values, soPin ? &*soPin : nullptr); };
+    if (book) {
+        ProvisioningRecord record = newRecord(QStringLiteral("format"), key, values.LabelName);
+        record.settings = settingsRecord(values);
+        book->runRecorded(std::move(record), format);
+    } else {
+        format();
+    }
     invocation.print(windowText("Change_Yes"));
     return kDone;
 }

@@ -10,7 +10,7 @@ class FormatCommand : public Command {
 public:
     std::string name() const override { return "format"; }
     std::string usage() const override;
-    std::set<std::string> options() const override { return {"settings"}; }
+    std::set<std::string> options() const override { return {"settings", "records"}; }
     int run(Invocation& invocation) override;
 };
 

@@ -3,6 +3,7 @@
 #include "certificate_file_import.h"
 #include "cli_texts.h"
 #include "failure.h"
+#include "fleet_provisioning.h"
 #include "format_settings.h"
 #include "key_labels_file.h"
 #include "token/flows/certificate_list.h"
@@ -30,6 +31,7 @@ struct ProvisionPlan {
     std::optional<QString> pkcs12Folder;
     std::optional<platform::SecretBytes> pkcs12Password;
     std::optional<platform::SecretBytes> currentSoPin;
+    std::unique_ptr<FleetProvisioning> fleet; // random PINs, escrow and records; none without those options
 };
 
 // A key of the run; `resume` for one that an earlier run formatted and was stopped before its import.
@@ -122,18 +124,30 @@ void importPkcs12(const FoundKey& key, const ProvisionPlan& plan, const platform
 
 void provisionKey(const Target& target, const ProvisionPlan& plan, KeyResult& result) {
     const FoundKey& key = *target.key;
-    const TZartoBaseInfo values = valuesFor(key, plan);
+    TZartoBaseInfo values = valuesFor(key, plan);
     result.label = values.LabelName;
     if (target.resume) {
         result.resumed = true;
         importPkcs12(key, plan, values.default_upin, result);
         return;
     }
+    if (plan.fleet)
+        plan.fleet->prepare(key, values);
     const bool initialised = token::keyTable().keys[key.slot].initialised != 0;
     formatKeyWith(key, values, initialised ? &*plan.currentSoPin : nullptr);
     result.formatted = true;
     if (plan.pkcs12Folder)
         importPkcs12(key, plan, values.default_upin, result);
+}
+
+// Records the key's outcome and writes its PIN letter; what could not be done is added to its error.
+void finishFleetKey(const ProvisionPlan& plan, KeyResult& result) {
+    if (!plan.fleet)
+        return;
+    const QString undone =
+        plan.fleet->finish(*result.key, result.formatted, result.container.has_value(), result.error);
+    if (!undone.isEmpty())
+        result.error = result.error.isEmpty() ? undone : result.error + QStringLiteral("; ") + undone;
 }
 
 // The settings and labels of the run.
@@ -164,6 +178,7 @@ void askSecrets(Invocation& invocation, const std::vector<Target>& targets, Prov
             throw Failure(kFileProblem, text("FileUnreadable").arg(*plan.pkcs12Folder));
         plan.pkcs12Password = invocation.secrets().next(text("Pkcs12PasswordPrompt"));
     }
+    plan.fleet = FleetProvisioning::from(invocation);
 }
 
 QJsonObject resultJson(const KeyResult& result) {
@@ -194,6 +209,18 @@ QString resultLine(const KeyResult& result) {
 
 } // namespace
 
+std::set<std::string> ProvisionCommand::options() const {
+    std::set<std::string> names{"settings", "labels", "pkcs12"};
+    names.insert(FleetProvisioning::options().begin(), FleetProvisioning::options().end());
+    return names;
+}
+
+std::set<std::string> ProvisionCommand::switches() const {
+    std::set<std::string> names{"all-blank"};
+    names.insert(FleetProvisioning::switches().begin(), FleetProvisioning::switches().end());
+    return names;
+}
+
 std::string ProvisionCommand::usage() const {
     return "usage: pellorzu-cli provision --settings FILE [--all-blank | KEY...] [--labels CSV] [--pkcs12 "
            "DIR]\n"
@@ -218,7 +245,18 @@ std::string ProvisionCommand::usage() const {
            "when every key was provisioned and 1 when any failed.\n"
            "Secrets: the current SO PIN (only when a named key was initialised before; one for all), then "
            "the\n"
-           "PKCS#12 password (only with --pkcs12).\n";
+           "PKCS#12 password (only with --pkcs12).\n"
+           "For a fleet of keys:\n"
+           "  --random-so-pin --escrow CERT  gives each key its own random SO PIN, kept only encrypted to "
+           "the\n"
+           "                 recovery certificate CERT (PEM) in the records (needs --records); nobody sees "
+           "it.\n"
+           "  --random-user-pin  gives each key its own random user PIN (a PIN of the labels file is not\n"
+           "                 used), written to SERIAL-pin-letter.txt (owner only) in the folder of\n"
+           "                 --pin-letters DIR (default: the current one), or nowhere with "
+           "--no-pin-letters.\n"
+           "  --records STORE  adds a record per key (see 'pellorzu-cli help records'); when the store\n"
+           "                 cannot be reached no key is touched.\n";
 }
 
 int ProvisionCommand::run(Invocation& invocation) {
@@ -234,6 +272,7 @@ int ProvisionCommand::run(Invocation& invocation) {
         } catch (const Failure& failure) {
             result.error = failure.message();
         }
+        finishFleetKey(plan, result);
         if (!invocation.json())
             invocation.print(resultLine(result));
     }

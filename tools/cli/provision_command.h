@@ -11,8 +11,8 @@ class ProvisionCommand : public Command {
 public:
     std::string name() const override { return "provision"; }
     std::string usage() const override;
-    std::set<std::string> options() const override { return {"settings", "labels", "pkcs12"}; }
-    std::set<std::string> switches() const override { return {"all-blank"}; }
+    std::set<std::string> options() const override;
+    std::set<std::string> switches() const override;
     bool reads() const override { return true; }
     int run(Invocation& invocation) override;
 };

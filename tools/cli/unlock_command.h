@@ -9,6 +9,7 @@ class UnlockCommand : public Command {
 public:
     std::string name() const override { return "unlock"; }
     std::string usage() const override;
+    std::set<std::string> options() const override { return {"records", "recovery-key"}; }
     int run(Invocation& invocation) override;
 };
 
