@@ -328,9 +328,9 @@ TEST(CliFleetTokenRecoveryTest, ALockedKeyIsUnlockedWithARecoveryKeyOnAToken) {
               0);
 
     world.createBlankKey("LOCKED02");
-    const auto settings =
-        world.file("fleet.ini", "[InitData]\nLabelName=Staff key\nmanufacture=Norvale\n"
-                                "default_sopin=87654321\ndefault_upin=12345678\nuPinRetryTimes=3\n");
+    // The SO PIN is made for the key, so the settings hold none.
+    const auto settings = world.file("fleet.ini", "[InitData]\nLabelName=Staff key\nmanufacture=Norvale\n"
+                                                  "default_upin=12345678\nuPinRetryTimes=3\n");
     const std::string store = (world.root() / "records.db").string();
     const CliRun provisioned =
         world.cli({"provision", "LOCKED02", "--settings", settings.string(), "--records", store,

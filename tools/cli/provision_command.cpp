@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -158,7 +159,13 @@ ProvisionPlan planFrom(Invocation& invocation) {
         throw tools::UsageError("--settings FILE is needed");
     ProvisionPlan plan;
     plan.settings = readFormatSettings(QString::fromLocal8Bit(*settings));
-    checkFormatSettings(plan.settings);
+    // A PIN the run makes for each key is checked when it is made: the settings need not hold it.
+    TZartoBaseInfo checked = plan.settings;
+    if (arguments.has("random-so-pin"))
+        checked.default_sopin = platform::SecretBytes(QByteArray(std::max(checked.minSOPINLen, 1), '0'));
+    if (arguments.has("random-user-pin"))
+        checked.default_upin = platform::SecretBytes(QByteArray(std::max(checked.minUPINLen, 1), '0'));
+    checkFormatSettings(checked);
     if (const auto labels = arguments.text("labels"))
         plan.labels = readKeyLabels(QString::fromLocal8Bit(*labels));
     return plan;
