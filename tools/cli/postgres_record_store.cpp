@@ -40,11 +40,17 @@ using Result = std::unique_ptr<PGresult, ResultClear>;
 
 PostgresRecordStore::PostgresRecordStore(const QString& location) : location_(location) {
     connection_ = PQconnectdb(location.toUtf8().constData());
-    if (!connection_ || PQstatus(connection_) != CONNECTION_OK)
-        storeFailure(location_,
-                     QString::fromUtf8(connection_ ? PQerrorMessage(connection_) : "out of memory"));
-    PQsetClientEncoding(connection_, "UTF8");
-    prepareSchema();
+    try {
+        if (!connection_ || PQstatus(connection_) != CONNECTION_OK)
+            storeFailure(location_,
+                         QString::fromUtf8(connection_ ? PQerrorMessage(connection_) : "out of memory"));
+        PQsetClientEncoding(connection_, "UTF8");
+        prepareSchema();
+    } catch (...) {
+        // A constructor that throws runs no destructor: the connection, even a failed one, is closed here.
+        PQfinish(connection_);
+        throw;
+    }
 }
 
 PostgresRecordStore::~PostgresRecordStore() {

@@ -51,11 +51,18 @@ bool createPrivateFile(const QString& path) {
 SqliteRecordStore::SqliteRecordStore(const QString& path) : path_(path) {
     if (!createPrivateFile(path))
         storeFailure(path, text("FileUnwritable").arg(path));
-    if (sqlite3_open_v2(path.toLocal8Bit().constData(), &database_, SQLITE_OPEN_READWRITE, nullptr) !=
-        SQLITE_OK)
-        fail();
-    sqlite3_busy_timeout(database_, kBusyTimeoutMs);
-    prepareSchema();
+    try {
+        if (sqlite3_open_v2(path.toLocal8Bit().constData(), &database_, SQLITE_OPEN_READWRITE, nullptr) !=
+            SQLITE_OK)
+            fail();
+        sqlite3_busy_timeout(database_, kBusyTimeoutMs);
+        prepareSchema();
+    } catch (...) {
+        // A constructor that throws runs no destructor: the database, even one that failed to open, is
+        // closed here.
+        sqlite3_close(database_);
+        throw;
+    }
 }
 
 SqliteRecordStore::~SqliteRecordStore() {
