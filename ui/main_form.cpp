@@ -104,6 +104,7 @@ void TMainForm::buildWindow() {
     actions = ui::createMainActions(this);
     updater_ = new ui::ActionUpdater(this);
     runner_ = new ui::KeyOperationRunner(keyGuard_, this);
+    runner_->setObjectName(QStringLiteral("keyOperationRunner"));
     Image1 =
         ui::makeLabel(this, "Image1", QRect(0, 0, kClientWidth, kBannerHeight), Qt::AlignLeft | Qt::AlignTop);
     Image1->setPixmap(ui::builtInBanner());

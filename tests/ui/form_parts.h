@@ -2,7 +2,11 @@
 // object names, handlers by theirs. A part that is missing throws, which fails the test at once.
 #pragma once
 
+#include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 
 #include <QAction>
 #include <QObject>
@@ -35,4 +39,17 @@ inline ui::MainActions actionsOf(QObject& form) {
     for (std::size_t i = 0; i < std::size(names); ++i)
         *members[i] = part<QAction>(form, names[i]);
     return actions;
+}
+
+// Lets the window finish the key operations it has started, answering events meanwhile, the way a person
+// waits for the hourglass to go. Tests call it after every action that works on a key, whether the runner
+// works on the window thread or beside it. An operation that never ends fails the test.
+inline void waitForKeyOperations(QObject& form, int timeoutMs = 60000) {
+    auto* runner = part<ui::KeyOperationRunner>(form, "keyOperationRunner");
+    const QDeadlineTimer deadline(timeoutMs);
+    while (runner->running() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    QCoreApplication::processEvents();
+    if (runner->running())
+        throw std::runtime_error("a key operation did not end");
 }

@@ -27,6 +27,7 @@ protected:
     void logInWith(const QString& pin) {
         typeInto("edtUPIN", pin);
         pressEnter("edtUPIN");
+        waitForKeyOperations(form());
     }
 };
 
