@@ -311,17 +311,16 @@ TEST(CliFleetSoftHsmTest, ATokenIsProvisionedWithAnEscrowedSoPin) {
     EXPECT_NE(stale.err.find("without escrow"), std::string::npos) << stale.err;
 }
 
-// The recovery key as an RSA key on one of our own virtual keys, named by a PKCS#11 URI and used through the
-// module: the content key is decrypted on the token, and a wrong PIN for that token changes nothing.
-TEST(CliFleetTokenRecoveryTest, ALockedKeyIsUnlockedWithARecoveryKeyOnAToken) {
-    CliWorld world;
+// A recovery key of `type` imported into the virtual key RECOV001 (its exchange pair), and the key LOCKED02
+// provisioned with a random SO PIN escrowed to it, then locked by three wrong user PINs. Returns the record
+// store; `uri` names the recovery key through our module.
+std::string provisionEscrowedToATokenKey(CliWorld& world, quillard::demo::KeyType type, std::string& uri) {
     world.createKey("RECOV001");
-    const auto credential =
-        quillard::demo::makeSelfSignedCredential(quillard::demo::KeyType::Rsa2048, "Fleet recovery");
-    ASSERT_TRUE(
+    const auto credential = quillard::demo::makeSelfSignedCredential(type, "Fleet recovery");
+    EXPECT_TRUE(
         quillard::demo::writePkcs12File(world.root() / "recovery.p12", credential, "transport", false));
-    ASSERT_TRUE(quillard::demo::writeCertificateFile(world.root() / "recovery.pem", credential, true));
-    ASSERT_EQ(world
+    EXPECT_TRUE(quillard::demo::writeCertificateFile(world.root() / "recovery.pem", credential, true));
+    EXPECT_EQ(world
                   .cli({"import", "RECOV001", (world.root() / "recovery.p12").string(), "--pin-stdin"},
                        "12345678\ntransport\n")
                   .status,
@@ -335,15 +334,39 @@ TEST(CliFleetTokenRecoveryTest, ALockedKeyIsUnlockedWithARecoveryKeyOnAToken) {
     const CliRun provisioned =
         world.cli({"provision", "LOCKED02", "--settings", settings.string(), "--records", store,
                    "--random-so-pin", "--escrow", (world.root() / "recovery.pem").string(), "--pin-stdin"});
-    ASSERT_EQ(provisioned.status, 0) << provisioned.out << provisioned.err;
+    EXPECT_EQ(provisioned.status, 0) << provisioned.out << provisioned.err;
     for (int i = 0; i < 3; ++i)
         world.cli({"certs", "LOCKED02", "--pin-stdin"}, "00000000\n");
+    uri = std::string("pkcs11:serial=RECOV001;type=private?module-path=") + PELLORZU_MODULE_PATH;
+    return store;
+}
 
+CliRun unlockWith(CliWorld& world, const std::string& store, const std::string& recoveryKey,
+                  const std::string& input) {
+    return world.cli({"unlock", "LOCKED02", "--records", store, "--recovery-key", recoveryKey, "--pin-stdin"},
+                     input);
+}
+
+// The SO PIN `escrow show` opens with the recovery key `uri` is LOCKED02's own: the key takes it.
+void expectEscrowShowsTheSoPin(CliWorld& world, const std::string& store, const std::string& uri) {
+    const CliRun shown =
+        world.cli({"escrow", "show", "LOCKED02", "--records", store, "--recovery-key", uri, "--pin-stdin"},
+                  "12345678\n");
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(
+        world.cli({"change-so-pin", "LOCKED02", "--pin-stdin"}, lastLine(shown.out) + "\n99998888\n").status,
+        0);
+}
+
+// The recovery key as an RSA key on one of our own virtual keys, named by a PKCS#11 URI and used through the
+// module: the content key is decrypted on the token, and a wrong PIN for that token changes nothing.
+TEST(CliFleetTokenRecoveryTest, ALockedKeyIsUnlockedWithARecoveryKeyOnAToken) {
+    CliWorld world;
+    std::string uri;
+    const std::string store = provisionEscrowedToATokenKey(world, quillard::demo::KeyType::Rsa2048, uri);
     const std::string module = std::string("?module-path=") + PELLORZU_MODULE_PATH;
-    const std::string uri = "pkcs11:serial=RECOV001;type=private" + module;
     const auto unlock = [&](const std::string& recoveryKey, const std::string& input) {
-        return world.cli(
-            {"unlock", "LOCKED02", "--records", store, "--recovery-key", recoveryKey, "--pin-stdin"}, input);
+        return unlockWith(world, store, recoveryKey, input);
     };
     const CliRun wrongPin = unlock(uri, "00000000\n55556666\n");
     EXPECT_EQ(wrongPin.status, 4);
@@ -357,13 +380,20 @@ TEST(CliFleetTokenRecoveryTest, ALockedKeyIsUnlockedWithARecoveryKeyOnAToken) {
     EXPECT_EQ(world.cli({"certs", "LOCKED02", "--pin-stdin"}, "55556666\n").status, 0);
 
     // The SO PIN opened on the token is the key's own.
-    const CliRun shown =
-        world.cli({"escrow", "show", "LOCKED02", "--records", store, "--recovery-key", uri, "--pin-stdin"},
-                  "12345678\n");
-    ASSERT_EQ(shown.status, 0) << shown.err;
-    EXPECT_EQ(
-        world.cli({"change-so-pin", "LOCKED02", "--pin-stdin"}, lastLine(shown.out) + "\n99998888\n").status,
-        0);
+    expectEscrowShowsTheSoPin(world, store, uri);
+}
+
+// The recovery key as an EC key on a virtual key: the secret shared with the sealing's one-time key is
+// agreed on the token by ECDH and the content key unwrapped here; the private key stays on the token.
+TEST(CliFleetTokenRecoveryTest, AnEcRecoveryKeyOnATokenOpensTheEscrowByAgreement) {
+    CliWorld world;
+    std::string uri;
+    const std::string store = provisionEscrowedToATokenKey(world, quillard::demo::KeyType::EcP256, uri);
+    EXPECT_EQ(unlockWith(world, store, uri, "00000000\n55556666\n").status, 4);
+    const CliRun unlocked = unlockWith(world, store, uri, "12345678\n55556666\n");
+    ASSERT_EQ(unlocked.status, 0) << unlocked.err;
+    EXPECT_EQ(world.cli({"certs", "LOCKED02", "--pin-stdin"}, "55556666\n").status, 0);
+    expectEscrowShowsTheSoPin(world, store, uri);
 }
 
 } // namespace

@@ -196,6 +196,70 @@ TEST_F(ModuleCryptoTest, UnwrapsIntoSecretKeysOfTheSessionThatEndWithItOrTheLogo
     EXPECT_EQ(p11->C_GetAttributeValue(session, plain, &value, 1), CKR_OBJECT_HANDLE_INVALID);
 }
 
+// ECDH with an EC exchange key made on the key: the secret is the one OpenSSL agrees from the other side,
+// whether the other party's point comes bare or in a DER OCTET STRING; signature keys, RSA keys, points off
+// the curve and derivation functions the module does not offer are refused and make nothing.
+TEST_F(ModuleCryptoTest, EcdhAgreesTheSecretOpenSslAgreesFromTheOtherSide) {
+    CK_MECHANISM generate{CKM_EC_KEY_PAIR_GEN, nullptr, 0};
+    CK_BYTE p256[] = {0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07};
+    std::string label = "Agreeing";
+    CK_BBOOL yes = CK_TRUE, no = CK_FALSE;
+    CK_ATTRIBUTE publicTemplate[] = {{CKA_EC_PARAMS, p256, sizeof p256}};
+    CK_ATTRIBUTE privateTemplate[] = {{CKA_LABEL, label.data(), label.size()},
+                                      {CKA_DERIVE, &yes, sizeof yes}};
+    CK_OBJECT_HANDLE ownPublic = 0, own = 0;
+    ASSERT_EQ(
+        p11->C_GenerateKeyPair(session, &generate, publicTemplate, 1, privateTemplate, 2, &ownPublic, &own),
+        CKR_OK);
+    EXPECT_EQ(attribute(session, own, CKA_DERIVE), std::vector<uint8_t>{CK_TRUE});
+    EXPECT_EQ(attribute(session, ecKey, CKA_DERIVE), std::vector<uint8_t>{CK_FALSE});
+
+    // The other party, and the secret as it computes it.
+    EvpPkeyPtr peer(EVP_EC_gen("P-256"));
+    ASSERT_TRUE(peer);
+    std::vector<uint8_t> point(65);
+    std::size_t pointLength = 0;
+    ASSERT_EQ(EVP_PKEY_get_octet_string_param(peer.get(), OSSL_PKEY_PARAM_PUB_KEY, point.data(), point.size(),
+                                              &pointLength),
+              1);
+    EvpPkeyPtr ours = publicKeyOf(ownPublic);
+    OpenSslPkeyContext agreeing(EVP_PKEY_CTX_new_from_pkey(nullptr, peer.get(), nullptr));
+    std::vector<uint8_t> expected(32);
+    std::size_t expectedLength = expected.size();
+    ASSERT_EQ(EVP_PKEY_derive_init(agreeing.get()), 1);
+    ASSERT_EQ(EVP_PKEY_derive_set_peer(agreeing.get(), ours.get()), 1);
+    ASSERT_EQ(EVP_PKEY_derive(agreeing.get(), expected.data(), &expectedLength), 1);
+
+    CK_OBJECT_CLASS secretClass = CKO_SECRET_KEY;
+    CK_KEY_TYPE keyType = CKK_GENERIC_SECRET;
+    CK_ATTRIBUTE asked[] = {{CKA_CLASS, &secretClass, sizeof secretClass},
+                            {CKA_KEY_TYPE, &keyType, sizeof keyType},
+                            {CKA_SENSITIVE, &no, sizeof no}};
+    auto derive = [&](CK_OBJECT_HANDLE with, std::vector<uint8_t> publicData, CK_ULONG kdf,
+                      CK_OBJECT_HANDLE& made) {
+        CK_ECDH1_DERIVE_PARAMS parameters{kdf, 0, nullptr, static_cast<CK_ULONG>(publicData.size()),
+                                          publicData.data()};
+        CK_MECHANISM mechanism{CKM_ECDH1_DERIVE, &parameters, sizeof parameters};
+        return p11->C_DeriveKey(session, &mechanism, with, asked, 3, &made);
+    };
+    CK_OBJECT_HANDLE bare = CK_INVALID_HANDLE, wrapped = CK_INVALID_HANDLE;
+    ASSERT_EQ(derive(own, point, CKD_NULL, bare), CKR_OK);
+    EXPECT_EQ(attribute(session, bare, CKA_VALUE), expected);
+    std::vector<uint8_t> inOctets{0x04, 0x41};
+    inOctets.insert(inOctets.end(), point.begin(), point.end());
+    ASSERT_EQ(derive(own, inOctets, CKD_NULL, wrapped), CKR_OK);
+    EXPECT_EQ(attribute(session, wrapped, CKA_VALUE), expected);
+
+    CK_OBJECT_HANDLE refused = CK_INVALID_HANDLE;
+    std::vector<uint8_t> offCurve = point;
+    offCurve[64] ^= 0x01;
+    EXPECT_EQ(derive(own, offCurve, CKD_NULL, refused), CKR_MECHANISM_PARAM_INVALID);
+    EXPECT_EQ(derive(own, point, CKD_SHA256_KDF, refused), CKR_MECHANISM_PARAM_INVALID);
+    EXPECT_EQ(derive(ecKey, point, CKD_NULL, refused), CKR_KEY_FUNCTION_NOT_PERMITTED);
+    EXPECT_EQ(derive(rsaKey, point, CKD_NULL, refused), CKR_KEY_TYPE_INCONSISTENT);
+    EXPECT_EQ(refused, CK_INVALID_HANDLE);
+}
+
 TEST_F(ModuleCryptoTest, DigestsMatchOpenSsl) {
     CK_MECHANISM mechanism{CKM_SHA384, nullptr, 0};
     ASSERT_EQ(p11->C_DigestInit(session, &mechanism), CKR_OK);

@@ -1,5 +1,6 @@
 #include "crypto_service.h"
 
+#include "ecdh_derivation.h"
 #include "module_error.h"
 #include "secret_key_object.h"
 #include "token/lib/key_description.h"
@@ -312,6 +313,24 @@ CK_OBJECT_HANDLE CryptoService::unwrapKey(CK_SESSION_HANDLE handle, const CK_MEC
             fail(CKR_WRAPPED_KEY_INVALID);
         throw;
     }
+    return keepSecretKey(session, reader, std::move(value));
+}
+
+CK_OBJECT_HANDLE CryptoService::deriveKey(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism,
+                                          CK_OBJECT_HANDLE key, const CK_ATTRIBUTE* attributes,
+                                          CK_ULONG count) {
+    Session& session = context_.session(handle);
+    const CK_MECHANISM& chosen = checkedMechanism(mechanism);
+    TemplateReader reader(attributes, count);
+    MechanismTable::find(chosen.mechanism, CKF_DERIVE);
+    if (isRsaKey(keyObject(context_, session, key, ObjectKind::PrivateKey)))
+        fail(CKR_KEY_TYPE_INCONSISTENT); // only EC keys agree secrets
+    const EvpPkeyPtr own = privateKey(session, key, CKA_DERIVE);
+    return keepSecretKey(session, reader, EcdhDerivation::sharedSecret(own.get(), chosen));
+}
+
+CK_OBJECT_HANDLE CryptoService::keepSecretKey(Session& session, const TemplateReader& reader,
+                                              SecureBytes value) {
     AttributeSet secretKey = SecretKeyObject::make(reader, std::move(value));
     const CK_OBJECT_HANDLE made = context_.handles().reserve();
     session.objects.emplace(made, std::move(secretKey));

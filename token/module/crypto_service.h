@@ -6,6 +6,8 @@
 
 #include "module_context.h"
 #include "output_buffer.h"
+#include "template_reader.h"
+#include "token/lib/secure_bytes.h"
 
 namespace quillard::module {
 
@@ -44,11 +46,19 @@ public:
                                const CK_BYTE* wrapped, CK_ULONG size, const CK_ATTRIBUTE* attributes,
                                CK_ULONG count);
 
+    // Agrees a secret by ECDH (CKM_ECDH1_DERIVE) between the EC exchange key `key` and the point the
+    // mechanism gives; the secret becomes a session object of this session with the attributes of
+    // `attributes`, readable when they make it not sensitive. Returns its handle.
+    CK_OBJECT_HANDLE deriveKey(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key,
+                               const CK_ATTRIBUTE* attributes, CK_ULONG count);
+
 private:
     // The private key `key` of the session's key, checked to allow `attribute` (CKA_SIGN, CKA_DECRYPT,
-    // CKA_UNWRAP).
+    // CKA_UNWRAP, CKA_DERIVE).
     EvpPkeyPtr privateKey(Session& session, CK_OBJECT_HANDLE key, CK_ATTRIBUTE_TYPE attribute);
     EvpPkeyPtr publicKey(Session& session, CK_OBJECT_HANDLE key);
+    // Makes `value` a secret key, a session object of `session` with the attributes `reader` gives.
+    CK_OBJECT_HANDLE keepSecretKey(Session& session, const TemplateReader& reader, SecureBytes value);
     CK_RV finishSigning(Session& session, const OutputBuffer& signature);
     CK_RV finishVerifying(Session& session, const CK_BYTE* signature, CK_ULONG signatureSize);
     CK_RV finishDecrypting(Session& session, const OutputBuffer& plain);

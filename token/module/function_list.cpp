@@ -449,9 +449,13 @@ CK_RV C_UnwrapKey(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJE
     });
 }
 
-CK_RV C_DeriveKey(CK_SESSION_HANDLE, CK_MECHANISM_PTR, CK_OBJECT_HANDLE, CK_ATTRIBUTE_PTR, CK_ULONG,
-                  CK_OBJECT_HANDLE_PTR) {
-    return CKR_FUNCTION_NOT_SUPPORTED;
+CK_RV C_DeriveKey(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE baseKey,
+                  CK_ATTRIBUTE_PTR attributes, CK_ULONG count, CK_OBJECT_HANDLE_PTR key) {
+    return withContext([&](ModuleContext& context) {
+        requirePointer(key);
+        *key = CryptoService(context).deriveKey(session, mechanism, baseKey, attributes, count);
+        return CKR_OK;
+    });
 }
 
 CK_RV C_SeedRandom(CK_SESSION_HANDLE session, CK_BYTE_PTR, CK_ULONG) {

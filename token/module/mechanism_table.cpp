@@ -37,6 +37,7 @@ std::vector<Mechanism> makeTable() {
         {CKM_SHA384, F::Digest, "SHA384", kDigest},
         {CKM_SHA512, F::Digest, "SHA512", kDigest},
         {CKM_RSA_PKCS_KEY_PAIR_GEN, F::RsaKeyPairGen, nullptr, {2048, 3072, CKF_HW | CKF_GENERATE_KEY_PAIR}},
+        {CKM_ECDH1_DERIVE, F::EcdhDerive, nullptr, {256, 384, CKF_HW | CKF_DERIVE | kEcFlags}},
         {CKM_EC_KEY_PAIR_GEN,
          F::EcKeyPairGen,
          nullptr,

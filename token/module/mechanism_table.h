@@ -10,7 +10,7 @@
 namespace quillard::module {
 
 struct Mechanism {
-    enum class Family { RsaPkcs, RsaPss, RsaOaep, Ecdsa, Digest, RsaKeyPairGen, EcKeyPairGen };
+    enum class Family { RsaPkcs, RsaPss, RsaOaep, Ecdsa, Digest, RsaKeyPairGen, EcKeyPairGen, EcdhDerive };
 
     CK_MECHANISM_TYPE type;
     Family family;

@@ -1,6 +1,7 @@
-// The secret key a C_UnwrapKey makes: a session object (a virtual key keeps no secret keys) with the
-// attributes the caller's template gives (key type, label, id, the uses it allows, whether it is private,
-// sensitive or extractable) and the unwrapped value, which is readable only when the key is not sensitive.
+// The secret key a C_UnwrapKey or C_DeriveKey makes: a session object (a virtual key keeps no secret keys)
+// with the attributes the caller's template gives (key type, label, id, the uses it allows, whether it is
+// private, sensitive or extractable) and the unwrapped value, which is readable only when the key is not
+// sensitive.
 #pragma once
 
 #include "attribute_set.h"

@@ -71,6 +71,7 @@ void addPrivateKey(AttributeSet& attributes, bool exchange) {
     attributes.setBool(CKA_SIGN_RECOVER, false);
     attributes.setBool(CKA_DECRYPT, exchange && rsa);
     attributes.setBool(CKA_UNWRAP, exchange && rsa);
+    attributes.setBool(CKA_DERIVE, exchange && !rsa); // an EC exchange key agrees secrets (ECDH)
     attributes.setBool(CKA_ALWAYS_AUTHENTICATE, false);
     attributes.setBool(CKA_WRAP_WITH_TRUSTED, false);
     const CK_ATTRIBUTE_TYPE rsaSecrets[] = {CKA_PRIVATE_EXPONENT, CKA_PRIME_1,    CKA_PRIME_2,

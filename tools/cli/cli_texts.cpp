@@ -111,8 +111,8 @@ const OwnText kOwnTexts[] = {
     {"RecoveryTokenNotFound", "%1 names %2 tokens: it must name exactly one"},
     {"RecoveryTokenKeyNotFound", "%1 names %2 private keys on the token: it must name exactly one"},
     {"RecoveryTokenPinRefused", "the recovery token refused its PIN: nothing was changed"},
-    {"RecoveryTokenKeyType",
-     "a recovery key on a token must be an RSA key (decrypted with RSA-OAEP on the token)"},
+    {"RecoveryTokenKeyType", "a recovery key on a token must be an RSA key (decrypting with RSA-OAEP) or an "
+                             "EC key (agreeing by ECDH)"},
     {"TokenPinPrompt", "user PIN of the recovery token"},
     {"RecoveryKeyWrong", "the recovery key does not open the escrowed SO PIN: nothing was changed"},
     {"RecordStoreFailed", "the record store %1 cannot be used: %2"},

@@ -3,8 +3,11 @@
 #include "cli_texts.h"
 #include "failure.h"
 
+#include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <openssl/kdf.h>
+#include <openssl/params.h>
 
 #include <memory>
 #include <optional>
@@ -19,6 +22,23 @@ const QByteArray kRsaOaep = QByteArray::fromHex("2a864886f70d010107");
 const QByteArray kRsaEncryption = QByteArray::fromHex("2a864886f70d010101");
 const QByteArray kSha256 = QByteArray::fromHex("608648016503040201");
 const QByteArray kAes256Gcm = QByteArray::fromHex("60864801650304012e");
+
+// The ECDH schemes of CMS (standard and cofactor Diffie-Hellman, the same for the curves of prime order used
+// here), by the digest of their X9.63 key derivation.
+struct AgreementScheme {
+    QByteArray oid;
+    const char* digest;
+};
+const AgreementScheme kAgreementSchemes[] = {
+    {QByteArray::fromHex("2b81051086483f0002"), "SHA1"}, {QByteArray::fromHex("2b81051086483f0003"), "SHA1"},
+    {QByteArray::fromHex("2b8104010b00"), "SHA224"},     {QByteArray::fromHex("2b8104010e00"), "SHA224"},
+    {QByteArray::fromHex("2b8104010b01"), "SHA256"},     {QByteArray::fromHex("2b8104010e01"), "SHA256"},
+    {QByteArray::fromHex("2b8104010b02"), "SHA384"},     {QByteArray::fromHex("2b8104010e02"), "SHA384"},
+    {QByteArray::fromHex("2b8104010b03"), "SHA512"},     {QByteArray::fromHex("2b8104010e03"), "SHA512"}};
+// AES key wrap with 128, 192 and 256-bit keys.
+const QByteArray kAesWrap[] = {QByteArray::fromHex("608648016503040105"),
+                               QByteArray::fromHex("608648016503040119"),
+                               QByteArray::fromHex("60864801650304012d")};
 
 constexpr unsigned char kSequence = 0x30, kSet = 0x31, kOid = 0x06, kInteger = 0x02, kOctets = 0x04;
 
@@ -90,6 +110,94 @@ std::optional<SealedPin::Transport> transportOf(const QByteArray& algorithm) {
     return std::nullopt;
 }
 
+// The key-agreement recipient `content` describes; nothing for one this program cannot open.
+std::optional<SealedPin::Agreement> agreementOf(const QByteArray& content) {
+    DerReader agreement(content);
+    agreement.next(kInteger);
+    DerReader originator(agreement.next(0xa0).content);
+    if (originator.peekTag() != 0xa1) // the sender named by certificate: no one-time key
+        return std::nullopt;
+    DerReader originatorKey(originator.next(0xa1).content);
+    originatorKey.next(kSequence);
+    const QByteArray bits = originatorKey.next(0x03).content;
+    SealedPin::Agreement found;
+    if (bits.size() < 2 || bits[0] != 0)
+        return std::nullopt;
+    found.originatorPoint = bits.mid(1);
+    if (agreement.peekTag() == 0xa1)
+        found.userKeyingMaterial = DerReader(agreement.next(0xa1).content).next(kOctets).content;
+    DerReader algorithm(agreement.next(kSequence).content);
+    const QByteArray scheme = algorithm.next(kOid).content;
+    const Element wrap = algorithm.next(kSequence);
+    const QByteArray wrapOid = DerReader(wrap.content).next(kOid).content;
+    for (const AgreementScheme& known : kAgreementSchemes)
+        if (known.oid == scheme)
+            found.kdfDigest = known.digest;
+    for (int i = 0; i < 3; ++i)
+        if (kAesWrap[i] == wrapOid)
+            found.wrapKeyBytes = 16 + 8 * i;
+    if (found.kdfDigest.isEmpty() || found.wrapKeyBytes == 0)
+        return std::nullopt;
+    found.wrapAlgorithm = wrap.whole;
+    for (DerReader keys(agreement.next(kSequence).content); !keys.atEnd();) {
+        DerReader key(keys.next(kSequence).content);
+        key.next(); // the recipient's certificate, by issuer and serial or by key identifier
+        found.encryptedKeys.push_back(key.next(kOctets).content);
+    }
+    return found;
+}
+
+QByteArray derLength(qsizetype length) {
+    if (length < 0x80)
+        return QByteArray(1, static_cast<char>(length));
+    QByteArray bytes;
+    for (; length > 0; length >>= 8)
+        bytes.prepend(static_cast<char>(length & 0xff));
+    return QByteArray(1, static_cast<char>(0x80 | bytes.size())) + bytes;
+}
+
+QByteArray der(unsigned char tag, const QByteArray& content) {
+    return QByteArray(1, static_cast<char>(tag)) + derLength(content.size()) + content;
+}
+
+// ECC-CMS-SharedInfo: the wrap algorithm, the user keying material and the wrap key's length in bits.
+QByteArray sharedInfo(const SealedPin::Agreement& agreement) {
+    QByteArray bits(4, '\0');
+    const int length = agreement.wrapKeyBytes * 8;
+    bits[2] = static_cast<char>(length >> 8);
+    bits[3] = static_cast<char>(length & 0xff);
+    QByteArray content = agreement.wrapAlgorithm;
+    if (!agreement.userKeyingMaterial.isEmpty())
+        content += der(0xa0, der(kOctets, agreement.userKeyingMaterial));
+    content += der(0xa2, der(kOctets, bits));
+    return der(kSequence, content);
+}
+
+struct KdfFree {
+    void operator()(EVP_KDF* kdf) const { EVP_KDF_free(kdf); }
+    void operator()(EVP_KDF_CTX* context) const { EVP_KDF_CTX_free(context); }
+};
+
+// The key-encryption key: X9.63 over the shared secret and the shared information.
+QByteArray keyEncryptionKey(const SealedPin::Agreement& agreement, const platform::SecretBytes& secret) {
+    const std::unique_ptr<EVP_KDF, KdfFree> kdf(EVP_KDF_fetch(nullptr, "X963KDF", nullptr));
+    const std::unique_ptr<EVP_KDF_CTX, KdfFree> context(kdf ? EVP_KDF_CTX_new(kdf.get()) : nullptr);
+    QByteArray info = sharedInfo(agreement);
+    QByteArray digest = agreement.kdfDigest;
+    QByteArray key(agreement.wrapKeyBytes, '\0');
+    const OSSL_PARAM parameters[] = {
+        OSSL_PARAM_construct_utf8_string(OSSL_KDF_PARAM_DIGEST, digest.data(), 0),
+        OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_KEY, const_cast<char*>(secret.c_str()),
+                                          static_cast<std::size_t>(secret.size())),
+        OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_INFO, info.data(),
+                                          static_cast<std::size_t>(info.size())),
+        OSSL_PARAM_construct_end()};
+    if (!context || EVP_KDF_derive(context.get(), reinterpret_cast<unsigned char*>(key.data()),
+                                   static_cast<std::size_t>(key.size()), parameters) != 1)
+        return QByteArray();
+    return key;
+}
+
 struct CipherContextFree {
     void operator()(EVP_CIPHER_CTX* context) const { EVP_CIPHER_CTX_free(context); }
 };
@@ -107,7 +215,12 @@ SealedPin::SealedPin(const QByteArray& sealed) {
     DerReader recipients(enveloped.next(kSet).content);
     while (!recipients.atEnd()) {
         const Element recipient = recipients.next();
-        if (recipient.tag != kSequence) // key agreement, key encryption key or password recipients
+        if (recipient.tag == 0xa1) {
+            if (std::optional<Agreement> agreement = agreementOf(recipient.content))
+                agreements_.push_back(std::move(*agreement));
+            continue;
+        }
+        if (recipient.tag != kSequence) // key encryption key or password recipients
             continue;
         DerReader keyTransport(recipient.content);
         keyTransport.next(kInteger);
@@ -140,6 +253,30 @@ SealedPin::SealedPin(const QByteArray& sealed) {
     tag_ = enveloped.next(kOctets).content;
     if (nonce_.isEmpty() || tag_.size() < 12 || tag_.size() > 16)
         unreadable();
+}
+
+platform::SecretBytes SealedPin::unwrapAgreed(const Agreement& agreement, const QByteArray& encryptedKey,
+                                              const platform::SecretBytes& sharedSecret) {
+    QByteArray key = keyEncryptionKey(agreement, sharedSecret);
+    const EVP_CIPHER* wrap = agreement.wrapKeyBytes == 16   ? EVP_aes_128_wrap()
+                             : agreement.wrapKeyBytes == 24 ? EVP_aes_192_wrap()
+                                                            : EVP_aes_256_wrap();
+    const std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree> context(EVP_CIPHER_CTX_new());
+    QByteArray plain(encryptedKey.size() + 16, '\0');
+    auto* out = reinterpret_cast<unsigned char*>(plain.data());
+    int length = 0, last = 0;
+    const bool unwrapped =
+        !key.isEmpty() && context &&
+        EVP_DecryptInit_ex(context.get(), wrap, nullptr,
+                           reinterpret_cast<const unsigned char*>(key.constData()), nullptr) == 1 &&
+        EVP_DecryptUpdate(context.get(), out, &length,
+                          reinterpret_cast<const unsigned char*>(encryptedKey.constData()),
+                          static_cast<int>(encryptedKey.size())) == 1 &&
+        EVP_DecryptFinal_ex(context.get(), out + length, &last) == 1;
+    platform::SecretBytes contentKey(unwrapped ? QByteArray(plain.constData(), length + last) : QByteArray());
+    OPENSSL_cleanse(plain.data(), static_cast<std::size_t>(plain.size()));
+    OPENSSL_cleanse(key.data(), static_cast<std::size_t>(key.size()));
+    return contentKey;
 }
 
 platform::SecretBytes SealedPin::open(const platform::SecretBytes& contentKey) const {

@@ -149,6 +149,40 @@ public:
         return contentKey;
     }
 
+    // The secret `key` agrees by ECDH with the other party's `point`, read back from a short-lived session
+    // object that is destroyed at once; empty when the token refuses the point (another curve's).
+    platform::SecretBytes agree(CK_OBJECT_HANDLE key, QByteArray point) const {
+        CK_ECDH1_DERIVE_PARAMS parameters{CKD_NULL, 0, nullptr, static_cast<CK_ULONG>(point.size()),
+                                          reinterpret_cast<CK_BYTE*>(point.data())};
+        CK_MECHANISM mechanism{CKM_ECDH1_DERIVE, &parameters, sizeof parameters};
+        CK_OBJECT_CLASS secretClass = CKO_SECRET_KEY;
+        CK_KEY_TYPE keyType = CKK_GENERIC_SECRET;
+        CK_BBOOL no = CK_FALSE, yes = CK_TRUE;
+        CK_ATTRIBUTE wanted[] = {{CKA_CLASS, &secretClass, sizeof secretClass},
+                                 {CKA_KEY_TYPE, &keyType, sizeof keyType},
+                                 {CKA_TOKEN, &no, sizeof no},
+                                 {CKA_SENSITIVE, &no, sizeof no},
+                                 {CKA_EXTRACTABLE, &yes, sizeof yes}};
+        CK_OBJECT_HANDLE secret = CK_INVALID_HANDLE;
+        const CK_RV rv = p11_->C_DeriveKey(handle_, &mechanism, key, wanted, 5, &secret);
+        if (rv == CKR_MECHANISM_PARAM_INVALID || rv == CKR_DOMAIN_PARAMS_INVALID)
+            return {};
+        if (rv != CKR_OK)
+            tokenFailed("C_DeriveKey", rv);
+        std::vector<CK_BYTE> value(128);
+        CK_ATTRIBUTE read{CKA_VALUE, value.data(), static_cast<CK_ULONG>(value.size())};
+        const CK_RV readRv = p11_->C_GetAttributeValue(handle_, secret, &read, 1);
+        p11_->C_DestroyObject(handle_, secret);
+        platform::SecretBytes agreed;
+        if (readRv == CKR_OK)
+            agreed = platform::SecretBytes(QByteArray(reinterpret_cast<const char*>(value.data()),
+                                                      static_cast<qsizetype>(read.ulValueLen)));
+        OPENSSL_cleanse(value.data(), value.size());
+        if (readRv != CKR_OK)
+            tokenFailed("C_GetAttributeValue", readRv);
+        return agreed;
+    }
+
 private:
     CK_FUNCTION_LIST* p11_;
     CK_SESSION_HANDLE handle_ = CK_INVALID_HANDLE;
@@ -167,12 +201,23 @@ platform::SecretBytes TokenRecoveryKey::open(const QByteArray& sealed) const {
     TokenSession session(p11, findSlot(p11, uri_, text_));
     session.logIn(userPin_());
     const CK_OBJECT_HANDLE key = session.findPrivateKey(uri_, text_);
-    if (session.keyType(key) != CKK_RSA)
+    const CK_KEY_TYPE type = session.keyType(key);
+    if (type == CKK_RSA) {
+        for (const SealedPin::Recipient& recipient : pin.recipients())
+            if (const platform::SecretBytes contentKey = session.decrypt(key, recipient);
+                !contentKey.isEmpty())
+                return pin.open(contentKey);
+    } else if (type == CKK_EC) {
+        for (const SealedPin::Agreement& agreement : pin.agreements())
+            if (const platform::SecretBytes secret = session.agree(key, agreement.originatorPoint);
+                !secret.isEmpty())
+                for (const QByteArray& encryptedKey : agreement.encryptedKeys)
+                    if (const platform::SecretBytes contentKey =
+                            SealedPin::unwrapAgreed(agreement, encryptedKey, secret);
+                        !contentKey.isEmpty())
+                        return pin.open(contentKey);
+    } else {
         throw Failure(kFailed, text("RecoveryTokenKeyType"));
-    for (const SealedPin::Recipient& recipient : pin.recipients()) {
-        const platform::SecretBytes contentKey = session.decrypt(key, recipient);
-        if (!contentKey.isEmpty())
-            return pin.open(contentKey);
     }
     throw Failure(kPinRefused, text("RecoveryKeyWrong"));
 }

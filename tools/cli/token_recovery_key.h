@@ -1,7 +1,8 @@
-// The recovery key as a private key on a token, named by a PKCS#11 URI. The sealed PIN's content key is
-// decrypted on the token (C_Decrypt with RSA-OAEP), the rest of the opening is done here; the private key
-// never leaves the token. The module is the URI's module-path or module-name, or else the program's own
-// module over the virtual keys.
+// The recovery key as a private key on a token, named by a PKCS#11 URI. For an RSA key the sealed PIN's
+// content key is decrypted on the token (C_Decrypt with RSA-OAEP); for an EC key the secret shared with the
+// sender's one-time key is agreed on the token (C_DeriveKey with ECDH) and the content key unwrapped here.
+// The rest of the opening is done here; the private key never leaves the token. The module is the URI's
+// module-path or module-name, or else the program's own module over the virtual keys.
 #pragma once
 
 #include "pkcs11_uri.h"

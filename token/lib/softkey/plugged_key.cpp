@@ -27,7 +27,8 @@ bool PluggedKey::FileState::looksUnchangedFrom(const FileState& other) const {
 }
 
 PluggedKey::PluggedKey(const std::filesystem::path& folder, const std::string& serial)
-    : files_(folder, serial), database_(openDatabase(files_)) {
+    : files_(folder, serial), database_(openDatabase(files_)),
+      databaseName_(files_.database().filename().string()) {
     lockForReading();
 }
 
@@ -53,6 +54,7 @@ SqliteTransaction PluggedKey::lockForWriting() {
 SqliteTransaction PluggedKey::lock(SqliteTransaction::Kind kind) {
     const bool reading = kind == SqliteTransaction::Kind::Read;
     foundUnchanged_ = false; // whatever the lock finds, readUnlocked() looks again
+    watchedSinceLook_ = false;
     for (int opening = 1;; ++opening) {
         {
             SqliteTransaction transaction(reading ? database_->beginRead() : database_->beginWrite());
@@ -122,6 +124,7 @@ void PluggedKey::refresh() {
 
 void PluggedKey::forgetMemo() {
     memoHeader_.reset();
+    watchedSinceLook_ = false;
     database_->forgetMemo();
     database_->setMemoMode(KeyDatabase::MemoMode::Off);
 }
@@ -140,8 +143,12 @@ std::optional<PluggedKey::Header> PluggedKey::header() {
 bool PluggedKey::unchangedSinceMemo() {
     if (!memoHeader_)
         return false;
+    // The watch is asked first: a change after this look is then seen by the next one.
+    if (watch_ && !watch_->sawChange(databaseName_) && watchedSinceLook_)
+        return true;
     std::optional<FileState> file = fileState(); // a key gone is left to the lock to report
-    return file && file->looksUnchangedFrom(file_) && header() == memoHeader_;
+    watchedSinceLook_ = file && file->looksUnchangedFrom(file_) && header() == memoHeader_;
+    return watchedSinceLook_;
 }
 
 } // namespace quillard::softkey

@@ -11,10 +11,13 @@
 // What the reads under those locks answered is kept (KeyDatabase's memo). A later read is answered from the
 // memo alone, without the lock, when one stat and the file's header (SQLite's change counter, which every
 // commit of any process changes before it is done) show the file exactly as it was at the last lock: the
-// answer is the key as it stood then, and it still stands.
+// answer is the key as it stood then, and it still stands. Once that look has found the file unchanged, a
+// watch on the key's folder (FolderWatch, given by watchWith()) stands in for it until something touches the
+// file, so a key read again and again (a signature per module call) costs one system call per read, not two.
 #pragma once
 
 #include "disk_image.h"
+#include "folder_watch.h"
 #include "key_database.h"
 #include "key_files.h"
 #include "key_records.h"
@@ -50,6 +53,12 @@ public:
     // forgetCheck(): for a caller that looks at a key several times in what is one call for its own caller.
     void trustCheckUntilForgotten() { trustCheck_ = true; }
     void forgetCheck() { foundUnchanged_ = false; }
+    // Lets unchangedSinceMemo() ask `watch` (which outlives the key) instead of looking at the file when
+    // nothing touched it; none looks every time.
+    void watchWith(FolderWatch* watch) {
+        watch_ = watch;
+        watchedSinceLook_ = false;
+    }
 
     const std::string& serial() const { return files_.serial(); }
     KeyDatabase& database() { return *database_; }
@@ -101,6 +110,11 @@ private:
     std::optional<Header> memoHeader_;
     bool trustCheck_ = false;
     bool foundUnchanged_ = false; // by unchangedSinceMemo() since forgetCheck() or the last lock
+    // Set when unchangedSinceMemo() last looked at the file and found it as at the lock: until watch_ sees a
+    // change, the file is still so.
+    bool watchedSinceLook_ = false;
+    FolderWatch* watch_ = nullptr;
+    std::string databaseName_; // the database's file name in the folder, as the watch names it
 };
 
 template <typename Read> std::optional<int32_t> PluggedKey::readUnlocked(Read&& read) {

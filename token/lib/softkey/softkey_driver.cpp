@@ -109,8 +109,10 @@ PluggedKey& SoftkeyDriver::plugged(const std::string& serial) {
     auto found = keys_.find(serial);
     if (found == keys_.end()) {
         found = keys_.emplace(serial, std::make_unique<PluggedKey>(keysFolder_, serial)).first;
-        if (moduleCalls_)
+        if (moduleCalls_) {
             found->second->trustCheckUntilForgotten();
+            found->second->watchWith(watch_.get());
+        }
     }
     return *found->second;
 }
@@ -118,9 +120,14 @@ PluggedKey& SoftkeyDriver::plugged(const std::string& serial) {
 void SoftkeyDriver::startModuleCall() {
     std::lock_guard<std::mutex> lock(mutex_);
     moduleCalls_ = true;
+    const bool newWatch = !watch_ || watch_->stale();
+    if (newWatch)
+        watch_ = std::make_unique<FolderWatch>(keysFolder_);
     for (auto& [serial, key] : keys_) {
         key->trustCheckUntilForgotten();
         key->forgetCheck();
+        if (newWatch)
+            key->watchWith(watch_.get());
     }
 }
 

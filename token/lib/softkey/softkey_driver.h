@@ -24,6 +24,7 @@ namespace quillard {
 
 namespace softkey {
 class KeyDatabase;
+class FolderWatch;
 class PluggedKey;
 struct KeyRecord;
 } // namespace softkey
@@ -130,6 +131,9 @@ private:
 
     std::filesystem::path keysFolder_;
     std::vector<std::string> serials_;
+    // Watches the keys folder for the module's calls, which read the same key many times a second; made
+    // before any key it serves, so it outlives them.
+    std::unique_ptr<softkey::FolderWatch> watch_;
     std::map<std::string, std::unique_ptr<softkey::PluggedKey>> keys_; // by serial
     softkey::LoginSessions sessions_;
     bool moduleCalls_ = false; // since the first startModuleCall()
