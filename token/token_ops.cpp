@@ -177,7 +177,7 @@ int32_t token_find(int32_t& keyCount) {
 
 int32_t token_get_info(int32_t idx, TZartoInfo& record) {
     return api().token_get_info(idx, record.serial, record.label, record.manufacturer, record.model,
-                                &record.maxPinLength, &record.minPinLength, &record.reserved,
+                                &record.maxPinLength, &record.minPinLength, &record.maxSoPinLength,
                                 &record.minSoPinLength, &record.totalMemory, &record.freeMemory,
                                 &record.hardwareVersion, &record.firmwareVersion, &record.initialised);
 }

@@ -6,6 +6,7 @@
 #include "i18n/string_table.h"
 #include "init_values.h"
 #include "pin_check.h"
+#include "pin_fields.h"
 #include "platform/secure_wipe.h"
 #include "token/flows/format_key.h"
 #include "token/flows/format_values.h"
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace ui {
 
@@ -147,8 +149,15 @@ void InitHandler::confirmWithSoPin(int32_t key, const TZartoBaseInfo& values) {
         return;
     whenPinUsable(runner_, key, token::PinType::So, page_.window(), [this, key, ticket, values] {
         const platform::SecretBytes soPin = askSoPin(ticket);
-        if (!soPin.isEmpty())
-            format(key, values, soPin);
+        if (soPin.isEmpty())
+            return;
+        // A PIN the key cannot take is never sent to it, so no try is spent on it.
+        const PinLimits limits = soPinLimits(token::keyTable().keys[key]);
+        if (!limits.allow(pinCharacters(soPin.bytes()))) {
+            messageService().inform(page_.window(), i18n::pinLengthText(limits.minimum, limits.maximum));
+            return;
+        }
+        format(key, values, soPin);
     });
 }
 
@@ -194,6 +203,10 @@ void InitHandler::keepAsDefaults(const TZartoBaseInfo& values) {
         messageService().reportError(page_.window(), QStringLiteral("Unable to write to %1").arg(path));
 }
 
+void InitHandler::keysArrived(const QList<int32_t>& slots) {
+    arrivedSlots_ = slots;
+}
+
 void InitHandler::TCheckInitTimer() {
     // Each start of the timer gives exactly one check; while a key is in use it waits for the next tick.
     if (guard_.busy())
@@ -201,13 +214,16 @@ void InitHandler::TCheckInitTimer() {
     checkTimer_.stop();
     const token::KeyTable& table = token::keyTable();
     const int32_t keyCount = std::clamp(table.keyCount, 0, token::kMaxKeysFound);
-    for (int32_t slot = 0; slot < keyCount; ++slot) {
+    const QList<int32_t> arrived = std::exchange(arrivedSlots_, {});
+    for (int32_t slot : arrived) {
         // A slot still at "no key" was not read by the last scan (its information read failed): its zeroed
         // record says nothing about the key, so it is not taken for an uninitialised key.
-        if (table.loginState[slot] == token::NoKey || table.keys[slot].initialised != 0)
+        if (slot >= keyCount || table.loginState[slot] == token::NoKey || table.keys[slot].initialised != 0)
             continue;
         messageService().inform(page_.window(), i18n::text("Init_Info"));
-        emit initialisationPageWanted(slot);
+        // The user's work on a logged-in key is not taken away from under them.
+        if (table.loginState[table.currentKey] != token::LoggedIn)
+            emit initialisationPageWanted(slot);
         return;
     }
 }

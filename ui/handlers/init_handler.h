@@ -9,6 +9,7 @@
 #include "token/flows/format_values.h"
 #include "ui/key_guard.h"
 
+#include <QList>
 #include <QObject>
 #include <cstdint>
 #include <utility>
@@ -40,9 +41,11 @@ public:
     void AcInitExecute();
     // Enables AcInit while the label and the manufacturer both hold text.
     void AcInitUpdate();
-    // The TCheckInit tick: warns about the first key read by the last scan that is not initialised and asks
-    // for its initialisation page.
+    // The TCheckInit tick: warns about the first key that arrived with the last scan and is not initialised,
+    // and asks for its initialisation page unless the current key is logged in.
     void TCheckInitTimer();
+    // The last scan found the keys at `slots` for the first time: the next check concerns them alone.
+    void keysArrived(const QList<int32_t>& slots);
 
 signals:
     // A key was formatted: the keys want scanning anew.
@@ -72,6 +75,7 @@ private:
     KeyOperationRunner& runner_;
     QString programFolder_;
     QTimer& checkTimer_;
+    QList<int32_t> arrivedSlots_;
 };
 
 } // namespace ui

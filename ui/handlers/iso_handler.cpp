@@ -2,6 +2,7 @@
 
 #include "i18n/string_table.h"
 #include "message_text.h"
+#include "pin_fields.h"
 #include "token/flows/iso_image_write.h"
 #include "token/flows/key_session.h"
 #include "token/key_table.h"
@@ -63,7 +64,10 @@ void IsoHandler::AcDownISOExecute() {
         messageService().inform(page_.window(), i18n::text("ISOFile_error"));
         return;
     }
+    if (!pinLengthFits(*page_.edtUPINForDownISO, userPinLimits(token::keyTable().keys[key]), page_.window()))
+        return;
     const platform::SecretBytes pin = pinBytes(*page_.edtUPINForDownISO);
+    emptyUsedPins({page_.edtUPINForDownISO});
     runner_.run(
         [key, pin] {
             // The key is logged out before its lock is checked, so a failed check leaves no session behind.

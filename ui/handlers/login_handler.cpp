@@ -2,6 +2,7 @@
 
 #include "i18n/outcome_texts.h"
 #include "key_info_view.h"
+#include "pin_fields.h"
 #include "token/flows/key_session.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
@@ -31,7 +32,11 @@ LoginHandler::LoginHandler(LoginPage& page, const MainActions& actions, ActionUp
 
 void LoginHandler::AcLoginExecute() {
     const int32_t key = token::keyTable().currentKey;
+    // Enter runs the login even while the button is disabled: a PIN the key cannot take stops here.
+    if (!pinLengthFits(*page_.edtUPIN, userPinLimits(token::keyTable().keys[key]), page_.window()))
+        return;
     const platform::SecretBytes pin = pinBytes(*page_.edtUPIN);
+    emptyUsedPins({page_.edtUPIN});
     runner_.run([key, pin] { return token::flows::openUserSession(key, pin.c_str()); },
                 [this, key](const token::flows::UserSession& session) { finishLogin(key, session); });
 }

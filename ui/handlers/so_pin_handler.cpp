@@ -1,4 +1,5 @@
 #include "so_pin_handler.h"
+#include "pin_fields.h"
 
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
@@ -46,6 +47,8 @@ SoPinHandler::SoPinHandler(SoPinPage& page, const MainActions& actions, ActionUp
 
 void SoPinHandler::AcSetSOPINExecute() {
     const int32_t key = token::keyTable().currentKey;
+    if (!pinLengthFits(*page_.edtSPIN, soPinLimits(token::keyTable().keys[key]), page_.window()))
+        return;
     if (!(pinBytes(*page_.edtNewSPIN1) == pinBytes(*page_.edtNewSPIN2))) {
         messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
         return;
@@ -56,6 +59,7 @@ void SoPinHandler::AcSetSOPINExecute() {
 void SoPinHandler::changePin(int32_t key) {
     const platform::SecretBytes oldPin = pinBytes(*page_.edtSPIN);
     const platform::SecretBytes newPin = pinBytes(*page_.edtNewSPIN1);
+    emptyUsedPins({page_.edtSPIN, page_.edtNewSPIN1, page_.edtNewSPIN2});
     runner_.run(
         [key, oldPin, newPin] { return token::flows::changeSoPin(key, oldPin.c_str(), newPin.c_str()); },
         [this](const token::flows::SoPinChangeOutcome& outcome) {

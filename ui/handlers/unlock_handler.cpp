@@ -1,4 +1,5 @@
 #include "unlock_handler.h"
+#include "pin_fields.h"
 
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
@@ -43,6 +44,8 @@ UnlockHandler::UnlockHandler(UnlockPage& page, const MainActions& actions, Actio
 
 void UnlockHandler::AcUnlockExecute() {
     const int32_t key = token::keyTable().currentKey;
+    if (!pinLengthFits(*page_.edtSPINForUnLock, soPinLimits(token::keyTable().keys[key]), page_.window()))
+        return;
     if (!(pinBytes(*page_.edtUPINForUnlock1) == pinBytes(*page_.edtUPINForUnlock2))) {
         messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
         return;
@@ -53,6 +56,7 @@ void UnlockHandler::AcUnlockExecute() {
 void UnlockHandler::unlock(int32_t key) {
     const platform::SecretBytes soPin = pinBytes(*page_.edtSPINForUnLock);
     const platform::SecretBytes newPin = pinBytes(*page_.edtUPINForUnlock1);
+    emptyUsedPins({page_.edtSPINForUnLock, page_.edtUPINForUnlock1, page_.edtUPINForUnlock2});
     runner_.run(
         [key, soPin, newPin] { return token::flows::unlockUserPin(key, soPin.c_str(), newPin.c_str()); },
         [this](const token::flows::UnlockOutcome& outcome) {

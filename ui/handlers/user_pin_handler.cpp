@@ -1,4 +1,5 @@
 #include "user_pin_handler.h"
+#include "pin_fields.h"
 
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
@@ -50,6 +51,8 @@ UserPinHandler::UserPinHandler(UserPinPage& page, const MainActions& actions, Ac
 
 void UserPinHandler::AcSetUserPINExecute() {
     const int32_t key = token::keyTable().currentKey;
+    if (!pinLengthFits(*page_.edtOldUPin, userPinLimits(token::keyTable().keys[key]), page_.window()))
+        return;
     whenPinUsable(runner_, key, token::PinType::User, page_.window(), [this, key] {
         if (!(pinBytes(*page_.edtNewUPin1) == pinBytes(*page_.edtNewUPin2)))
             messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
@@ -61,6 +64,7 @@ void UserPinHandler::AcSetUserPINExecute() {
 void UserPinHandler::changePin(int32_t key) {
     const platform::SecretBytes oldPin = pinBytes(*page_.edtOldUPin);
     const platform::SecretBytes newPin = pinBytes(*page_.edtNewUPin1);
+    emptyFields();
     runner_.run(
         [key, oldPin, newPin] { return token::flows::changeUserPin(key, oldPin.c_str(), newPin.c_str()); },
         [this, key](const token::flows::UserPinChangeOutcome& outcome) { finishChange(key, outcome); });
@@ -76,13 +80,10 @@ void UserPinHandler::finishChange(int32_t key, const token::flows::UserPinChange
         return;
     }
     messageService().inform(page_.window(), i18n::text("K_Set_Yes"));
-    emptyFields();
 }
 
 void UserPinHandler::emptyFields() {
-    page_.edtOldUPin->clear();
-    page_.edtNewUPin1->clear();
-    page_.edtNewUPin2->clear();
+    emptyUsedPins({page_.edtOldUPin, page_.edtNewUPin1, page_.edtNewUPin2});
 }
 
 void UserPinHandler::AcSetUserPINUpdate() {
