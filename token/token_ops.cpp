@@ -155,6 +155,10 @@ std::string quillard_key_module(int32_t idx) {
     return std::string(bytes.data(), strnlen(bytes.data(), bytes.size()));
 }
 
+int32_t quillard_disk_size(int32_t idx, uint64_t& bytes) {
+    return api().quillard_disk_size(idx, &bytes);
+}
+
 bool quillard_tokens_changed() {
     int32_t changed = 0;
     return api().quillard_tokens_changed(&changed) == 0 && changed != 0;

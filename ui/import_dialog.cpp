@@ -30,7 +30,8 @@ namespace {
 constexpr int kClientWidth = 374;
 constexpr int kClientHeight = 387;
 constexpr int kContainerNameMaxLength = 40;
-const QString kCertificateFilter = QStringLiteral("Cert file|*.pfx;*.p12;*.p7b;*.cer;*.crt");
+// What the import takes: PKCS#12 files and X.509 certificates, DER or PEM.
+const QString kCertificateFilter = QStringLiteral("Cert file|*.pfx;*.p12;*.cer;*.crt;*.pem");
 
 std::function<void(TIMForm&)>& shownHook() {
     static std::function<void(TIMForm&)> hook;
@@ -72,7 +73,12 @@ bool carriesLocalFiles(const QMimeData* mime) {
 bool isX509CertificateFile(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot >= 0 && name.mid(dot) == QLatin1String(".cer");
+    if (dot < 0)
+        return false;
+    const QString suffix = name.mid(dot);
+    return std::ranges::any_of(std::initializer_list<QLatin1String>{QLatin1String(".cer"), QLatin1String(".crt"),
+                                                                    QLatin1String(".pem")},
+                               [&suffix](QLatin1String x509) { return suffix.compare(x509, Qt::CaseInsensitive) == 0; });
 }
 
 TIMForm::TIMForm(QWidget* owner) : QDialog(owner) {

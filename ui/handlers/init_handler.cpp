@@ -2,6 +2,7 @@
 
 #include "config/format_values_of.h"
 #include "config/init_config.h"
+#include "confirmation_text.h"
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "init_values.h"
@@ -144,7 +145,8 @@ std::pair<QWidget*, QWidget*> InitHandler::placeOf(token::flows::FormatField fie
 
 void InitHandler::confirmWithSoPin(int32_t key, const TZartoBaseInfo& values) {
     const KeyTicket ticket = guard_.ticket(key);
-    const QString question = i18n::text("K_Init_Info") + QLatin1Char('\r') + i18n::text("K_Init_try");
+    const QString question = confirmationText(i18n::text("K_Init_Info") + QLatin1Char('\r') + i18n::text("K_Init_try"),
+                                              token::keyTable().keys[key]);
     if (!messageService().ask(page_.window(), question) || !guard_.stillValid(ticket))
         return;
     whenPinUsable(runner_, key, token::PinType::So, page_.window(), [this, key, ticket, values] {
@@ -214,7 +216,7 @@ void InitHandler::TCheckInitTimer() {
     checkTimer_.stop();
     const token::KeyTable& table = token::keyTable();
     const int32_t keyCount = std::clamp(table.keyCount, 0, token::kMaxKeysFound);
-    const QList<int32_t> arrived = std::exchange(arrivedSlots_, {});
+    const QList<int32_t> arrived = std::exchange(arrivedSlots_, QList<int32_t>());
     for (int32_t slot : arrived) {
         // A slot still at "no key" was not read by the last scan (its information read failed): its zeroed
         // record says nothing about the key, so it is not taken for an uninitialised key.

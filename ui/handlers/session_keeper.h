@@ -1,14 +1,16 @@
 // What a rescan after a device event lets the window keep. Before the scan it remembers which key each slot
 // held, the login states, the current key and the container lists read for the keys; after the scan it finds
 // each key that stayed plugged in its new slot and gives it back its login state and containers, and tells
-// the keys that stayed from the keys that arrived. A key that is gone loses its login with its slot.
+// the keys that stayed from the keys that arrived. The certificates found per container move with their key. A key that is gone loses its login with its slot.
 #pragma once
 
 #include "token/flows/key_rescan.h"
 #include "token/key_table.h"
 
 #include <cstdint>
+#include <array>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace ui {
@@ -34,9 +36,15 @@ private:
         int32_t loginState = token::NoKey;
         int32_t containerCount = 0;
         std::array<std::string, token::kMaxContainers> containerNames;
+        // The certificates the last certificate tree build found, per container: exchange, signature.
+        std::array<std::array<bool, 2>, token::kMaxContainers> certificates{};
     };
-    std::optional<int32_t> rememberedSlotOf(const token::flows::KeyIdentity& identity) const;
+    // The first remembered key of `identity` not `matched` yet, which it then marks.
+    std::optional<int32_t> rememberedSlotOf(const token::flows::KeyIdentity& identity,
+                                            std::vector<bool>& matched) const;
     static void restoreKey(const RememberedKey& key, token::TZartoInfo& record, int32_t& loginState);
+    static void rememberCertificates(int32_t slot, RememberedKey& key);
+    static void restoreCertificates(const RememberedKey& key, int32_t slot);
 
     std::vector<RememberedKey> keys_;
     int32_t currentKey_ = -1;
