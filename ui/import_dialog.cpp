@@ -76,9 +76,8 @@ bool isX509CertificateFile(const QString& path) {
     if (dot < 0)
         return false;
     const QString suffix = name.mid(dot);
-    return std::ranges::any_of(std::initializer_list<QLatin1String>{QLatin1String(".cer"), QLatin1String(".crt"),
-                                                                    QLatin1String(".pem")},
-                               [&suffix](QLatin1String x509) { return suffix.compare(x509, Qt::CaseInsensitive) == 0; });
+    // Exactly these, as the file dialog's filter offers them; any other file is taken for PKCS#12.
+    return suffix == QLatin1String(".cer") || suffix == QLatin1String(".crt") || suffix == QLatin1String(".pem");
 }
 
 TIMForm::TIMForm(QWidget* owner) : QDialog(owner) {

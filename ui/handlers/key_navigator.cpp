@@ -130,10 +130,10 @@ std::vector<int32_t> KeyNavigator::loggedInSlots() const {
 int32_t KeyNavigator::showFullScan(QTreeWidgetItem* keyList, const token::flows::KeyRescan& rescan) {
     shownKeys_ = rescan.keys;
     const int32_t code = showScan(keyList, rescan.scan);
-    const std::optional<token::flows::KeyIdentity> wanted = std::exchange(keyToSelect_, std::nullopt);
+    const std::optional<KeyToSelect> wanted = std::exchange(keyToSelect_, std::nullopt);
     if (code == 0 && wanted) {
-        if (const auto found = std::ranges::find(rescan.keys, *wanted); found != rescan.keys.end())
-            selectKeyNode(static_cast<int32_t>(found - rescan.keys.begin()));
+        if (const std::optional<int32_t> slot = wanted->slotIn(rescan.keys))
+            selectKeyNode(*slot);
     }
     if (code == 0) {
         std::vector<int32_t> all(rescan.keys.size());
@@ -418,8 +418,18 @@ void KeyNavigator::AcFindKeyRefreshExecute() {
 void KeyNavigator::scanKeepingCurrentKey() {
     const int32_t current = token::keyTable().currentKey;
     if (current >= 0 && current < static_cast<int32_t>(shownKeys_.size()))
-        keyToSelect_ = shownKeys_[current];
+        keyToSelect_ = KeyToSelect{shownKeys_[current], current};
     ScanKeys();
+}
+
+std::optional<int32_t> KeyNavigator::KeyToSelect::slotIn(const std::vector<token::flows::KeyIdentity>& keys) const {
+    // Keys that cannot be told apart: the one at the same slot is taken to be the key.
+    if (slot < static_cast<int32_t>(keys.size()) && keys[slot] == identity)
+        return slot;
+    const auto found = std::ranges::find(keys, identity);
+    if (found == keys.end())
+        return std::nullopt;
+    return static_cast<int32_t>(found - keys.begin());
 }
 
 void KeyNavigator::selectKeyNode(int32_t slot) {

@@ -146,8 +146,14 @@ private:
     // The key in each slot as the last scan found them.
     std::vector<token::flows::KeyIdentity> shownKeys_;
     SessionKeeper keeper_;
-    // The key a full scan selects when it finds it again.
-    std::optional<token::flows::KeyIdentity> keyToSelect_;
+    // The key a full scan selects when it finds it again, and the slot it had.
+    struct KeyToSelect {
+        token::flows::KeyIdentity identity;
+        int32_t slot = 0;
+        // Where the key is among `keys`, found by its identity.
+        std::optional<int32_t> slotIn(const std::vector<token::flows::KeyIdentity>& keys) const;
+    };
+    std::optional<KeyToSelect> keyToSelect_;
 };
 
 } // namespace ui
