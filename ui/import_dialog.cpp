@@ -77,7 +77,8 @@ bool isX509CertificateFile(const QString& path) {
         return false;
     const QString suffix = name.mid(dot);
     // Exactly these, as the file dialog's filter offers them; any other file is taken for PKCS#12.
-    return suffix == QLatin1String(".cer") || suffix == QLatin1String(".crt") || suffix == QLatin1String(".pem");
+    return suffix == QLatin1String(".cer") || suffix == QLatin1String(".crt") ||
+           suffix == QLatin1String(".pem");
 }
 
 TIMForm::TIMForm(QWidget* owner) : QDialog(owner) {

@@ -5,7 +5,8 @@
 
 namespace ui {
 
-Utf8LengthLimit::Utf8LengthLimit(QLineEdit& edit, int maxBytes) : QObject(&edit), edit_(edit), maxBytes_(maxBytes) {
+Utf8LengthLimit::Utf8LengthLimit(QLineEdit& edit, int maxBytes)
+    : QObject(&edit), edit_(edit), maxBytes_(maxBytes) {
     connect(&edit, &QLineEdit::textEdited, this, &Utf8LengthLimit::cut);
 }
 
@@ -14,7 +15,8 @@ QString Utf8LengthLimit::fitting(const QString& text, int maxBytes) {
     qsizetype end = 0;
     while (end < text.size()) {
         // A surrogate pair is one character of four bytes.
-        const bool pair = text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate();
+        const bool pair =
+            text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate();
         const qsizetype units = pair ? 2 : 1;
         const int size = static_cast<int>(QStringView(text).sliced(end, units).toUtf8().size());
         if (bytes + size > maxBytes)

@@ -42,7 +42,8 @@ TEST_F(CertActionsOnVirtualKeyTest, ExportWritesTheExactCertificateBytesToAFileO
     EXPECT_EQ(fileBytes(path), derOf(ecCredential()));
     // The name proposed is the certificate's, in the user's documents folder; PEM is offered beside DER.
     EXPECT_TRUE(messages.fileDialogs()[0].request.folder.endsWith(QStringLiteral("/Tree EC.cer")));
-    EXPECT_EQ(messages.fileDialogs()[0].request.filter, QStringLiteral("DER (*.cer)|*.cer|PEM (*.pem)|*.pem"));
+    EXPECT_EQ(messages.fileDialogs()[0].request.filter,
+              QStringLiteral("DER (*.cer)|*.cer|PEM (*.pem)|*.pem"));
     using std::filesystem::perms;
     EXPECT_EQ(std::filesystem::status(path.toStdString()).permissions(),
               perms::owner_read | perms::owner_write);
@@ -175,8 +176,9 @@ TEST_F(CertActionsOnVirtualKeyTest, DeletingTheCertificateAndThenTheContainerAsk
     QTest::keyClick(certTree(), Qt::Key_Delete);
     waitForKeyOperations(form());
     EXPECT_EQ(treeLines(certTree()), QStringList{"(无容器)"});
-    EXPECT_EQ(messages.messageTexts().mid(1), (QStringList{"确定要删除吗？\rKey ACT00003 (ACT00003): Tree RSA", "操作成功",
-                                                           "确定要删除吗？\rKey ACT00003 (ACT00003): only", "操作成功"}));
+    EXPECT_EQ(messages.messageTexts().mid(1),
+              (QStringList{"确定要删除吗？\rKey ACT00003 (ACT00003): Tree RSA", "操作成功",
+                           "确定要删除吗？\rKey ACT00003 (ACT00003): only", "操作成功"}));
 }
 
 TEST_F(CertActionsOnVirtualKeyTest, RescanDuringTheQuestionDeletesNothingOnEitherKey) {

@@ -25,10 +25,12 @@ using Fill = std::function<void(ui::TIMForm&)>;
 // place that cannot take the certificate) is given to `again`, which cancels it unless told otherwise.
 class DialogAnswer {
 public:
-    explicit DialogAnswer(Fill fill, Fill again = [](ui::TIMForm& dialog) { dialog.btnNO->click(); }) {
-        ui::TIMForm::setShownHook([fill = std::move(fill), again = std::move(again), shown = 0](ui::TIMForm& dialog) mutable {
-            (shown++ == 0 ? fill : again)(dialog);
-        });
+    explicit DialogAnswer(
+        Fill fill, Fill again = [](ui::TIMForm& dialog) { dialog.btnNO->click(); }) {
+        ui::TIMForm::setShownHook(
+            [fill = std::move(fill), again = std::move(again), shown = 0](ui::TIMForm& dialog) mutable {
+                (shown++ == 0 ? fill : again)(dialog);
+            });
     }
     ~DialogAnswer() { ui::TIMForm::setShownHook(nullptr); }
 };
@@ -283,8 +285,9 @@ TEST_F(CertImportWorkerTest, AKeyPulledDuringTheImportSaysItWasRemoved) {
         runImport(intoExistingContainer(filePath, "pw", 0, true));
         waitForKeyOperations(form());
     }
-    EXPECT_EQ(messages.messageTexts(), (QStringList{"导入证书失败 ErrorCode :String=   0x00000032\rUSBKey已被拔出",
-                                                    "导入证书失败 ErrorCode :String=   0x000000E0\rUSBKey已被拔出"}));
+    EXPECT_EQ(messages.messageTexts(),
+              (QStringList{"导入证书失败 ErrorCode :String=   0x00000032\rUSBKey已被拔出",
+                           "导入证书失败 ErrorCode :String=   0x000000E0\rUSBKey已被拔出"}));
 }
 
 TEST_F(CertImportWorkerTest, ResultThatLooksLikeStillActiveIsReportedAsSoonAsTheWorkerEnds) {

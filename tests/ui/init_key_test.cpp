@@ -202,7 +202,8 @@ TEST_F(InitKeyTest, SoPinLockedOrRefusedStopsBeforeTheFormat) {
         initialise();
     }
     EXPECT_EQ(messages.messageTexts(),
-              (QStringList{kAlphaQuestion, kDead, kAlphaQuestion, "原口令不正确,您还有3次重试机会", kAlphaQuestion, kDead}));
+              (QStringList{kAlphaQuestion, kDead, kAlphaQuestion, "原口令不正确,您还有3次重试机会",
+                           kAlphaQuestion, kDead}));
     EXPECT_EQ(soPinsTried, (std::vector<std::string>{"wrong", "wrong"}));
     EXPECT_EQ(library->count("token_format"), 0);
     EXPECT_EQ(loginState(0), token::KeyPresent);
@@ -332,7 +333,8 @@ class InitKeyOnTokenTest : public InitKeyTest {
 protected:
     static QString tokenQuestion() {
         const token::TZartoInfo& record = token::keyTable().keys[0];
-        return kQuestion + QStringLiteral("\rOld token (") + QString::fromLatin1(record.serial) + QLatin1Char(')');
+        return kQuestion + QStringLiteral("\rOld token (") + QString::fromLatin1(record.serial) +
+               QLatin1Char(')');
     }
     void SetUp() override {
         useSoftHsmToken("Old token");

@@ -48,11 +48,11 @@ TEST_F(KeyNameTest, TheFieldTakesThirtyOneBytesOfUtf8AndEveryLabelItHoldsIsWritt
         QString kept;
     };
     openKeyName(1);
-    for (const Case& c : {Case{ascii31, ascii31}, Case{ascii31 + "b", ascii31}, Case{chinese10, chinese10},
-                          Case{chinese10 + QChar(0x94A5), chinese10},
-                          Case{QString(40, QLatin1Char('x')), QString(31, QLatin1Char('x'))},
-                          Case{"a" + chinese10, "a" + chinese10},
-                          Case{"ab" + chinese10, "ab" + chinese10.left(9)}}) {
+    for (const Case& c :
+         {Case{ascii31, ascii31}, Case{ascii31 + "b", ascii31}, Case{chinese10, chinese10},
+          Case{chinese10 + QChar(0x94A5), chinese10},
+          Case{QString(40, QLatin1Char('x')), QString(31, QLatin1Char('x'))},
+          Case{"a" + chinese10, "a" + chinese10}, Case{"ab" + chinese10, "ab" + chinese10.left(9)}}) {
         labelsSet.clear();
         messages.clear();
         find("edtKeyName")->clear();

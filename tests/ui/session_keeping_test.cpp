@@ -1,7 +1,7 @@
-// Rescans after a device event over virtual keys: a key that stays plugged keeps its login, its selected node,
-// its page and its certificate tree while other keys come and go; a key that goes loses its login; the check
-// for keys never initialised concerns the keys that arrived; the refresh button logs the keys out in the
-// library as well as in the window.
+// Rescans after a device event over virtual keys: a key that stays plugged keeps its login, its selected
+// node, its page and its certificate tree while other keys come and go; a key that goes loses its login; the
+// check for keys never initialised concerns the keys that arrived; the refresh button logs the keys out in
+// the library as well as in the window.
 #include "cert_window_fixture.h"
 #include "token/token_ops.h"
 #include "ui/handlers/key_navigator.h"

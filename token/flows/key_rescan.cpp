@@ -13,10 +13,10 @@ KeyRescan rescanKeys() {
     if (rescan.scan.code != 0)
         return rescan;
     const KeyTable& table = keyTable();
-    for (int32_t slot = 0; slot < rescan.scan.keyCount; ++slot)
-        {
+    for (int32_t slot = 0; slot < rescan.scan.keyCount; ++slot) {
         const char* serial = table.keys[slot].serial;
-        rescan.keys.push_back({quillard_key_module(slot), std::string(serial, strnlen(serial, sizeof table.keys[slot].serial))});
+        rescan.keys.push_back({quillard_key_module(slot),
+                               std::string(serial, strnlen(serial, sizeof table.keys[slot].serial))});
     }
     return rescan;
 }

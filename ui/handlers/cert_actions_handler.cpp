@@ -20,9 +20,9 @@
 #include "ui/wait_cursor.h"
 
 #include <QAction>
-#include <QStandardPaths>
 #include <QKeySequence>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QTreeWidget>
 
 namespace ui {
@@ -137,7 +137,8 @@ QString CertActionsHandler::exportFileName(const QString& subject) {
 
 bool CertActionsHandler::confirmDeletion(const QString& target) {
     const KeyTicket ticket = guard_.ticket(token::keyTable().currentKey);
-    const QString question = confirmationText(i18n::text("K_DEL_YES_NO"), token::keyTable().current(), target);
+    const QString question =
+        confirmationText(i18n::text("K_DEL_YES_NO"), token::keyTable().current(), target);
     if (!messageService().ask(page_.window(), question))
         return false;
     // A rescan while the question was open may have put another key at this slot.
@@ -162,7 +163,8 @@ void CertActionsHandler::AcDelCertExecute() {
 
 void CertActionsHandler::AcDelExecute() {
     const std::optional<CertTarget> target = selectedContainer(page_.tvCert);
-    if (target && confirmDeletion(QString::fromLocal8Bit(target->name.data(), static_cast<qsizetype>(target->name.size())))) {
+    if (target && confirmDeletion(QString::fromLocal8Bit(target->name.data(),
+                                                         static_cast<qsizetype>(target->name.size())))) {
         const int32_t key = token::keyTable().currentKey;
         runner_.run(
             [key, target] {

@@ -218,10 +218,10 @@ void CertImportHandler::reportFailure(int32_t result) {
         messageService().inform(&window_, i18n::text("K_OutSpace_Error"));
         return;
     }
-    messageService().inform(&window_, i18n::failureText(i18n::text("K_Import_Error") +
-                                                            i18n::text("K_ErrorCODE_Str") + QStringLiteral("  0x") +
-                                                            errorCodeHex(result),
-                                                        result));
+    messageService().inform(&window_,
+                            i18n::failureText(i18n::text("K_Import_Error") + i18n::text("K_ErrorCODE_Str") +
+                                                  QStringLiteral("  0x") + errorCodeHex(result),
+                                              result));
 }
 
 void CertImportHandler::afterWorker(int32_t result) {

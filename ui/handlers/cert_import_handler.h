@@ -9,10 +9,10 @@
 #include "ui/key_guard.h"
 
 #include <QObject>
-#include <string>
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class QThread;
 class QTimer;

@@ -145,8 +145,9 @@ std::pair<QWidget*, QWidget*> InitHandler::placeOf(token::flows::FormatField fie
 
 void InitHandler::confirmWithSoPin(int32_t key, const TZartoBaseInfo& values) {
     const KeyTicket ticket = guard_.ticket(key);
-    const QString question = confirmationText(i18n::text("K_Init_Info") + QLatin1Char('\r') + i18n::text("K_Init_try"),
-                                              token::keyTable().keys[key]);
+    const QString question =
+        confirmationText(i18n::text("K_Init_Info") + QLatin1Char('\r') + i18n::text("K_Init_try"),
+                         token::keyTable().keys[key]);
     if (!messageService().ask(page_.window(), question) || !guard_.stillValid(ticket))
         return;
     whenPinUsable(runner_, key, token::PinType::So, page_.window(), [this, key, ticket, values] {

@@ -35,25 +35,25 @@ void KeyNameHandler::AcSetKeyNameExecute() {
             return change;
         },
         [this, key, label](const LabelChange& change) {
-                    using token::flows::LabelResult;
-                    switch (change.result) {
-                    case LabelResult::UserPinLocked:
-                        messageService().inform(page_.window(), i18n::text("K_Dead"));
-                        return;
-                    case LabelResult::TooLong:
-                        page_.edtKeyName->setFocus();
-                        messageService().inform(page_.window(), i18n::text("K_Len_Error"));
-                        return;
-                    case LabelResult::Refused:
-                        messageService().inform(page_.window(),
-                                                i18n::failureText(i18n::text("K_Set_No"), change.code));
-                        return;
-                    case LabelResult::Set:
-                        emit labelChanged(key, label);
-                        messageService().inform(page_.window(), i18n::text("K_Set_Yes"));
-                        return;
-                    }
-                });
+            using token::flows::LabelResult;
+            switch (change.result) {
+            case LabelResult::UserPinLocked:
+                messageService().inform(page_.window(), i18n::text("K_Dead"));
+                return;
+            case LabelResult::TooLong:
+                page_.edtKeyName->setFocus();
+                messageService().inform(page_.window(), i18n::text("K_Len_Error"));
+                return;
+            case LabelResult::Refused:
+                messageService().inform(page_.window(),
+                                        i18n::failureText(i18n::text("K_Set_No"), change.code));
+                return;
+            case LabelResult::Set:
+                emit labelChanged(key, label);
+                messageService().inform(page_.window(), i18n::text("K_Set_Yes"));
+                return;
+            }
+        });
 }
 
 void KeyNameHandler::AcSetKeyNameUpdate() {

@@ -422,7 +422,8 @@ void KeyNavigator::scanKeepingCurrentKey() {
     ScanKeys();
 }
 
-std::optional<int32_t> KeyNavigator::KeyToSelect::slotIn(const std::vector<token::flows::KeyIdentity>& keys) const {
+std::optional<int32_t>
+KeyNavigator::KeyToSelect::slotIn(const std::vector<token::flows::KeyIdentity>& keys) const {
     // Keys that cannot be told apart: the one at the same slot is taken to be the key.
     if (slot < static_cast<int32_t>(keys.size()) && keys[slot] == identity)
         return slot;

@@ -44,8 +44,8 @@ public:
 
     // Clears tv and adds its three top-level nodes: the key list, the system check and the about node.
     void BuildRootNodes();
-    // Logs out the keys shown logged in, finds and reads every key and rebuilds the key nodes; 0 when at least
-    // one key was found and read.
+    // Logs out the keys shown logged in, finds and reads every key and rebuilds the key nodes; 0 when at
+    // least one key was found and read.
     int32_t ScanKeys();
     // The rescan after a device event: keys that stayed plugged keep their login, and a current key that
     // stayed keeps its selected node and page; 0 when at least one key was found and read.

@@ -14,7 +14,8 @@ bool PinLimits::allow(qsizetype length) const {
 
 qsizetype pinCharacters(const QByteArray& pin) {
     // Continuation bytes (10xxxxxx) belong to the character before them.
-    return std::ranges::count_if(pin, [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; });
+    return std::ranges::count_if(pin,
+                                 [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; });
 }
 
 PinLimits userPinLimits(const token::TZartoInfo& key) {

@@ -6,13 +6,14 @@
 
 namespace ui {
 
-void SessionKeeper::remember(const std::vector<token::flows::KeyIdentity>& shown, const token::KeyTable& table) {
+void SessionKeeper::remember(const std::vector<token::flows::KeyIdentity>& shown,
+                             const token::KeyTable& table) {
     keys_.clear();
     const auto count = std::min<std::size_t>(shown.size(), token::kMaxKeysFound);
     for (std::size_t slot = 0; slot < count; ++slot) {
         const token::TZartoInfo& record = table.keys[slot];
-        RememberedKey& key =
-            keys_.emplace_back(shown[slot], table.loginState[slot], record.containerCount, record.containerNames);
+        RememberedKey& key = keys_.emplace_back(shown[slot], table.loginState[slot], record.containerCount,
+                                                record.containerNames);
         rememberCertificates(static_cast<int32_t>(slot), key);
     }
     currentKey_ = table.currentKey;
@@ -64,7 +65,8 @@ void SessionKeeper::restoreKey(const RememberedKey& key, token::TZartoInfo& reco
 void SessionKeeper::rememberCertificates(int32_t slot, RememberedKey& key) {
     for (int32_t container = 0; container < token::kMaxContainers; ++container) {
         key.certificates[container] = {token::CertPresence().flag(slot, container, token::kExchangeSpec) != 0,
-                                       token::CertPresence().flag(slot, container, token::kSignatureSpec) != 0};
+                                       token::CertPresence().flag(slot, container, token::kSignatureSpec) !=
+                                           0};
     }
 }
 

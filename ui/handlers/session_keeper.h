@@ -1,14 +1,15 @@
 // What a rescan after a device event lets the window keep. Before the scan it remembers which key each slot
 // held, the login states, the current key and the container lists read for the keys; after the scan it finds
 // each key that stayed plugged in its new slot and gives it back its login state and containers, and tells
-// the keys that stayed from the keys that arrived. The certificates found per container move with their key. A key that is gone loses its login with its slot.
+// the keys that stayed from the keys that arrived. The certificates found per container move with their key.
+// A key that is gone loses its login with its slot.
 #pragma once
 
 #include "token/flows/key_rescan.h"
 #include "token/key_table.h"
 
-#include <cstdint>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>

@@ -27,8 +27,8 @@ QString outcomeText(const token::flows::SoPinChangeOutcome& outcome) {
     case SoPinChangeResult::OldPinRefused:
         return i18n::refusedOldPinText(outcome.triesLeft);
     case SoPinChangeResult::ChangeFailed:
-        return i18n::failureText(i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") + QStringLiteral(" 0x") +
-                                     errorCodeHex(outcome.code),
+        return i18n::failureText(i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") +
+                                     QStringLiteral(" 0x") + errorCodeHex(outcome.code),
                                  outcome.code);
     case SoPinChangeResult::Changed:
         break;

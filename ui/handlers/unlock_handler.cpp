@@ -60,8 +60,8 @@ void UnlockHandler::unlock(int32_t key) {
     runner_.run(
         [key, soPin, newPin] { return token::flows::unlockUserPin(key, soPin.c_str(), newPin.c_str()); },
         [this](const token::flows::UnlockOutcome& outcome) {
-            messageService().inform(page_.window(),
-                                    i18n::failureText(i18n::text(outcomeTextKey(outcome.result)), outcome.code));
+            messageService().inform(
+                page_.window(), i18n::failureText(i18n::text(outcomeTextKey(outcome.result)), outcome.code));
         });
 }
 

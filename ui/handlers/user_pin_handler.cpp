@@ -30,8 +30,8 @@ QString failureText(const token::flows::UserPinChangeOutcome& outcome, const tok
     case UserPinChangeResult::OldPinRefused:
         return i18n::refusedOldPinText(outcome.triesLeft);
     case UserPinChangeResult::ChangeFailed:
-        return i18n::failureText(i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") + QStringLiteral(" = 0x") +
-                                     errorCodeHex(outcome.code),
+        return i18n::failureText(i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") +
+                                     QStringLiteral(" = 0x") + errorCodeHex(outcome.code),
                                  outcome.code);
     case UserPinChangeResult::KeyRemoved:
     case UserPinChangeResult::Changed:

@@ -1,10 +1,10 @@
 #include "key_name_page.h"
 
+#include "token/flows/set_key_label.h"
 #include "ui/action_button.h"
 #include "ui/form_widgets.h"
 #include "ui/main_actions.h"
 #include "ui/utf8_length_limit.h"
-#include "token/flows/set_key_label.h"
 
 #include <QLabel>
 #include <QLineEdit>
