@@ -1,10 +1,10 @@
 #include "so_pin_handler.h"
-#include "pin_fields.h"
 
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "message_text.h"
 #include "pin_check.h"
+#include "pin_fields.h"
 #include "token/flows/change_so_pin.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"

@@ -1,9 +1,9 @@
 #include "unlock_handler.h"
-#include "pin_fields.h"
 
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "pin_check.h"
+#include "pin_fields.h"
 #include "token/flows/unlock_user_pin.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
