@@ -217,8 +217,7 @@ void InitHandler::TCheckInitTimer() {
     checkTimer_.stop();
     const token::KeyTable& table = token::keyTable();
     const int32_t keyCount = std::clamp(table.keyCount, 0, token::kMaxKeysFound);
-    const QList<int32_t> arrived = std::exchange(arrivedSlots_, QList<int32_t>());
-    for (int32_t slot : arrived) {
+    for (int32_t slot : arrivedSlots_) {
         // A slot still at "no key" was not read by the last scan (its information read failed): its zeroed
         // record says nothing about the key, so it is not taken for an uninitialised key.
         if (slot >= keyCount || table.loginState[slot] == token::NoKey || table.keys[slot].initialised != 0)
