@@ -1,6 +1,7 @@
 #include "login_handler.h"
 
 #include "i18n/outcome_texts.h"
+#include "i18n/string_table.h"
 #include "key_info_view.h"
 #include "pin_fields.h"
 #include "token/flows/key_session.h"
@@ -49,6 +50,7 @@ void LoginHandler::finishLogin(int32_t key, const token::flows::UserSession& ses
     } else if (session.check != token::flows::PinCheck::Usable) {
         messageService().inform(page_.window(), i18n::pinCheckText(session.check));
     } else if (session.login.keyRemoved()) {
+        messageService().inform(page_.window(), i18n::text("K_Key_Removed"));
         emit keyGone();
     } else {
         messageService().inform(page_.window(), i18n::refusedLoginText(session.login.triesLeft));

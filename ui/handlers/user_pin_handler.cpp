@@ -73,6 +73,7 @@ void UserPinHandler::changePin(int32_t key) {
 
 void UserPinHandler::finishChange(int32_t key, const token::flows::UserPinChangeOutcome& outcome) {
     if (outcome.result == token::flows::UserPinChangeResult::KeyRemoved) {
+        messageService().inform(page_.window(), i18n::text("K_Key_Removed"));
         emit keyGone();
         return;
     }
