@@ -2,7 +2,6 @@
 
 #include "cert_node_data.h"
 #include "cert_registration_handler.h"
-#include "confirmation_text.h"
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "message_text.h"
@@ -11,6 +10,7 @@
 #include "token/flows/certificate_export.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
+#include "ui/handlers/confirmation_text.h"
 #include "ui/key_guard.h"
 #include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"

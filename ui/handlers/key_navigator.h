@@ -4,8 +4,8 @@
 // navigator announces as signals.
 #pragma once
 
-#include "session_keeper.h"
 #include "token/flows/key_rescan.h"
+#include "ui/handlers/session_keeper.h"
 #include "ui/page_stack.h"
 
 #include <QList>
