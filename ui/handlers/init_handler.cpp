@@ -156,7 +156,7 @@ void InitHandler::confirmWithSoPin(int32_t key, const TZartoBaseInfo& values) {
             return;
         // A PIN the key cannot take is never sent to it, so no try is spent on it.
         const PinLimits limits = soPinLimits(token::keyTable().keys[key]);
-        if (!limits.allow(pinCharacters(soPin.bytes()))) {
+        if (!limits.allow(soPin.bytes().size())) {
             messageService().inform(page_.window(), i18n::pinLengthText(limits.minimum, limits.maximum));
             return;
         }

@@ -2,20 +2,14 @@
 
 #include "i18n/outcome_texts.h"
 #include "ui/message_service.h"
+#include "ui/pin_edit.h"
 
 #include <QLineEdit>
-#include <algorithm>
 
 namespace ui {
 
 bool PinLimits::allow(qsizetype length) const {
     return length > 0 && length >= minimum && (maximum <= 0 || length <= maximum);
-}
-
-qsizetype pinCharacters(const QByteArray& pin) {
-    // Continuation bytes (10xxxxxx) belong to the character before them.
-    return std::ranges::count_if(pin,
-                                 [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; });
 }
 
 PinLimits userPinLimits(const token::TZartoInfo& key) {
@@ -27,7 +21,8 @@ PinLimits soPinLimits(const token::TZartoInfo& key) {
 }
 
 bool pinLengthFits(QLineEdit& field, PinLimits limits, QWidget* owner) {
-    if (limits.allow(field.text().size()))
+    // The key counts the bytes it receives, as the checks of a new PIN do.
+    if (limits.allow(pinBytes(field).size()))
         return true;
     messageService().inform(owner, i18n::pinLengthText(limits.minimum, limits.maximum));
     emptyUsedPins({&field});

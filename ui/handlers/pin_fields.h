@@ -5,7 +5,7 @@
 
 #include "token/key_table.h"
 
-#include <QByteArray>
+#include <QtGlobal>
 #include <cstdint>
 #include <initializer_list>
 
@@ -18,12 +18,9 @@ namespace ui {
 struct PinLimits {
     int32_t minimum = 0;
     int32_t maximum = 0;
-    // True when a PIN of `length` characters lies within the limits.
+    // True when a PIN of `length` bytes (in the 8-bit form the key receives) lies within the limits.
     bool allow(qsizetype length) const;
 };
-
-// The characters of a PIN held in its 8-bit (UTF-8) form, counted without copying it out of its storage.
-qsizetype pinCharacters(const QByteArray& pin);
 
 PinLimits userPinLimits(const token::TZartoInfo& key);
 PinLimits soPinLimits(const token::TZartoInfo& key);

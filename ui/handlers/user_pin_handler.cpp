@@ -65,13 +65,15 @@ void UserPinHandler::AcSetUserPINExecute() {
 void UserPinHandler::changePin(int32_t key) {
     const platform::SecretBytes oldPin = pinBytes(*page_.edtOldUPin);
     const platform::SecretBytes newPin = pinBytes(*page_.edtNewUPin1);
-    emptyFields();
     runner_.run(
         [key, oldPin, newPin] { return token::flows::changeUserPin(key, oldPin.c_str(), newPin.c_str()); },
         [this, key](const token::flows::UserPinChangeOutcome& outcome) { finishChange(key, outcome); });
 }
 
 void UserPinHandler::finishChange(int32_t key, const token::flows::UserPinChangeOutcome& outcome) {
+    // A new PIN the key cannot take is refused before the old one is tried; any other outcome used the PINs.
+    if (outcome.result != token::flows::UserPinChangeResult::NewPinLengthOutside)
+        emptyFields();
     if (outcome.result == token::flows::UserPinChangeResult::KeyRemoved) {
         messageService().inform(page_.window(), i18n::text("K_Key_Removed"));
         emit keyGone();
