@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QStringView>
+#include <algorithm>
 
 namespace ui {
 
@@ -31,7 +32,7 @@ void Utf8LengthLimit::cut(const QString& typed) {
     const QString kept = fitting(typed, maxBytes_);
     if (kept.size() == typed.size())
         return;
-    const qsizetype cursor = std::min(edit_.cursorPosition(), kept.size());
+    const auto cursor = static_cast<int>(std::min<qsizetype>(edit_.cursorPosition(), kept.size()));
     edit_.setText(kept);
     edit_.setCursorPosition(cursor);
 }

@@ -197,7 +197,7 @@ TEST_F(IsoDownloadOnVirtualKeyTest, DiskAreaHoldsTheImageFollowedByZeros) {
     // A 3 MiB image, then one whose size is no multiple of 2048 over its start.
     const QByteArray large = randomBytes(3 << 20);
     int shownAtMost = 0;
-    connect(bar(), &QProgressBar::valueChanged,
+    QObject::connect(bar(), &QProgressBar::valueChanged,
             [&shownAtMost](int value) { shownAtMost = std::max(shownAtMost, value); });
     downloadTo(0, large);
     EXPECT_EQ(shownAtMost, 3072);
