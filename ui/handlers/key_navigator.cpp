@@ -161,8 +161,12 @@ int32_t KeyNavigator::rescanKeepingSession() {
 KeyNavigator::Selection KeyNavigator::selection() {
     Selection selected;
     QTreeWidgetItem* node = tree_.currentItem();
-    if (!node || nodeLevel(node) < kKeyLevel)
+    if (!node)
         return selected;
+    if (nodeLevel(node) < kKeyLevel) {
+        selected.otherPage = nodePosition(node) != kKeyListNode;
+        return selected;
+    }
     for (; nodeLevel(node) > kKeyLevel; node = node->parent())
         selected.path.insert(selected.path.begin(), nodePosition(node));
     selected.key = token::keyTable().currentKey;
@@ -181,10 +185,10 @@ int32_t KeyNavigator::showRescan(const token::flows::KeyRescan& rescan, const Se
     for (int32_t slot = 0; slot < rescan.scan.keyCount; ++slot)
         addKeyNode(keyList, slot);
     expandWithDescendants(keyList);
-    if (before.key < 0) {
-        // A top-level node is selected: it and its page stay.
+    if (before.otherPage) {
+        // The system check or the about node is selected: it and its page stay.
         token::keyTable().currentKey = kept.currentKey.value_or(0);
-    } else if (kept.currentKey) {
+    } else if (kept.currentKey && before.key >= 0) {
         // The key the user works with stayed plugged: its node, page and certificate tree stay.
         token::keyTable().currentKey = *kept.currentKey;
         reselect(*kept.currentKey, before.path);

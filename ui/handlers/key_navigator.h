@@ -101,10 +101,12 @@ signals:
 
 private:
     // Where the selection was before a rescan: the current key and the child positions from its key node
-    // down to the selected node (empty for the key node itself); no key when a top-level node was selected.
+    // down to the selected node (empty for the key node itself); no key when a top-level node or nothing was
+    // selected.
     struct Selection {
         int32_t key = -1;
         std::vector<int> path;
+        bool otherPage = false; // the system check or the about node
     };
     Selection selection();
     // The slots of the keys shown logged in.
