@@ -230,7 +230,8 @@ TEST_F(IsoDownloadOnVirtualKeyTest, AnImageLargerThanTheDiskAreaIsRefusedBeforeT
     waitForKeyOperations(form());
     EXPECT_EQ(messages.messageTexts(), (QStringList{"ISO文件(0.2 MB)大于USBKey的光盘区(0.1 MB)",
                                                     "ISO文件(2048.0 MB)大于USBKey的光盘区(4.0 MB)"}));
-    EXPECT_EQ(diskImage("SMALL02"), QByteArray(64 * 2048, '\0')) << "not one block was written";
+    const QByteArray small = diskImage("SMALL02");
+    EXPECT_EQ(small.count('\0'), small.size()) << "not one block was written";
     EXPECT_EQ(bar()->value(), 0);
 }
 
