@@ -206,8 +206,8 @@ void InitHandler::keepAsDefaults(const TZartoBaseInfo& values) {
         messageService().reportError(page_.window(), QStringLiteral("Unable to write to %1").arg(path));
 }
 
-void InitHandler::keysArrived(const QList<int32_t>& slots) {
-    arrivedSlots_ = slots;
+void InitHandler::keysArrived(const QList<int32_t>& arrived) {
+    arrivedSlots_ = arrived;
 }
 
 void InitHandler::TCheckInitTimer() {

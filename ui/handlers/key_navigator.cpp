@@ -119,12 +119,12 @@ int32_t KeyNavigator::ScanKeys() {
 
 std::vector<int32_t> KeyNavigator::loggedInSlots() const {
     const token::KeyTable& table = token::keyTable();
-    std::vector<int32_t> slots;
+    std::vector<int32_t> loggedIn;
     for (int32_t slot = 0; slot < std::clamp(table.keyCount, 0, token::kMaxKeysFound); ++slot) {
         if (table.loginState[slot] == token::LoggedIn)
-            slots.push_back(slot);
+            loggedIn.push_back(slot);
     }
-    return slots;
+    return loggedIn;
 }
 
 int32_t KeyNavigator::showFullScan(QTreeWidgetItem* keyList, const token::flows::KeyRescan& rescan) {
@@ -143,8 +143,8 @@ int32_t KeyNavigator::showFullScan(QTreeWidgetItem* keyList, const token::flows:
     return code;
 }
 
-void KeyNavigator::announceArrived(const std::vector<int32_t>& slots) {
-    emit keysArrived(QList<int32_t>(slots.begin(), slots.end()));
+void KeyNavigator::announceArrived(const std::vector<int32_t>& arrived) {
+    emit keysArrived(QList<int32_t>(arrived.begin(), arrived.end()));
 }
 
 int32_t KeyNavigator::rescanKeepingSession() {

@@ -97,7 +97,7 @@ signals:
     void keysFoundByRefresh();
     // A scan found these keys for the first time (a full scan: all it found); the keys that stayed plugged
     // through a rescan are not among them.
-    void keysArrived(const QList<int32_t>& slots);
+    void keysArrived(const QList<int32_t>& arrived);
 
 private:
     // Where the selection was before a rescan: the current key and the child positions from its key node
@@ -117,7 +117,7 @@ private:
     int32_t showRescan(const token::flows::KeyRescan& rescan, const Selection& before);
     // Selects, without running the selection handler, the node at `path` under the key node of `slot`.
     void reselect(int32_t slot, const std::vector<int>& path);
-    void announceArrived(const std::vector<int32_t>& slots);
+    void announceArrived(const std::vector<int32_t>& arrived);
     // Every slot back to "no key".
     void forgetKeys();
     // Shows what `scan` found under `keyList`; the scan's code.
