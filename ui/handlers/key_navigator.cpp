@@ -135,11 +135,10 @@ int32_t KeyNavigator::showFullScan(QTreeWidgetItem* keyList, const token::flows:
         if (const std::optional<int32_t> slot = wanted->slotIn(rescan.keys))
             selectKeyNode(*slot);
     }
-    if (code == 0) {
-        std::vector<int32_t> all(rescan.keys.size());
-        std::iota(all.begin(), all.end(), 0);
-        announceArrived(all);
-    }
+    // A scan that failed found no key to check.
+    std::vector<int32_t> all(code == 0 ? rescan.keys.size() : 0);
+    std::iota(all.begin(), all.end(), 0);
+    announceArrived(all);
     return code;
 }
 
@@ -179,6 +178,7 @@ int32_t KeyNavigator::showRescan(const token::flows::KeyRescan& rescan, const Se
     shownKeys_ = rescan.keys;
     if (rescan.scan.code != 0) {
         emit keysForgotten();
+        announceArrived({});
         return showScan(keyList, rescan.scan);
     }
     const SessionKeeper::Kept kept = keeper_.restore(rescan.keys, token::keyTable());
