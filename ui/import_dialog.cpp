@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QUrl>
 #include <QUuid>
+#include <utility>
 
 namespace ui {
 
@@ -148,7 +149,9 @@ void TIMForm::setShownHook(std::function<void(TIMForm&)> hook) {
 
 int TIMForm::exec() {
     applyTexts();
-    applyStartStates();
+    // Shown again after a place that could not take the certificate, the dialog keeps what was entered.
+    if (!std::exchange(shownBefore_, true))
+        applyStartStates();
     if (QWidget* owner = parentWidget()) {
         const QRect ownerFrame = owner->window()->frameGeometry();
         move(ownerFrame.center() - QPoint(width() / 2, height() / 2));

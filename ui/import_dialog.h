@@ -66,6 +66,7 @@ private:
     void connectControls();
     void applyTexts();
     void applyStartStates();
+    bool shownBefore_ = false;
     void setPasswordEnabled(bool enabled);
     void showPasswordLength();
     void btnpathClick();

@@ -55,6 +55,8 @@ protected:
     void download(const QString& path, const QString& pin = QString::fromLatin1(kUserPin)) {
         typeInto("edtUPINForDownISO", pin);
         find("edtPath")->setText(path);
+        // The button follows the fields once the window idles, as a person sees it.
+        letTheEventLoopIdle();
         actionsOf(form()).AcDownISO->trigger();
     }
     QProgressBar* bar() { return part<ui::IsoPage>(form(), "TabSheet11")->PBISO; }

@@ -20,8 +20,8 @@
 #include "ui/wait_cursor.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QKeySequence>
-#include <QShortcut>
 #include <QStandardPaths>
 #include <QTreeWidget>
 
@@ -37,8 +37,16 @@ CertActionsHandler::CertActionsHandler(CertificatesPage& page, const MainActions
     connect(actions.AcDelCert, &QAction::triggered, this, &CertActionsHandler::AcDelCertExecute);
     connect(actions.AcDel, &QAction::triggered, this, &CertActionsHandler::AcDelExecute);
     // The Delete key deletes what is selected in the certificate tree, after the same question.
-    auto* deleteKey = new QShortcut(QKeySequence::Delete, page.tvCert, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(deleteKey, &QShortcut::activated, this, &CertActionsHandler::deleteSelected);
+    page.tvCert->installEventFilter(this);
+}
+
+bool CertActionsHandler::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == page_.tvCert && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
+        deleteSelected();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void CertActionsHandler::deleteSelected() {

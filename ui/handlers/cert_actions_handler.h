@@ -33,6 +33,10 @@ public:
     // Enables AcDel, AcOutput, AcListCert and AcDelCert from the login state and the tvCert selection.
     void UpdateCertActions();
 
+protected:
+    // The Delete key in the certificate tree.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The certificates of `key` changed: its tree wants rebuilding.
     void certificatesChanged(int32_t key);
