@@ -172,10 +172,13 @@ TEST_F(IsoDownloadTest, KeyReplacedDuringTheWriteStopsIt) {
 
 TEST_F(IsoDownloadTest, RescanTicksWaitWhileTheImageIsWritten) {
     openIso();
+    typeInto("edtUPINForDownISO", QString::fromLatin1(kUserPin));
+    find("edtPath")->setText(imageFile(randomBytes(3 * 65536)));
+    letTheEventLoopIdle();
     part<QTimer>(form(), "TFindUSBKey")->setInterval(20);
     part<QTimer>(form(), "TFindUSBKey")->start();
     const int scansBefore = library->count("token_find");
-    download(imageFile(randomBytes(3 * 65536)));
+    actionsOf(form()).AcDownISO->trigger();
     EXPECT_EQ(library->count("token_find"), scansBefore);
     EXPECT_EQ(writes.size(), 3u);
     part<QTimer>(form(), "TFindUSBKey")->stop();
