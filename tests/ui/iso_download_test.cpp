@@ -207,7 +207,7 @@ TEST_F(IsoDownloadOnVirtualKeyTest, DiskAreaHoldsTheImageFollowedByZeros) {
     const QByteArray large = randomBytes(3 << 20);
     int shownAtMost = 0;
     QObject::connect(bar(), &QProgressBar::valueChanged,
-            [&shownAtMost](int value) { shownAtMost = std::max(shownAtMost, value); });
+                     [&shownAtMost](int value) { shownAtMost = std::max(shownAtMost, value); });
     downloadTo(0, large);
     EXPECT_EQ(shownAtMost, 3072);
     EXPECT_EQ(bar()->maximum(), 3072);

@@ -44,8 +44,8 @@ public:
     // The TCheckInit tick: warns about the first key that arrived with the last scan and is not initialised,
     // and asks for its initialisation page unless the current key is logged in.
     void TCheckInitTimer();
-    // The last scan found the keys at `arrived` for the first time: the checks until the next scan concern them
-    // alone.
+    // The last scan found the keys at `arrived` for the first time: the checks until the next scan concern
+    // them alone.
     void keysArrived(const QList<int32_t>& arrived);
 
 signals:
