@@ -2,6 +2,7 @@
 
 #include "string_table.h"
 #include "token/cert_presence.h"
+#include "token/lib/quillard_errors.h"
 
 #include <QRegularExpression>
 #include <cstdlib>
@@ -117,6 +118,53 @@ QString importCheckText(token::flows::ImportCheck check, int32_t spec, const Tex
         break;
     }
     return {};
+}
+
+QString pinLengthText(int32_t minimum, int32_t maximum, const TextStyle& style) {
+    // Each replacement takes the first placeholder left, so the two limits land in their order.
+    return formatCount(formatCount(style.text("K_PIN_Length"), minimum), maximum);
+}
+
+QString failureText(const QString& described, int32_t code, const TextStyle& style) {
+    switch (code) {
+    case QR_DEVICE_REMOVED:
+    case QR_TOKEN_NOT_PRESENT:
+        return described + style.joint + style.text("K_Key_Removed");
+    case QR_FUNCTION_NOT_SUPPORTED:
+        return described + style.joint + style.text("K_Not_Supported");
+    default:
+        return described;
+    }
+}
+
+QString formatStrings(const QString& pattern, const QStringList& values) {
+    QString result;
+    qsizetype used = 0;
+    for (qsizetype at = 0; at < pattern.size(); ++at) {
+        const QChar next = at + 1 < pattern.size() ? pattern[at + 1] : QChar();
+        if (pattern[at] != QLatin1Char('%') || (next != QLatin1Char('%') && next != QLatin1Char('s'))) {
+            result += pattern[at];
+        } else if (next == QLatin1Char('%')) {
+            result += QLatin1Char('%');
+            ++at;
+        } else if (used < values.size()) {
+            result += values[used++];
+            ++at;
+        } else {
+            result += QStringLiteral("%s");
+            ++at;
+        }
+    }
+    return result;
+}
+
+QString megabytesText(int64_t bytes) {
+    constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
+    return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / kBytesPerMegabyte, 0, 'f', 1);
+}
+
+QString isoTooBigText(int64_t imageBytes, int64_t areaBytes, const TextStyle& style) {
+    return formatStrings(style.text("K_ISO_TooBig"), {megabytesText(imageBytes), megabytesText(areaBytes)});
 }
 
 } // namespace i18n

@@ -7,6 +7,7 @@
 #include "token/flows/key_session.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace i18n {
@@ -45,5 +46,19 @@ QString newPinLengthText(int32_t minimum, int32_t maximum, const TextStyle& styl
 // not be read); empty when it can.
 QString importCheckText(token::flows::ImportCheck check, int32_t spec,
                         const TextStyle& style = windowStyle());
+
+// A PIN outside the key's length limits, which is never sent to the key: K_PIN_Length with both limits.
+QString pinLengthText(int32_t minimum, int32_t maximum, const TextStyle& style = windowStyle());
+// `described`, the message an operation's failure is described with, followed by the reason a result code
+// gives: K_Key_Removed for a key pulled out (device removed, token not present), K_Not_Supported for an
+// operation the key does not offer; `described` alone for any other code.
+QString failureText(const QString& described, int32_t code, const TextStyle& style = windowStyle());
+// `pattern` with its "%s" placeholders replaced by `values` in order; "%%" gives "%" and a placeholder beyond
+// the values stays as it stands. Like formatCount, a pattern from a language file is never handed to printf.
+QString formatStrings(const QString& pattern, const QStringList& values);
+// A size in bytes as megabytes with one decimal ("2048.0 MB").
+QString megabytesText(int64_t bytes);
+// An ISO image larger than the key's disk area: K_ISO_TooBig with both sizes in megabytes.
+QString isoTooBigText(int64_t imageBytes, int64_t areaBytes, const TextStyle& style = windowStyle());
 
 } // namespace i18n

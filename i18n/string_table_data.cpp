@@ -185,6 +185,10 @@ constexpr StringTableEntry kEntries[] = {
     {"Update_Info", "发现新版本，是否更新？", MissingKey::Empty},
     {"Update_Down_OK", "更新下载完成", MissingKey::Empty},
     {"CallMainAppName", "PellorZuAdmin.exe", MissingKey::Empty},
+    {"K_PIN_Length", "口令长度应为%d到%d位", MissingKey::Empty},
+    {"K_Key_Removed", "USBKey已被拔出", MissingKey::Empty},
+    {"K_Not_Supported", "此USBKey不支持该操作", MissingKey::Empty},
+    {"K_ISO_TooBig", "ISO文件(%s)大于USBKey的光盘区(%s)", MissingKey::Empty},
 };
 
 } // namespace

@@ -9,7 +9,7 @@ void TZartoInfo::clear() {
     std::memset(label, 0, sizeof label);
     std::memset(manufacturer, 0, sizeof manufacturer);
     std::memset(model, 0, sizeof model);
-    maxPinLength = minPinLength = reserved = minSoPinLength = 0;
+    maxPinLength = minPinLength = maxSoPinLength = minSoPinLength = 0;
     totalMemory = freeMemory = hardwareVersion = firmwareVersion = initialised = 0;
     containerCount = 0;
     for (auto& name : containerNames)

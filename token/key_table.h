@@ -29,7 +29,7 @@ struct TZartoInfo {
     char model[65];        // 8-bit text
     int32_t maxPinLength;
     int32_t minPinLength;
-    int32_t reserved; // filled by the library, not read by the program
+    int32_t maxSoPinLength; // the SO PIN limits bound what the PIN forms send to the key
     int32_t minSoPinLength;
     int32_t totalMemory;
     int32_t freeMemory;

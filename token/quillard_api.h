@@ -46,6 +46,7 @@ struct QuillardApi {
     decltype(&::remove_all_certs_from_store) remove_all_certs_from_store;
     decltype(&::quillard_tokens_changed) quillard_tokens_changed;
     decltype(&::quillard_key_module) quillard_key_module;
+    decltype(&::quillard_disk_size) quillard_disk_size;
 };
 
 // The table every operation calls through.

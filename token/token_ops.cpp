@@ -155,6 +155,10 @@ std::string quillard_key_module(int32_t idx) {
     return std::string(bytes.data(), strnlen(bytes.data(), bytes.size()));
 }
 
+int32_t quillard_disk_size(int32_t idx, uint64_t& bytes) {
+    return api().quillard_disk_size(idx, &bytes);
+}
+
 bool quillard_tokens_changed() {
     int32_t changed = 0;
     return api().quillard_tokens_changed(&changed) == 0 && changed != 0;
@@ -177,7 +181,7 @@ int32_t token_find(int32_t& keyCount) {
 
 int32_t token_get_info(int32_t idx, TZartoInfo& record) {
     return api().token_get_info(idx, record.serial, record.label, record.manufacturer, record.model,
-                                &record.maxPinLength, &record.minPinLength, &record.reserved,
+                                &record.maxPinLength, &record.minPinLength, &record.maxSoPinLength,
                                 &record.minSoPinLength, &record.totalMemory, &record.freeMemory,
                                 &record.hardwareVersion, &record.firmwareVersion, &record.initialised);
 }

@@ -34,6 +34,9 @@ bool quillard_tokens_changed();
 // The name of the module key `idx` belongs to ("virtual", or p11-kit's name of a PKCS#11 module); empty when
 // the library does not say.
 std::string quillard_key_module(int32_t idx);
+// The size in bytes of the disk area of key `idx` into `bytes`; QR_FUNCTION_NOT_SUPPORTED for a key without
+// one.
+int32_t quillard_disk_size(int32_t idx, uint64_t& bytes);
 
 // Finds and connects all keys: 1 with a key count of 0 when the search fails or finds nothing, otherwise the
 // result of the last token_connect. Sets keyTable().keyCount.

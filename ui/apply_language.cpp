@@ -83,6 +83,10 @@ void applyWindowFont(TMainForm& form) {
 
 void applyWindowTitle(TMainForm& form) {
     form.setWindowTitle(i18n::text("P_Caption") + QStringLiteral("  V") + ui::programVersionText());
+    // The About page names the program and its version as the title bar does.
+    if (auto* program = form.findChild<QLabel*>(QStringLiteral("lblProgramVersion")))
+        program->setText(i18n::text("P_Caption").trimmed() + QStringLiteral("  V") +
+                         ui::programVersionText());
 }
 
 void applyFirstTreeNode(TMainForm& form) {

@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QUrl>
 #include <QUuid>
+#include <utility>
 
 namespace ui {
 
@@ -30,7 +31,8 @@ namespace {
 constexpr int kClientWidth = 374;
 constexpr int kClientHeight = 387;
 constexpr int kContainerNameMaxLength = 40;
-const QString kCertificateFilter = QStringLiteral("Cert file|*.pfx;*.p12;*.p7b;*.cer;*.crt");
+// What the import takes: PKCS#12 files and X.509 certificates, DER or PEM.
+const QString kCertificateFilter = QStringLiteral("Cert file|*.pfx;*.p12;*.cer;*.crt;*.pem");
 
 std::function<void(TIMForm&)>& shownHook() {
     static std::function<void(TIMForm&)> hook;
@@ -72,7 +74,12 @@ bool carriesLocalFiles(const QMimeData* mime) {
 bool isX509CertificateFile(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot >= 0 && name.mid(dot) == QLatin1String(".cer");
+    if (dot < 0)
+        return false;
+    const QString suffix = name.mid(dot);
+    // Exactly these, as the file dialog's filter offers them; any other file is taken for PKCS#12.
+    return suffix == QLatin1String(".cer") || suffix == QLatin1String(".crt") ||
+           suffix == QLatin1String(".pem");
 }
 
 TIMForm::TIMForm(QWidget* owner) : QDialog(owner) {
@@ -142,7 +149,9 @@ void TIMForm::setShownHook(std::function<void(TIMForm&)> hook) {
 
 int TIMForm::exec() {
     applyTexts();
-    applyStartStates();
+    // Shown again after a place that could not take the certificate, the dialog keeps what was entered.
+    if (!std::exchange(shownBefore_, true))
+        applyStartStates();
     if (QWidget* owner = parentWidget()) {
         const QRect ownerFrame = owner->window()->frameGeometry();
         move(ownerFrame.center() - QPoint(width() / 2, height() / 2));

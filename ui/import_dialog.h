@@ -41,7 +41,7 @@ public:
     QPushButton* btnOK;
     QPushButton* btnNO;
 
-    int32_t importKind = 0; // 0 PKCS#12 file, 1 X.509 certificate file (extension ".cer" exactly)
+    int32_t importKind = 0; // 0 PKCS#12 file, 1 X.509 certificate file (extension ".cer", ".crt" or ".pem")
     int32_t entryCount = 0; // key/certificate pairs found by pkcs12_file_parse
 
     // The rules of the two container buttons. setChecked emits no click, so whoever checks one in code runs
@@ -66,6 +66,7 @@ private:
     void connectControls();
     void applyTexts();
     void applyStartStates();
+    bool shownBefore_ = false;
     void setPasswordEnabled(bool enabled);
     void showPasswordLength();
     void btnpathClick();

@@ -168,6 +168,7 @@ void TMainForm::connectNavigation() {
     connect(navigator, &KeyNavigator::rescanFailed, certImport, &ui::CertImportHandler::CloseImportDialog);
     connect(navigator, &KeyNavigator::keysFoundAfterDeviceEvent, this, &TMainForm::keysFoundAfterDeviceEvent);
     connect(navigator, &KeyNavigator::keysFoundByRefresh, TCheckInit, qOverload<>(&QTimer::start));
+    connect(navigator, &KeyNavigator::keysArrived, initHandler, &ui::InitHandler::keysArrived);
 }
 
 // What one handler announces and another does.
@@ -186,7 +187,7 @@ void TMainForm::connectHandlers() {
     });
     connect(certImport, &ui::CertImportHandler::dialogClosed, certActions,
             &ui::CertActionsHandler::UpdateCertActions);
-    connect(initHandler, &ui::InitHandler::formatted, this, &TMainForm::ScanKeys);
+    connect(initHandler, &ui::InitHandler::formatted, navigator, &ui::KeyNavigator::scanKeepingCurrentKey);
     connect(initHandler, &ui::InitHandler::initialisationPageWanted, navigator,
             &ui::KeyNavigator::selectInitialisationNode);
     connect(languageHandler, &ui::LanguageHandler::languageChanged, this, &TMainForm::languageChanged);

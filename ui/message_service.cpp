@@ -85,6 +85,9 @@ MessageAnswer QtMessageService::showMessage(QWidget* owner, const QString& title
     QMessageBox box(boxIcon(icon), title, shown,
                     question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner);
     box.setTextFormat(Qt::PlainText);
+    // Every question of the window gives up something that cannot be had back: Enter answers No.
+    if (question)
+        box.setDefaultButton(QMessageBox::No);
     keepTitleVisible(box);
     const int chosen = box.exec();
     if (!question)

@@ -52,7 +52,7 @@ public:
 
     // A notice: title P_MSGTitle, information icon, one OK button.
     void inform(QWidget* owner, const QString& text);
-    // A question: title P_MSGTitle, question icon, Yes and No; true when the answer is Yes.
+    // A question: title P_MSGTitle, question icon, Yes and No (the default); true when the answer is Yes.
     bool ask(QWidget* owner, const QString& text);
     // A failure the program itself met (a file it could not write): title the program's name, error icon,
     // one OK button.

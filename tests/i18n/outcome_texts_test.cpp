@@ -48,3 +48,25 @@ TEST_F(OutcomeTextsTest, PinChecksAndImportChecksNameTheirReason) {
 }
 
 } // namespace
+
+TEST(FailureTextsTest, ARemovedKeyOrAnOperationItLacksAddsItsReasonOnASecondLine) {
+    i18n::resetStringTable();
+    const QString described = QStringLiteral("下载失败(ErrorCode = 0x00000032)");
+    EXPECT_EQ(i18n::failureText(described, 0x32), described + QStringLiteral("\rUSBKey已被拔出"));
+    EXPECT_EQ(i18n::failureText(described, 0xE0), described + QStringLiteral("\rUSBKey已被拔出"));
+    EXPECT_EQ(i18n::failureText(QStringLiteral("修改失败"), 0x54),
+              QStringLiteral("修改失败\r此USBKey不支持该操作"));
+    EXPECT_EQ(i18n::failureText(described, 0xA0), described) << "other codes say nothing more";
+    EXPECT_EQ(i18n::pinLengthText(4, 16), QStringLiteral("口令长度应为4到16位"));
+}
+
+TEST(FailureTextsTest, SizesAndTextPlaceholdersComeFromTheLanguageFileWithoutPrintf) {
+    i18n::resetStringTable();
+    EXPECT_EQ(i18n::isoTooBigText(int64_t(2) << 30, int64_t(16) << 20),
+              QStringLiteral("ISO文件(2048.0 MB)大于USBKey的光盘区(16.0 MB)"));
+    EXPECT_EQ(i18n::megabytesText(5 * 1024 * 1024 / 10 + 1), QStringLiteral("0.5 MB"));
+    // A translated text may hold "%%", and a placeholder too many stays as it stands.
+    EXPECT_EQ(i18n::formatStrings(QStringLiteral("%s of %s: 100%% %s"), {"a", "b"}),
+              QStringLiteral("a of b: 100% %s"));
+    EXPECT_EQ(i18n::formatStrings(QStringLiteral("%d %s"), {"x"}), QStringLiteral("%d x"));
+}

@@ -25,6 +25,10 @@ protected:
             std::strcpy(serial, reportedSerial.c_str());
             return 0;
         };
+        library.quillard_disk_size = [this](int32_t, uint64_t* bytes) {
+            *bytes = diskBytes;
+            return diskResult;
+        };
     }
 
     std::filesystem::path imageOf(std::size_t size) {
@@ -36,6 +40,8 @@ protected:
 
     ScriptedQuillard library;
     std::string reportedSerial = "KEY1";
+    uint64_t diskBytes = uint64_t(1) << 30;
+    int32_t diskResult = 0;
 };
 
 TEST_F(SharedFlowsTest, IsoWriteSendsWholeSectorsAndStopsWhenTheKeyIsSwapped) {
@@ -62,6 +68,14 @@ TEST_F(SharedFlowsTest, IsoWriteSendsWholeSectorsAndStopsWhenTheKeyIsSwapped) {
     EXPECT_TRUE(sectorCounts.empty());
     EXPECT_EQ(token::flows::writeIsoImage(0, "KEY2", (image.string() + ".none"), steps),
               token::flows::kImageUnreadable);
+
+    // An image larger than the disk area, or a key without one, gets nothing written either.
+    reportedSerial = "KEY1";
+    diskBytes = 65536;
+    EXPECT_EQ(token::flows::writeIsoImage(0, "KEY1", image.string(), steps), token::flows::kImageTooBig);
+    diskResult = 0x54;
+    EXPECT_EQ(token::flows::writeIsoImage(0, "KEY1", image.string(), steps), 0x54);
+    EXPECT_TRUE(sectorCounts.empty());
     std::filesystem::remove(image);
 }
 

@@ -36,6 +36,8 @@ QString headerText(QTableWidget* list, int column) {
 TEST_F(MainFormTest, BuiltInTextsGiveChineseCaptionsWithOneColonEach) {
     TMainForm& window = form();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("PKI管理工具     V1.0.0.1"));
+    // The About page names the program and its version.
+    EXPECT_EQ(find<QLabel>("lblProgramVersion")->text(), QStringLiteral("PKI管理工具  V1.0.0.1"));
     // The built-in text already ends in a full-width colon, so none is added.
     EXPECT_EQ(find<QLabel>("Label14")->text(), QStringLiteral("您准备登录的USBKey为："));
     EXPECT_EQ(find<QLabel>("LInit_SOPIN")->text(), QStringLiteral("SO PIN:"));
@@ -51,6 +53,7 @@ TEST_F(MainFormTest, EnglishFileTurnsEveryCaptionToEnglish) {
     i18n::LoadLanguageFile(QStringLiteral(PELLORZU_SOURCE_DIR "/Languages/EN_1033.lng"));
     ApplyLanguage(window);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("PKI Management Tool     V1.0.0.1"));
+    EXPECT_EQ(find<QLabel>("lblProgramVersion")->text(), QStringLiteral("PKI Management Tool  V1.0.0.1"));
     EXPECT_EQ(window.font().family(), QStringLiteral("DejaVu Sans Condensed"));
     EXPECT_EQ(part<QTreeWidget>(window, "tv")->topLevelItem(0)->text(0), QStringLiteral("USBKey List"));
     EXPECT_EQ(headerText(find<QTableWidget>("lv"), 0), QStringLiteral("Field"));

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 #include <filesystem>
 
 namespace {
@@ -39,6 +40,10 @@ TEST_F(CertActionsOnVirtualKeyTest, ExportWritesTheExactCertificateBytesToAFileO
     EXPECT_EQ(messages.fileDialogs()[0].request.defaultSuffix, QStringLiteral("cer"));
     EXPECT_EQ(messages.messageTexts(), QStringList{"导出成功"});
     EXPECT_EQ(fileBytes(path), derOf(ecCredential()));
+    // The name proposed is the certificate's, in the user's documents folder; PEM is offered beside DER.
+    EXPECT_TRUE(messages.fileDialogs()[0].request.folder.endsWith(QStringLiteral("/Tree EC.cer")));
+    EXPECT_EQ(messages.fileDialogs()[0].request.filter,
+              QStringLiteral("DER (*.cer)|*.cer|PEM (*.pem)|*.pem"));
     using std::filesystem::perms;
     EXPECT_EQ(std::filesystem::status(path.toStdString()).permissions(),
               perms::owner_read | perms::owner_write);
@@ -129,6 +134,22 @@ TEST_F(CertActionsOnVirtualKeyTest, ExportThatCannotWriteSaysSoAndKeepsTheOldFil
     EXPECT_TRUE(messages.messages().isEmpty());
 }
 
+TEST_F(CertActionsOnVirtualKeyTest, ExportAsPemWritesThePemTextOfTheCertificate) {
+    createKey("ACT00008");
+    fill("ACT00008", "pairs", 1, &rsaCredential());
+    loggedIn();
+    const QString path = exportPath("exchange.pem");
+    messages.queueFileName(path);
+    selectCert(certNode(0, 0, 0));
+    action(&ui::MainActions::AcOutput)->trigger();
+    waitForKeyOperations(form());
+    EXPECT_EQ(messages.messageTexts(), QStringList{"导出成功"});
+    const QByteArray pem = fileBytes(path);
+    EXPECT_TRUE(pem.startsWith("-----BEGIN CERTIFICATE-----\n"));
+    const QByteArray body = pem.sliced(28, pem.indexOf("-----END") - 28).replace('\n', "");
+    EXPECT_EQ(QByteArray::fromBase64(body), derOf(rsaCredential()));
+}
+
 TEST_F(CertActionsOnVirtualKeyTest, DeletingTheCertificateAndThenTheContainerAsksAndRebuilds) {
     createKey("ACT00003");
     fill("ACT00003", "only", 1, &rsaCredential());
@@ -138,7 +159,8 @@ TEST_F(CertActionsOnVirtualKeyTest, DeletingTheCertificateAndThenTheContainerAsk
     selectCert(certNode(0, 1, 0));
     messages.queueAnswer(ui::MessageAnswer::No);
     action(&ui::MainActions::AcDelCert)->trigger();
-    EXPECT_EQ(messages.messageTexts(), QStringList{"确定要删除吗？"});
+    // The question names the key and the certificate it would delete.
+    EXPECT_EQ(messages.messageTexts(), QStringList{"确定要删除吗？\rKey ACT00003 (ACT00003): Tree RSA"});
     EXPECT_EQ(certNode(0)->childCount(), 2);
 
     selectCert(certNode(0, 1, 0));
@@ -150,9 +172,13 @@ TEST_F(CertActionsOnVirtualKeyTest, DeletingTheCertificateAndThenTheContainerAsk
 
     selectCert(certNode(0));
     messages.queueAnswer(ui::MessageAnswer::Yes);
-    action(&ui::MainActions::AcDel)->trigger();
+    // The Delete key deletes the selected container after the same question.
+    QTest::keyClick(certTree(), Qt::Key_Delete);
+    waitForKeyOperations(form());
     EXPECT_EQ(treeLines(certTree()), QStringList{"(无容器)"});
-    EXPECT_EQ(messages.messageTexts().size(), 3);
+    EXPECT_EQ(messages.messageTexts().mid(1),
+              (QStringList{"确定要删除吗？\rKey ACT00003 (ACT00003): Tree RSA", "操作成功",
+                           "确定要删除吗？\rKey ACT00003 (ACT00003): only", "操作成功"}));
 }
 
 TEST_F(CertActionsOnVirtualKeyTest, RescanDuringTheQuestionDeletesNothingOnEitherKey) {
@@ -172,7 +198,7 @@ TEST_F(CertActionsOnVirtualKeyTest, RescanDuringTheQuestionDeletesNothingOnEithe
     action(&ui::MainActions::AcDel)->trigger();
     messages.setOnMessage(nullptr);
 
-    EXPECT_EQ(messages.messageTexts(), QStringList{"确定要删除吗？"});
+    EXPECT_EQ(messages.messageTexts(), QStringList{"确定要删除吗？\rKey ACT00005 (ACT00005): Same name"});
     quillard::SoftkeyDriver driver{quillard::keysFolder()};
     std::vector<std::string> serials;
     ASSERT_EQ(driver.find(serials), 0);

@@ -21,10 +21,17 @@ namespace {
 
 using Fill = std::function<void(ui::TIMForm&)>;
 
-// Installs `fill` as the import dialog's hook for the lifetime of the object.
+// Installs `fill` as the import dialog's hook for the lifetime of the object. A dialog shown again (after a
+// place that cannot take the certificate) is given to `again`, which cancels it unless told otherwise.
 class DialogAnswer {
 public:
-    explicit DialogAnswer(Fill fill) { ui::TIMForm::setShownHook(std::move(fill)); }
+    explicit DialogAnswer(
+        Fill fill, Fill again = [](ui::TIMForm& dialog) { dialog.btnNO->click(); }) {
+        ui::TIMForm::setShownHook(
+            [fill = std::move(fill), again = std::move(again), shown = 0](ui::TIMForm& dialog) mutable {
+                (shown++ == 0 ? fill : again)(dialog);
+            });
+    }
     ~DialogAnswer() { ui::TIMForm::setShownHook(nullptr); }
 };
 
@@ -66,6 +73,7 @@ protected:
     void import(Fill fill) {
         const DialogAnswer answer(std::move(fill));
         action(&ui::MainActions::AcInputCert)->trigger();
+        waitForKeyOperations(form());
     }
     std::vector<std::string> containersOnKey() {
         quillard::SoftkeyDriver driver{quillard::keysFolder()};
@@ -80,7 +88,7 @@ TEST_F(CertImportOnVirtualKeyTest, Pkcs12FilesOfEveryKindGoIntoNewAndExistingCon
     createKey("IMP00001");
     loggedIn();
     import(intoNewContainer(pkcs12File("rsa.pfx", rsaCredential()), "secret", "Imported RSA"));
-    EXPECT_TRUE(messages.messages().isEmpty()) << messages.messageTexts().join('|').toStdString();
+    EXPECT_EQ(messages.messageTexts(), QStringList{"操作成功"});
     EXPECT_EQ(treeLines(certTree()), (QStringList{"Imported RSA(容器)", "  密钥交换证书", "    Tree RSA",
                                                   "    公钥(RSA2048)", "    私钥(RSA2048)"}));
     EXPECT_TRUE(part<QTimer>(form(), "TRegCert")->isActive());
@@ -89,7 +97,10 @@ TEST_F(CertImportOnVirtualKeyTest, Pkcs12FilesOfEveryKindGoIntoNewAndExistingCon
 
     import(intoExistingContainer(pkcs12File("ec.p12", ecCredential()), "secret", 0, false));
     import(intoNewContainer(pkcs12File("legacy.pfx", otherRsaCredential(), true), "secret", "Legacy", false));
-    EXPECT_TRUE(messages.messages().isEmpty()) << messages.messageTexts().join('|').toStdString();
+    EXPECT_EQ(messages.messageTexts(), QStringList(3, QStringLiteral("操作成功")));
+    // The certificate just imported is the one selected, in view.
+    ASSERT_NE(certTree()->currentItem(), nullptr);
+    EXPECT_EQ(certTree()->currentItem()->text(0), QStringLiteral("Other RSA"));
     EXPECT_EQ(treeLines(certTree()),
               (QStringList{"Imported RSA(容器)", "  密钥交换证书", "    Tree RSA", "    公钥(RSA2048)",
                            "    私钥(RSA2048)", "  签名证书", "    Tree EC", "    公钥(ECC256)",
@@ -102,6 +113,7 @@ protected:
     void import(Fill fill) {
         const DialogAnswer answer(std::move(fill));
         action(&ui::MainActions::AcInputCert)->trigger();
+        waitForKeyOperations(form());
     }
 };
 
@@ -110,7 +122,7 @@ TEST_F(CertImportOnTokenTest, Pkcs12FilesGoIntoNewAndExistingContainersOfAPkcs11
     EXPECT_EQ(treeLines(certTree()), QStringList{"(无容器)"});
     import(intoNewContainer(pkcs12File("rsa.pfx", rsaCredential()), "secret", "Imported RSA"));
     import(intoExistingContainer(pkcs12File("ec.p12", ecCredential()), "secret", 0, false));
-    EXPECT_TRUE(messages.messages().isEmpty()) << messages.messageTexts().join('|').toStdString();
+    EXPECT_EQ(messages.messageTexts(), QStringList(2, QStringLiteral("操作成功")));
     EXPECT_EQ(treeLines(certTree()), (QStringList{"Imported RSA(容器)", "  密钥交换证书", "    Tree RSA",
                                                   "    公钥(RSA2048)", "    私钥(RSA2048)", "  签名证书",
                                                   "    Tree EC", "    公钥(ECC256)", "    私钥(ECC256)"}));
@@ -119,13 +131,13 @@ TEST_F(CertImportOnTokenTest, Pkcs12FilesGoIntoNewAndExistingContainersOfAPkcs11
               0);
 }
 
-TEST_F(CertImportOnVirtualKeyTest, X509FilesInDerAndPemBringTheCertificateAndItsPublicKeyOnly) {
+TEST_F(CertImportOnVirtualKeyTest, X509FilesNamedCrtOrPemInDerOrPemBringTheCertificateAndItsPublicKeyOnly) {
     createKey("IMP00002");
     fill("IMP00002", "holder", 0, nullptr);
     loggedIn();
-    import(intoExistingContainer(certificateFile("rsa.cer", rsaCredential(), false), "", 0, true));
-    import(intoExistingContainer(certificateFile("ec.cer", ecCredential(), true), "", 0, false));
-    EXPECT_TRUE(messages.messages().isEmpty()) << messages.messageTexts().join('|').toStdString();
+    import(intoExistingContainer(certificateFile("rsa.crt", rsaCredential(), false), "", 0, true));
+    import(intoExistingContainer(certificateFile("ec.pem", ecCredential(), true), "", 0, false));
+    EXPECT_EQ(messages.messageTexts(), QStringList(2, QStringLiteral("操作成功")));
     EXPECT_EQ(treeLines(certTree()),
               (QStringList{"holder(容器)", "  密钥交换证书", "    Tree RSA", "    公钥(RSA2048)",
                            "  签名证书", "    Tree EC", "    公钥(ECC256)"}));
@@ -154,6 +166,34 @@ TEST_F(CertImportOnVirtualKeyTest, RefusalsComeBeforeAnythingIsWritten) {
 EXPECT_EQ(messages.messageTexts(), (QStringList{"证书文件或访问密码有误", "证书文件或访问密码有误"}));
 EXPECT_EQ(containersOnKey(), std::vector<std::string>{"taken"});
 } // namespace
+
+TEST_F(CertImportOnVirtualKeyTest, ATakenPlaceBringsTheDialogBackWithWhatWasEnteredAndAFreePlaceIsOffered) {
+    createKey("IMP00006");
+    fill("IMP00006", "taken", 1, &rsaCredential());
+    loggedIn();
+    const QString file = pkcs12File("ec.pfx", ecCredential());
+    bool offeredFreePlace = false;
+    const DialogAnswer answer(
+        [&](ui::TIMForm& dialog) {
+            offeredFreePlace = dialog.rb4->isChecked();
+            dialog.chooseFile(file);
+            dialog.edtpwd->setText(QStringLiteral("secret"));
+            dialog.rb3->click(); // the exchange place, which is taken
+            dialog.btnOK->click();
+        },
+        [&](ui::TIMForm& dialog) {
+            EXPECT_EQ(dialog.edtPath->text(), file);
+            EXPECT_EQ(dialog.edtpwd->text().size(), 6);
+            EXPECT_TRUE(dialog.rb2->isChecked());
+            dialog.rb4->click();
+            dialog.btnOK->click();
+        });
+    action(&ui::MainActions::AcInputCert)->trigger();
+    waitForKeyOperations(form());
+    EXPECT_TRUE(offeredFreePlace) << "the signature place is the free one";
+    EXPECT_EQ(messages.messageTexts(), (QStringList{"容器中交换密钥证书已存在\r", "操作成功"}));
+    EXPECT_EQ(treeLines(certTree()).mid(5, 2), (QStringList{"  签名证书", "    Tree EC"}));
+}
 
 TEST_F(CertImportOnVirtualKeyTest, KeyOutOfMemoryShowsOutOfSpaceAndKeepsNothingOfTheImport) {
     createKey("IMP00004", 3000);
@@ -235,6 +275,19 @@ TEST_F(CertImportWorkerTest, BarAdvancesAndTheWindowKeepsWorkingWhileTheWorkerRu
     EXPECT_FALSE(scanRan);
     EXPECT_EQ(std::get<1>(importedInto), "c");
     EXPECT_EQ(library->count("container_create_new"), 0);
+}
+
+TEST_F(CertImportWorkerTest, AKeyPulledDuringTheImportSaysItWasRemoved) {
+    containers[0] = {{"c", {}}};
+    loggedIn();
+    for (int32_t removed : {int32_t(QR_DEVICE_REMOVED), int32_t(QR_TOKEN_NOT_PRESENT)}) {
+        importResult = removed;
+        runImport(intoExistingContainer(filePath, "pw", 0, true));
+        waitForKeyOperations(form());
+    }
+    EXPECT_EQ(messages.messageTexts(),
+              (QStringList{"导入证书失败 ErrorCode :String=   0x00000032\rUSBKey已被拔出",
+                           "导入证书失败 ErrorCode :String=   0x000000E0\rUSBKey已被拔出"}));
 }
 
 TEST_F(CertImportWorkerTest, ResultThatLooksLikeStillActiveIsReportedAsSoonAsTheWorkerEnds) {

@@ -152,7 +152,8 @@ TEST_F(UdevEventTest, ALoginThatFindsTheKeyGoneRescansInsteadOfSayingLocked) {
     library->calls.clear();
     typeInto("edtUPIN", "1234");
     pressEnter("edtUPIN");
-    EXPECT_TRUE(messages.messageTexts().isEmpty());
+    waitForKeyOperations(form());
+    EXPECT_EQ(messages.messageTexts(), QStringList{"USBKey已被拔出"});
     EXPECT_EQ(library->count("token_find"), 1);
     EXPECT_EQ(keyList()->childCount(), 1); // the scan's error node
     EXPECT_EQ(page(), ui::PageKeyInfo);

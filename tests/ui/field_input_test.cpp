@@ -21,7 +21,7 @@ struct FieldLimit {
 
 const FieldLimit kLimits[] = {
     {"edtOldUPin", 16, true},        {"edtNewUPin1", 16, true},
-    {"edtNewUPin2", 16, true},       {"edtKeyName", 32, false},
+    {"edtNewUPin2", 16, true},       {"edtKeyName", 31, false},
     {"edtUPIN", 16, true},           {"edtInit_KeyName", 32, false},
     {"edtInit_GS", 32, false},       {"edtInit_UnLockPIN", 32, false},
     {"edtInit_SPIN", 16, false},     {"edtInit_UPIN", 16, false},

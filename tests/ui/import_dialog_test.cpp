@@ -176,7 +176,7 @@ TEST_F(ImportDialogTest, ChoosingAFileSetsThePasswordFieldByItsExactExtension) {
     });
     ASSERT_EQ(messages.fileDialogs().size(), 4);
     EXPECT_EQ(messages.fileDialogs()[0].request.filter,
-              QStringLiteral("Cert file|*.pfx;*.p12;*.p7b;*.cer;*.crt"));
+              QStringLiteral("Cert file|*.pfx;*.p12;*.cer;*.crt;*.pem"));
     EXPECT_EQ(messages.unansweredFileDialogs(), 0);
 }
 

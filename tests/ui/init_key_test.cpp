@@ -16,6 +16,9 @@ namespace {
 
 const QString kDead = QStringLiteral("USBKey已锁死");
 const QString kQuestion = QStringLiteral("初始化后USBKey中证书将清除\r是否继续初始化？");
+// The question names the key it would format on a line of its own.
+const QString kAlphaQuestion = kQuestion + QStringLiteral("\rAlpha (ZV0001)");
+const QString kInit02Question = kQuestion + QStringLiteral("\rKey INIT02 (INIT02)");
 
 class InitKeyTest : public AdminPagesTest {
 protected:
@@ -150,7 +153,20 @@ TEST_F(InitKeyTest, BlankKeyIsFormattedAtOnceWithTheBlockAsLaidOut) {
         (std::vector<int>{formatted.user_pin_retries, formatted.so_pin_retries, formatted.user_pin_min_len,
                           formatted.user_pin_max_len, formatted.so_pin_min_len, formatted.so_pin_max_len}),
         (std::vector<int>{0x0F, 10, 4, 16, 5, 16}));
-    EXPECT_EQ(page(), ui::PageKeyInfo); // the rescan shows the first key
+    EXPECT_EQ(page(), ui::PageKeyInfo);
+}
+
+TEST_F(InitKeyTest, TheFormattedKeyStaysSelectedWithItsInformationShown) {
+    uninitialised = {1};
+    openInit(1);
+    typeInto("edtInit_KeyName", "Second");
+    initialise();
+    ASSERT_EQ(messages.messageTexts(), QStringList{"操作成功"});
+    EXPECT_EQ(library->count("token_find"), 1);
+    EXPECT_EQ(token::keyTable().currentKey, 1);
+    EXPECT_EQ(part<QTreeWidget>(form(), "tv")->currentItem(), keyNode(1));
+    EXPECT_EQ(page(), ui::PageKeyInfo);
+    EXPECT_EQ(infoColumn(1).value(0), "Beta") << "the information of the formatted key, not of the first";
 }
 
 TEST_F(InitKeyTest, InitialisedKeyStopsSilentlyOnNoCancelOrAnEmptyPin) {
@@ -163,7 +179,7 @@ TEST_F(InitKeyTest, InitialisedKeyStopsSilentlyOnNoCancelOrAnEmptyPin) {
     messages.queueAnswer(ui::MessageAnswer::Yes);
     messages.queuePassword(QStringLiteral("   "));
     initialise();
-    EXPECT_EQ(messages.messageTexts(), (QStringList{kQuestion, kQuestion, kQuestion}));
+    EXPECT_EQ(messages.messageTexts(), (QStringList{kAlphaQuestion, kAlphaQuestion, kAlphaQuestion}));
     EXPECT_EQ(messages.messages().first().icon, ui::MessageIcon::Question);
     EXPECT_EQ(library->calls, (std::vector<std::string>{"token_get_pin_state", "token_get_pin_state"}));
     const ui::PasswordRequest& prompt = messages.passwordQueries().first().request;
@@ -186,7 +202,8 @@ TEST_F(InitKeyTest, SoPinLockedOrRefusedStopsBeforeTheFormat) {
         initialise();
     }
     EXPECT_EQ(messages.messageTexts(),
-              (QStringList{kQuestion, kDead, kQuestion, "原口令不正确,您还有3次重试机会", kQuestion, kDead}));
+              (QStringList{kAlphaQuestion, kDead, kAlphaQuestion, "原口令不正确,您还有3次重试机会",
+                           kAlphaQuestion, kDead}));
     EXPECT_EQ(soPinsTried, (std::vector<std::string>{"wrong", "wrong"}));
     EXPECT_EQ(library->count("token_format"), 0);
     EXPECT_EQ(loginState(0), token::KeyPresent);
@@ -202,7 +219,7 @@ TEST_F(InitKeyTest, InitialisedKeyIsLoggedOutBeforeTheSoLoginThatTheFormatRunsUn
               (std::vector<std::string>{"token_get_pin_state", "token_logout", "token_login_so",
                                         "token_format", "remove_all_certs_from_store"}));
     EXPECT_EQ(soPinsTried, (std::vector<std::string>{"87654321"}));
-    EXPECT_EQ(messages.messageTexts(), (QStringList{kQuestion, "操作成功"}));
+    EXPECT_EQ(messages.messageTexts(), (QStringList{kAlphaQuestion, "操作成功"}));
 }
 
 TEST_F(InitKeyTest, FailedFormatKeepsTheStoreAndTheDefaultsAndLogsOut) {
@@ -314,6 +331,11 @@ protected:
 
 class InitKeyOnTokenTest : public InitKeyTest {
 protected:
+    static QString tokenQuestion() {
+        const token::TZartoInfo& record = token::keyTable().keys[0];
+        return kQuestion + QStringLiteral("\rOld token (") + QString::fromLatin1(record.serial) +
+               QLatin1Char(')');
+    }
     void SetUp() override {
         useSoftHsmToken("Old token");
         if (!IsSkipped() && !HasFatalFailure()) {
@@ -335,7 +357,7 @@ TEST_F(InitKeyOnTokenTest, APkcs11TokenIsFormattedWithTheCurrentSoPinAndShowsIts
     messages.queueAnswer(ui::MessageAnswer::Yes);
     messages.queuePassword(QString::fromLatin1(softhsm::kSoPin));
     initialise();
-    ASSERT_EQ(messages.messageTexts(), (QStringList{kQuestion, "操作成功"}));
+    ASSERT_EQ(messages.messageTexts(), (QStringList{tokenQuestion(), "操作成功"}));
 
     select(keyNode(0));
     const QStringList values = infoColumn(1);
@@ -368,7 +390,7 @@ TEST_F(InitKeyOnVirtualKeysTest, InitialisedKeyTakesTheNewValuesAfterTheSoPin) {
     messages.queueAnswer(ui::MessageAnswer::Yes);
     messages.queuePassword(QString::fromLatin1(kSoPin));
     initialise();
-    ASSERT_EQ(messages.messageTexts(), (QStringList{kQuestion, "操作成功"}));
+    ASSERT_EQ(messages.messageTexts(), (QStringList{kInit02Question, "操作成功"}));
 
     select(keyNode(1));
     const QStringList values = infoColumn(1);
@@ -395,7 +417,7 @@ TEST_F(InitKeyOnVirtualKeysTest, WrongSoPinCostsOneTryAndNamesTheTriesLeft) {
     messages.queueAnswer(ui::MessageAnswer::Yes);
     messages.queuePassword(QStringLiteral("wrong-so"));
     initialise();
-    EXPECT_EQ(messages.messageTexts(), (QStringList{kQuestion, "原口令不正确,您还有2次重试机会"}));
+    EXPECT_EQ(messages.messageTexts(), (QStringList{kInit02Question, "原口令不正确,您还有2次重试机会"}));
     EXPECT_EQ(virtualKeyStatus("INIT02").label, "Key INIT02");
 }
 

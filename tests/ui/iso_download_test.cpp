@@ -8,6 +8,8 @@
 
 #include <QProgressBar>
 #include <QRandomGenerator>
+#include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -26,6 +28,10 @@ protected:
             writes.push_back(
                 {first, count, QByteArray(static_cast<const char*>(data), qsizetype(count) * 2048)});
             return writes.size() == failingWrite ? failureCode : 0;
+        };
+        library->quillard_disk_size = [](int32_t, uint64_t* bytes) {
+            *bytes = uint64_t(1) << 30;
+            return int32_t(0);
         };
     }
     QString imageFile(const QByteArray& bytes, const char* name = "image.iso") {
@@ -49,6 +55,8 @@ protected:
     void download(const QString& path, const QString& pin = QString::fromLatin1(kUserPin)) {
         typeInto("edtUPINForDownISO", pin);
         find("edtPath")->setText(path);
+        // The button follows the fields once the window idles, as a person sees it.
+        letTheEventLoopIdle();
         actionsOf(form()).AcDownISO->trigger();
     }
     QProgressBar* bar() { return part<ui::IsoPage>(form(), "TabSheet11")->PBISO; }
@@ -88,7 +96,8 @@ TEST_F(IsoDownloadTest, StepsBeforeTheWriteStopWithTheirMessage) {
     const QString path = imageFile("data");
     keys[0].locked = 1;
     download(path);
-    EXPECT_EQ(library->calls, (std::vector<std::string>{"token_logout", "token_get_pin_state"}));
+    EXPECT_EQ(library->calls,
+              (std::vector<std::string>{"quillard_disk_size", "token_logout", "token_get_pin_state"}));
     keys[0].locked = 0;
     download(path, "9999");
     EXPECT_EQ(messages.messageTexts(),
@@ -100,13 +109,17 @@ TEST_F(IsoDownloadTest, StepsBeforeTheWriteStopWithTheirMessage) {
 TEST_F(IsoDownloadTest, BlocksAreWholeSectorsAndOnlyTheLastIsShortAndPadded) {
     openIso();
     const QByteArray twoBlocks = randomBytes(65536 + 1000);
+    int shownAtMost = 0;
+    QObject::connect(bar(), &QProgressBar::valueChanged,
+                     [&shownAtMost](int value) { shownAtMost = std::max(shownAtMost, value); });
     download(imageFile(twoBlocks));
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ((std::pair{writes[0].first, writes[0].count}), (std::pair{0u, 32u}));
     EXPECT_EQ((std::pair{writes[1].first, writes[1].count}), (std::pair{32u, 1u}));
     EXPECT_EQ(writes[0].data + writes[1].data, twoBlocks + QByteArray(2048 - 1000, '\0'));
-    EXPECT_EQ(bar()->value(), bar()->maximum());
+    EXPECT_EQ(shownAtMost, bar()->maximum());
     EXPECT_EQ(bar()->maximum(), 64); // 66536 bytes are 64 whole KiB
+    EXPECT_EQ(bar()->value(), 0) << "the page starts clean for the next image";
 
     writes.clear();
     download(imageFile(randomBytes(6144)));
@@ -154,15 +167,18 @@ TEST_F(IsoDownloadTest, KeyReplacedDuringTheWriteStopsIt) {
     };
     download(imageFile(randomBytes(3 * 65536)));
     EXPECT_EQ(writes.size(), 1u);
-    EXPECT_EQ(messages.messageTexts(), QStringList{"下载失败(ErrorCode = 0x00000032)"});
+    EXPECT_EQ(messages.messageTexts(), QStringList{"下载失败(ErrorCode = 0x00000032)\rUSBKey已被拔出"});
 }
 
 TEST_F(IsoDownloadTest, RescanTicksWaitWhileTheImageIsWritten) {
     openIso();
+    typeInto("edtUPINForDownISO", QString::fromLatin1(kUserPin));
+    find("edtPath")->setText(imageFile(randomBytes(3 * 65536)));
+    letTheEventLoopIdle();
     part<QTimer>(form(), "TFindUSBKey")->setInterval(20);
     part<QTimer>(form(), "TFindUSBKey")->start();
     const int scansBefore = library->count("token_find");
-    download(imageFile(randomBytes(3 * 65536)));
+    actionsOf(form()).AcDownISO->trigger();
     EXPECT_EQ(library->count("token_find"), scansBefore);
     EXPECT_EQ(writes.size(), 3u);
     part<QTimer>(form(), "TFindUSBKey")->stop();
@@ -189,10 +205,16 @@ protected:
 TEST_F(IsoDownloadOnVirtualKeyTest, DiskAreaHoldsTheImageFollowedByZeros) {
     // A 3 MiB image, then one whose size is no multiple of 2048 over its start.
     const QByteArray large = randomBytes(3 << 20);
+    int shownAtMost = 0;
+    QObject::connect(bar(), &QProgressBar::valueChanged,
+                     [&shownAtMost](int value) { shownAtMost = std::max(shownAtMost, value); });
     downloadTo(0, large);
-    EXPECT_EQ(bar()->value(), 3072);
+    EXPECT_EQ(shownAtMost, 3072);
     EXPECT_EQ(bar()->maximum(), 3072);
+    EXPECT_EQ(bar()->value(), 0) << "the page starts clean for the next image";
+    EXPECT_TRUE(find("edtUPINForDownISO")->text().isEmpty());
     const QByteArray small = randomBytes(5000);
+    typeInto("edtUPINForDownISO", QString::fromLatin1(kUserPin));
     downloadTo(0, small);
     EXPECT_EQ(messages.messageTexts(), (QStringList{"下载成功", "下载成功"}));
     const QByteArray disk = diskImage("DISK01");
@@ -204,11 +226,51 @@ TEST_F(IsoDownloadOnVirtualKeyTest, DiskAreaHoldsTheImageFollowedByZeros) {
     EXPECT_EQ(loginState(0), token::KeyPresent);
 }
 
-TEST_F(IsoDownloadOnVirtualKeyTest, ImageLargerThanTheDiskAreaFails) {
+TEST_F(IsoDownloadOnVirtualKeyTest, AnImageLargerThanTheDiskAreaIsRefusedBeforeTheFirstBlock) {
     downloadTo(1, randomBytes(3 * 65536));
-    EXPECT_EQ(messages.messageTexts(), QStringList{"下载失败(ErrorCode = 0x00000007)"});
-    // The two blocks that fit were written.
-    EXPECT_EQ(diskImage("SMALL02").size(), 64 * 2048);
+    // A 2 GiB image that takes no room on the disk of the test machine.
+    const QString sparse = programFolder + QStringLiteral("sparse.iso");
+    QFile file(sparse);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(qint64(2) << 30));
+    file.close();
+    select(adminNode(0, IsoTask));
+    download(sparse);
+    waitForKeyOperations(form());
+    EXPECT_EQ(messages.messageTexts(), (QStringList{"ISO文件(0.2 MB)大于USBKey的光盘区(0.1 MB)",
+                                                    "ISO文件(2048.0 MB)大于USBKey的光盘区(4.0 MB)"}));
+    const QByteArray small = diskImage("SMALL02");
+    EXPECT_EQ(small.count('\0'), small.size()) << "not one block was written";
+    EXPECT_EQ(bar()->value(), 0);
+}
+
+TEST_F(IsoDownloadOnVirtualKeyTest, AKeyPulledDuringTheWriteSaysItWasRemoved) {
+    select(adminNode(0, IsoTask));
+    QTimer::singleShot(300, [] { quillard::VirtualKeyManager().unplug("DISK01"); });
+    download(imageFile(randomBytes(3 << 20)));
+    waitForKeyOperations(form());
+    ASSERT_EQ(messages.messageTexts().size(), 1);
+    EXPECT_TRUE(messages.messageTexts().front().startsWith(QStringLiteral("下载失败(ErrorCode = 0x")));
+    EXPECT_TRUE(messages.messageTexts().front().endsWith(QStringLiteral(")\rUSBKey已被拔出")));
+    EXPECT_EQ(bar()->value(), 0);
+}
+
+class IsoDownloadOnTokenTest : public IsoDownloadTest {
+protected:
+    void SetUp() override {
+        useSoftHsmToken("Iso token");
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        shownForm();
+        part<QTimer>(form(), "TCheckInit")->stop();
+    }
+};
+
+TEST_F(IsoDownloadOnTokenTest, ATokenWithoutADiskAreaSaysSoBeforeAnyWrite) {
+    select(adminNode(0, IsoTask));
+    download(imageFile(randomBytes(4096)), QString::fromLatin1(softhsm::kUserPin));
+    waitForKeyOperations(form());
+    EXPECT_EQ(messages.messageTexts(), QStringList{"下载失败\r此USBKey不支持该操作"});
 }
 
 } // namespace

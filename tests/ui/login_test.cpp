@@ -31,18 +31,25 @@ protected:
     }
 };
 
-TEST_F(LoginTest, ShortPinLeavesLoginDisabledButEnterStillTriesIt) {
+TEST_F(LoginTest, PinsOutsideTheKeysLengthsNeverReachTheKeyEnterIncluded) {
     keys[0].minPinLength = 6;
+    keys[0].maxPinLength = 8;
     openLogin();
     typeInto("edtUPIN", "1234");
     letTheEventLoopIdle();
     EXPECT_FALSE(action(&ui::MainActions::AcLogin)->isEnabled());
     EXPECT_FALSE(find<QWidget>("btnlogon")->isEnabled());
-    pressEnter("edtUPIN");
-    EXPECT_EQ(pinsTried, std::vector<std::string>{"1234"});
-    EXPECT_EQ(page(), ui::PageCertificates);
+    for (const char* pin : {"1234", "", "123456789"}) {
+        typeInto("edtUPIN", pin);
+        pressEnter("edtUPIN");
+        waitForKeyOperations(form());
+    }
+    EXPECT_EQ(messages.messageTexts(), QStringList(3, QStringLiteral("口令长度应为6到8位")));
+    EXPECT_TRUE(pinsTried.empty());
+    EXPECT_TRUE(library->calls.empty());
+    EXPECT_EQ(page(), ui::PageLogin);
+    EXPECT_TRUE(find("edtUPIN")->text().isEmpty());
 
-    find<QStackedWidget>("RPC")->setCurrentIndex(ui::PageLogin);
     typeInto("edtUPIN", "123456");
     letTheEventLoopIdle();
     EXPECT_TRUE(action(&ui::MainActions::AcLogin)->isEnabled());
@@ -71,8 +78,24 @@ TEST_F(LoginTest, WrongPinWithTriesLeftShowsThemAfterOneCarriageReturn) {
               (std::vector<std::string>{"token_get_pin_state", "token_logout", "token_login"}));
     EXPECT_EQ(loginState(1), token::KeyPresent);
     EXPECT_EQ(page(), ui::PageLogin);
-    EXPECT_EQ(typedText(find("edtUPIN")), "9999") << "a failed login keeps the typed PIN";
     EXPECT_TRUE(form().calls.isEmpty());
+}
+
+TEST_F(LoginTest, AfterAWrongPinWhatIsTypedNextIsTheWholeNewPin) {
+    openLogin();
+    form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+    typeInto("edtUPIN", "9999");
+    pressEnter("edtUPIN");
+    waitForKeyOperations(form());
+    EXPECT_TRUE(find("edtUPIN")->text().isEmpty()) << "a refused PIN leaves the field";
+    EXPECT_TRUE(find<QWidget>("edtUPIN")->hasFocus());
+    QTest::keyClicks(find("edtUPIN"), "1234");
+    pressEnter("edtUPIN");
+    waitForKeyOperations(form());
+    EXPECT_EQ(pinsTried, (std::vector<std::string>{"9999", "1234"}));
+    EXPECT_EQ(loginState(0), token::LoggedIn);
+    EXPECT_TRUE(find("edtUPIN")->text().isEmpty()) << "nor does a PIN that worked stay";
 }
 
 TEST_F(LoginTest, WrongPinWithNoTriesLeftShowsLockedNeverACountOfZero) {
@@ -121,7 +144,7 @@ TEST_F(LoginTest, GoodPinShowsTheCertificatesOfThatKeyUnderTheHourglass) {
     EXPECT_EQ(form().calls, QStringList{"BuildCertTree(1)"});
     EXPECT_EQ(cursorWhileReloading, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(typedText(find("edtUPIN")), "1234");
+    EXPECT_EQ(typedText(find("edtUPIN")), "") << "the PIN leaves its field once used";
 }
 
 TEST_F(LoginTest, LogoutShowsTheLoginPageAndTheNextLoginRebuildsTheTree) {
@@ -283,8 +306,8 @@ TEST_F(LoginOnVirtualKeyTest, APinOutsideTheLengthPolicyCostsNoTry) {
         typeInto("edtUPIN", pin);
         pressEnter("edtUPIN");
     }
-    // The page keeps its message for a refused PIN, and the count stays full.
-    EXPECT_EQ(messages.messageTexts(), QStringList(3, QStringLiteral("口令不正确\r您还有5次机会")));
+    // The key is never asked: the page names the key's limits, and the count stays full.
+    EXPECT_EQ(messages.messageTexts(), QStringList(3, QStringLiteral("口令长度应为4到8位")));
     EXPECT_EQ(triesLeft(), 5);
     typeInto("edtUPIN", "1234");
     pressEnter("edtUPIN");

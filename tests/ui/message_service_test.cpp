@@ -5,8 +5,12 @@
 #include "ui/message_service.h"
 #include "ui/scripted_message_service.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using ui::MessageAnswer;
@@ -67,4 +71,17 @@ TEST(MessageBoxWidth, AShortNoticeIsWideEnoughForItsTitle) {
         EXPECT_GE(box.width(), ui::titleWidth(box)) << title;
         EXPECT_GT(ui::titleWidth(box), ui::kTitleBarReserve);
     }
+}
+
+TEST(QtMessages, AQuestionIsAnsweredNoByEnter) {
+    i18n::resetStringTable();
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QTimer::singleShot(0, [&defaultButton] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        defaultButton = box->standardButton(box->defaultButton());
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_FALSE(QtMessageService().ask(nullptr, QStringLiteral("确定要删除吗？")));
+    EXPECT_EQ(defaultButton, QMessageBox::No);
 }

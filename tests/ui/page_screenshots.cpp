@@ -2,9 +2,11 @@
 // normal runs; scripts/screenshots.sh runs it on an X server (Xvfb) with virtual keys and saves the pictures
 // with `import -window root` into SCREENSHOT_DIR.
 #include "form_parts.h"
+#include "i18n/outcome_texts.h"
 #include "key_window_fixture.h"
 #include "token/lib/softkey/virtual_key_manager.h"
 #include "ui/apply_language.h"
+#include "ui/handlers/confirmation_text.h"
 #include "ui/language_choice.h"
 #include "ui/message_service.h"
 #include "ui/pages/about_page.h"
@@ -34,6 +36,17 @@ protected:
             std::string detail;
             EXPECT_EQ(quillard::VirtualKeyManager().create(settings, made, &detail), 0) << detail;
         }
+    }
+    // Shows `text` as a notice (or, with `question`, as a question) and takes its picture under `name`.
+    void shootMessage(const QString& name, const QString& text, bool question = false) {
+        QTimer::singleShot(0, [this, name] {
+            shoot(name);
+            QApplication::activeModalWidget()->close();
+        });
+        if (question)
+            ui::QtMessageService().ask(&form(), text);
+        else
+            ui::QtMessageService().inform(&form(), text);
     }
     void shoot(const QString& name) {
         QTest::qWait(300);
@@ -86,5 +99,16 @@ TEST_F(PageScreenshots, DISABLED_EveryPageInBothLanguages) {
             QApplication::activeModalWidget()->close();
         });
         ui::QtMessageService().inform(&form(), i18n::text("K_Set_Yes"));
+        // The messages that say what happened: a PIN outside the key's limits, a key pulled out during a
+        // write, an image too large for the disk area, and a question that names its key and certificate.
+        const QString prefix = QString::fromLatin1(file) + QLatin1Char('-');
+        shootMessage(prefix + "pin-length", i18n::pinLengthText(4, 16));
+        shootMessage(prefix + "key-removed",
+                     i18n::failureText(i18n::text("ISo_Down_No") + "(ErrorCode = 0x00000032)", 0x32));
+        shootMessage(prefix + "iso-too-big", i18n::isoTooBigText(int64_t(2) << 30, int64_t(16) << 20));
+        shootMessage(prefix + "not-supported", i18n::failureText(i18n::text("K_Set_No"), 0x54));
+        shootMessage(prefix + "delete-question",
+                     ui::confirmationText(i18n::text("K_DEL_YES_NO"), token::keyTable().keys[0], "Tree RSA"),
+                     true);
     }
 }

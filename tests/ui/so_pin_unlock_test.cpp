@@ -108,6 +108,7 @@ TEST_F(SoPinUnlockTest, SoPinChangeOutcomesAndTheLogoutsAroundThem) {
     fillSoPin("wrong1", "ab", "ab");
     soTriesLeft = 3;
     pressEnter("edtNewSPIN2");
+    fillSoPin("wrong1", "ab", "ab");
     soTriesLeft = 0;
     pressEnter("edtNewSPIN2");
     EXPECT_EQ(library->calls,
@@ -116,6 +117,7 @@ TEST_F(SoPinUnlockTest, SoPinChangeOutcomesAndTheLogoutsAroundThem) {
     fillSoPin("87654321", "newpin12", "newpin12");
     changeResult = 0x6A;
     pressEnter("edtNewSPIN2");
+    fillSoPin("87654321", "newpin12", "newpin12");
     changeResult = 0;
     library->calls.clear();
     pressEnter("edtNewSPIN2");
@@ -126,14 +128,16 @@ TEST_F(SoPinUnlockTest, SoPinChangeOutcomesAndTheLogoutsAroundThem) {
                                         "token_change_sopin", "token_logout"}));
     EXPECT_EQ(changes.back(), (std::pair<std::string, std::string>{"87654321", "newpin12"}));
     EXPECT_EQ(loginState(0), token::KeyPresent);
-    EXPECT_EQ(typedText(find("edtSPIN")), "87654321"); // the fields keep their texts
+    // Used PINs never stay in their fields to be sent again.
+    EXPECT_EQ(typedText(find("edtSPIN")), "");
+    EXPECT_EQ(typedText(find("edtNewSPIN1")), "");
 }
 
 TEST_F(SoPinUnlockTest, UnlockReadsTheCauseFromItsOwnResultWithoutASecondSoLogin) {
     readyForm();
     openAdmin(1, UnlockTask);
-    fillUnlock("87654321", "2468", "2468");
     for (int32_t result : {int32_t(QR_PIN_INCORRECT), int32_t(QR_PIN_LOCKED), int32_t(QR_PIN_LEN_RANGE), 0}) {
+        fillUnlock("87654321", "2468", "2468");
         unlockResult = result;
         library->calls.clear();
         pressEnter("edtUPINForUnlock2");

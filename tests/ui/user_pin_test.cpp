@@ -92,11 +92,24 @@ TEST_F(UserPinTest, ChecksBeforeTheChangeStopWithTheirMessage) {
 
 TEST_F(UserPinTest, ShortNewPinLeavesTheChangeDisabledButEnterStopsAtTheLengthMessage) {
     openUserPin();
-    fill("123", "123", "123");
+    fill("1234", "123", "123");
     letTheEventLoopIdle();
     EXPECT_FALSE(find<QWidget>("btnOK")->isEnabled());
     pressEnter("edtNewUPin2");
     EXPECT_EQ(messages.messageTexts(), QStringList{"用户PIN码不符合长度要求！(4--16)"});
+}
+
+TEST_F(UserPinTest, AnOldPinOutsideTheKeysLengthsIsRefusedBeforeAnyCall) {
+    keys[0].maxPinLength = 8;
+    openUserPin();
+    for (const char* old : {"12", "123456789"}) {
+        fill(old, "5678", "5678");
+        pressEnter("edtNewUPin2");
+        waitForKeyOperations(form());
+    }
+    EXPECT_EQ(messages.messageTexts(), QStringList(2, QStringLiteral("口令长度应为4到8位")));
+    EXPECT_TRUE(library->calls.empty());
+    EXPECT_TRUE(find("edtOldUPin")->text().isEmpty());
 }
 
 TEST_F(UserPinTest, WrongOldPinShowsTheTriesLeftOrLockedAndChangesNothing) {
@@ -108,7 +121,7 @@ TEST_F(UserPinTest, WrongOldPinShowsTheTriesLeftOrLockedAndChangesNothing) {
     EXPECT_EQ(messages.messageTexts(), (QStringList{"原口令不正确,您还有2次重试机会", kDead}));
     EXPECT_TRUE(changes.empty());
     EXPECT_EQ(loginState(0), token::KeyPresent);
-    EXPECT_EQ(fieldTexts(), (QStringList{"9999", "5678", "5678"}));
+    EXPECT_EQ(fieldTexts(), (QStringList{"", "", ""})) << "used PINs never stay to be sent again";
 }
 
 TEST_F(UserPinTest, RefusedChangeShowsTheCodeWhenTheOldPinStillWorks) {
@@ -120,7 +133,7 @@ TEST_F(UserPinTest, RefusedChangeShowsTheCodeWhenTheOldPinStillWorks) {
                                                         "token_logout", "token_change_upin", "token_login"}));
     EXPECT_EQ(pinsTried, (std::vector<std::string>{"1234", "1234"}));
     EXPECT_EQ(loginState(1), token::KeyPresent);
-    EXPECT_EQ(fieldTexts(), (QStringList{"1234", "5678", "5678"}));
+    EXPECT_EQ(fieldTexts(), (QStringList{"", "", ""}));
 }
 
 TEST_F(UserPinTest, RefusedChangeAfterWhichTheOldPinFailsShowsTheTriesLeftOrLocked) {

@@ -51,13 +51,25 @@ std::string serialReported(int32_t slot) {
 
 } // namespace
 
+DiskArea diskArea(int32_t slot) {
+    DiskArea area;
+    area.code = quillard_disk_size(slot, area.bytes);
+    return area;
+}
+
 int32_t writeIsoImage(int32_t slot, const std::string& serial, const std::string& path,
                       const IsoWriteSteps& steps) {
     const File file(std::fopen(path.c_str(), "rb"));
     if (!file)
         return kImageUnreadable;
+    const uint64_t imageBytes = sizeOf(file.get());
+    const DiskArea area = diskArea(slot);
+    if (area.code != 0)
+        return area.code;
+    if (!area.holds(imageBytes))
+        return kImageTooBig;
     if (steps.started)
-        steps.started(sizeOf(file.get()));
+        steps.started(imageBytes);
     auto block = std::make_unique<Block>();
     uint32_t sector = 0;
     uint64_t written = 0;

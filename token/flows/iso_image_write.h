@@ -16,6 +16,18 @@ namespace token::flows {
 constexpr int32_t kImageUnreadable = QR_FILE_UNUSABLE;
 // The result of a write stopped because the key at the slot is no longer the one it started on.
 constexpr int32_t kKeyReplaced = QR_DEVICE_REMOVED;
+// The result of a write whose image is larger than the key's disk area: nothing was written.
+constexpr int32_t kImageTooBig = QR_DATA_LEN_RANGE;
+
+// The disk area of a key: `code` 0 and its size, or the library's code (QR_FUNCTION_NOT_SUPPORTED for a key
+// without a disk area).
+struct DiskArea {
+    int32_t code = 0;
+    uint64_t bytes = 0;
+    // True when an image of `imageBytes` fits the area.
+    bool holds(uint64_t imageBytes) const { return code == 0 && imageBytes <= bytes; }
+};
+DiskArea diskArea(int32_t slot);
 
 struct IsoWriteSteps {
     // Once, with the file's size in bytes, before the first block.
@@ -26,7 +38,8 @@ struct IsoWriteSteps {
     std::function<void(uint64_t writtenBytes)> afterBlock;
 };
 
-// Writes the file at `path` (8-bit) to `slot`, whose serial is `serial`; 0 or the first failure's code.
+// Writes the file at `path` (8-bit) to `slot`, whose serial is `serial`; 0 or the first failure's code. A key
+// without a disk area, or an image larger than it, is refused before the first block.
 int32_t writeIsoImage(int32_t slot, const std::string& serial, const std::string& path,
                       const IsoWriteSteps& steps);
 

@@ -17,12 +17,18 @@ constexpr std::size_t kLabelBufferSize = 64;
 } // namespace
 
 LabelResult setKeyLabel(int32_t slot, const std::u16string& label) {
+    int32_t code = 0;
+    return setKeyLabel(slot, label, code);
+}
+
+LabelResult setKeyLabel(int32_t slot, const std::u16string& label, int32_t& code) {
+    code = 0;
     if (userPinLocked(slot))
         return LabelResult::UserPinLocked;
     const std::string utf8 = utf16ToUtf8(label);
     if (utf8.size() > kLongestLabel)
         return LabelResult::TooLong;
-    if (token_set_label(slot, label) != 0)
+    if ((code = token_set_label(slot, label)) != 0)
         return LabelResult::Refused;
     char* recordLabel = keyTable().keys[slot].label;
     std::memset(recordLabel, 0, kLabelBufferSize);

@@ -16,5 +16,8 @@ constexpr std::size_t kLongestLabel = 31;
 
 // Sets the label `label` (UTF-16, already trimmed by the caller) of `slot`.
 LabelResult setKeyLabel(int32_t slot, const std::u16string& label);
+// The same; `code` receives the library's code of a refused change (0 otherwise), which tells a key that
+// was pulled out or cannot change its label.
+LabelResult setKeyLabel(int32_t slot, const std::u16string& label, int32_t& code);
 
 } // namespace token::flows

@@ -94,6 +94,13 @@ public:
         (void)name;
         return QR_FUNCTION_NOT_SUPPORTED;
     }
+    // The size in bytes of the disk area writeSectors writes to. Drivers of keys without one answer not
+    // supported.
+    virtual Result diskSize(int32_t idx, uint64_t& bytes) {
+        (void)idx;
+        (void)bytes;
+        return QR_FUNCTION_NOT_SUPPORTED;
+    }
 
     virtual Result listContainers(int32_t idx, std::vector<std::string>& names) = 0;
     // QR_CONTAINER_LIMIT when the key holds kMostContainers already; the same for an import that would

@@ -192,6 +192,10 @@ QUILLARD_API const char* quillard_provider_name(void);
  * library's own file, NUL-terminated; QR_MODULE_NOT_FOUND for any other name. */
 QUILLARD_API int32_t quillard_module_file(const char* module_name, char* buffer, int32_t* length);
 
+/* Not part of the 30 key functions: the size in bytes of key `idx`'s disk area, which token_write_sectors
+ * writes to; QR_FUNCTION_NOT_SUPPORTED for a key without one (a PKCS#11 token). */
+QUILLARD_API int32_t quillard_disk_size(int32_t idx, uint64_t* bytes);
+
 #ifdef __cplusplus
 }
 #endif

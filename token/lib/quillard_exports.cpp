@@ -487,6 +487,12 @@ int32_t quillard_key_module(int32_t idx, char* buffer, int32_t* length) {
     });
 }
 
+int32_t quillard_disk_size(int32_t idx, uint64_t* bytes) {
+    if (!bytes)
+        return QR_ARGUMENTS_BAD;
+    return withDriver([&](Driver& driver) -> int32_t { return driver.diskSize(idx, *bytes); });
+}
+
 const char* quillard_error_name(int32_t code) {
     return errorName(code);
 }

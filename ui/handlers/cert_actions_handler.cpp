@@ -2,6 +2,7 @@
 
 #include "cert_node_data.h"
 #include "cert_registration_handler.h"
+#include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "message_text.h"
 #include "platform/owner_file.h"
@@ -9,6 +10,7 @@
 #include "token/flows/certificate_export.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
+#include "ui/handlers/confirmation_text.h"
 #include "ui/key_guard.h"
 #include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"
@@ -18,6 +20,9 @@
 #include "ui/wait_cursor.h"
 
 #include <QAction>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QStandardPaths>
 #include <QTreeWidget>
 
 namespace ui {
@@ -31,6 +36,25 @@ CertActionsHandler::CertActionsHandler(CertificatesPage& page, const MainActions
     connect(actions.AcOutput, &QAction::triggered, this, &CertActionsHandler::AcOutputExecute);
     connect(actions.AcDelCert, &QAction::triggered, this, &CertActionsHandler::AcDelCertExecute);
     connect(actions.AcDel, &QAction::triggered, this, &CertActionsHandler::AcDelExecute);
+    // The Delete key deletes what is selected in the certificate tree, after the same question.
+    page.tvCert->installEventFilter(this);
+}
+
+bool CertActionsHandler::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == page_.tvCert && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
+        deleteSelected();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CertActionsHandler::deleteSelected() {
+    UpdateCertActions();
+    if (actions_.AcDelCert->isEnabled())
+        actions_.AcDelCert->trigger();
+    else if (actions_.AcDel->isEnabled())
+        actions_.AcDel->trigger();
 }
 
 std::optional<std::vector<uint8_t>> CertActionsHandler::readSelectedCertificate() {
@@ -61,16 +85,46 @@ void CertActionsHandler::AcListCertExecute() {
 }
 
 void CertActionsHandler::AcOutputExecute() {
+    QTreeWidgetItem* subjectNode = selectedNode(page_.tvCert);
+    const QString subject = subjectNode ? subjectNode->text(0) : QString();
     const auto certificate = readSelectedCertificate();
     if (!certificate)
         return;
     FileDialogRequest request;
     request.defaultSuffix = QStringLiteral("cer");
+    request.filter = QStringLiteral("DER (*.cer)|*.cer|PEM (*.pem)|*.pem");
+    // The certificate's name in the user's documents folder, for the user to take or change.
+    request.folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QLatin1Char('/') +
+                     exportFileName(subject);
     const QString path = messageService().saveFileName(page_.window(), request);
     if (path.isEmpty())
         return;
-    const QByteArray bytes(reinterpret_cast<const char*>(certificate->data()),
-                           static_cast<qsizetype>(certificate->size()));
+    const QByteArray der(reinterpret_cast<const char*>(certificate->data()),
+                         static_cast<qsizetype>(certificate->size()));
+    if (path.endsWith(QStringLiteral(".pem"), Qt::CaseInsensitive))
+        exportAsPem(der, path);
+    else
+        writeExport(path, der);
+}
+
+void CertActionsHandler::exportAsPem(const QByteArray& der, const QString& path) {
+    runner_.run(
+        [der] {
+            std::string text;
+            const int32_t code =
+                token::helper_get_cert_text(reinterpret_cast<const uint8_t*>(der.constData()),
+                                            static_cast<int32_t>(der.size()), QUILLARD_CERT_PEM, text);
+            return std::make_pair(code, text);
+        },
+        [this, path](const std::pair<int32_t, std::string>& pem) {
+            if (pem.first != 0)
+                messageService().inform(page_.window(), i18n::text("K_GetKeyCert_Error"));
+            else
+                writeExport(path, QByteArray::fromStdString(pem.second));
+        });
+}
+
+void CertActionsHandler::writeExport(const QString& path, const QByteArray& bytes) {
     if (!platform::writeWholeFile(path, bytes)) {
         messageService().reportError(page_.window(), QStringLiteral("Unable to write to %1").arg(path));
         return;
@@ -78,9 +132,22 @@ void CertActionsHandler::AcOutputExecute() {
     messageService().inform(page_.window(), i18n::text("OutPut_OK"));
 }
 
-bool CertActionsHandler::confirmDeletion() {
+QString CertActionsHandler::exportFileName(const QString& subject) {
+    QString name = subject.trimmed();
+    // Characters no file name may hold on the desktops the program runs on.
+    static const QString kForbidden = QStringLiteral("/\\:*?\"<>|");
+    for (QChar& character : name) {
+        if (kForbidden.contains(character) || character.unicode() < 0x20)
+            character = QLatin1Char('_');
+    }
+    return (name.isEmpty() ? QStringLiteral("certificate") : name) + QStringLiteral(".cer");
+}
+
+bool CertActionsHandler::confirmDeletion(const QString& target) {
     const KeyTicket ticket = guard_.ticket(token::keyTable().currentKey);
-    if (!messageService().ask(page_.window(), i18n::text("K_DEL_YES_NO")))
+    const QString question =
+        confirmationText(i18n::text("K_DEL_YES_NO"), token::keyTable().current(), target);
+    if (!messageService().ask(page_.window(), question))
         return false;
     // A rescan while the question was open may have put another key at this slot.
     return guard_.stillValid(ticket);
@@ -90,7 +157,7 @@ void CertActionsHandler::AcDelCertExecute() {
     const std::optional<CertTarget> target = selectedCertificate(page_.tvCert);
     if (!target)
         return;
-    if (confirmDeletion()) {
+    if (confirmDeletion(selectedNode(page_.tvCert)->text(0))) {
         const int32_t key = token::keyTable().currentKey;
         runner_.run(
             [key, target] {
@@ -104,7 +171,8 @@ void CertActionsHandler::AcDelCertExecute() {
 
 void CertActionsHandler::AcDelExecute() {
     const std::optional<CertTarget> target = selectedContainer(page_.tvCert);
-    if (target && confirmDeletion()) {
+    if (target && confirmDeletion(QString::fromLocal8Bit(target->name.data(),
+                                                         static_cast<qsizetype>(target->name.size())))) {
         const int32_t key = token::keyTable().currentKey;
         runner_.run(
             [key, target] {
@@ -117,12 +185,17 @@ void CertActionsHandler::AcDelExecute() {
 
 void CertActionsHandler::finishDeletion(int32_t result) {
     if (result != 0) {
-        messageService().inform(page_.window(), i18n::text("K_DEL_Error") + i18n::text("K_ErrorCODE_Str") +
-                                                    QStringLiteral(" = 0x") + errorCodeHex(result));
+        messageService().inform(page_.window(),
+                                i18n::failureText(i18n::text("K_DEL_Error") + i18n::text("K_ErrorCODE_Str") +
+                                                      QStringLiteral(" = 0x") + errorCodeHex(result),
+                                                  result));
         return;
     }
-    const WaitCursor waitCursor;
-    emit certificatesChanged(token::keyTable().currentKey);
+    {
+        const WaitCursor waitCursor;
+        emit certificatesChanged(token::keyTable().currentKey);
+    }
+    messageService().inform(page_.window(), i18n::text("Change_Yes"));
 }
 
 void CertActionsHandler::focusTree() {

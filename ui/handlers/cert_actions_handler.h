@@ -4,7 +4,9 @@
 // after it, so a rescan while the question is open makes the deletion stop as if the user had said No.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
+#include <QString>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -31,6 +33,10 @@ public:
     // Enables AcDel, AcOutput, AcListCert and AcDelCert from the login state and the tvCert selection.
     void UpdateCertActions();
 
+protected:
+    // The Delete key in the certificate tree.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The certificates of `key` changed: its tree wants rebuilding.
     void certificatesChanged(int32_t key);
@@ -38,8 +44,17 @@ signals:
 private:
     // Reads the selected certificate of the current key; K_GetKeyCert_Error and nothing when it cannot.
     std::optional<std::vector<uint8_t>> readSelectedCertificate();
-    // Asks K_DEL_YES_NO; true when the answer is Yes and the current key is still the one it was.
-    bool confirmDeletion();
+    // Asks K_DEL_YES_NO, naming the key and `target` (the certificate's subject or the container); true when
+    // the answer is Yes and the current key is still the one it was.
+    bool confirmDeletion(const QString& target);
+    // The file name an export proposes for the certificate whose subject the tree shows as `subject`.
+    static QString exportFileName(const QString& subject);
+    // Writes the PEM text of the certificate `der` to `path`.
+    void exportAsPem(const QByteArray& der, const QString& path);
+    // Writes `bytes` to `path` (owner-only, through a temporary name) and says how it went.
+    void writeExport(const QString& path, const QByteArray& bytes);
+    // The Delete key in the certificate tree: the selected certificate, or else the selected container.
+    void deleteSelected();
     // What follows a deletion: the store rebuilt and the tree rebuilt, or the failure message.
     void finishDeletion(int32_t result);
     void focusTree();

@@ -84,6 +84,11 @@ void CertImportHandler::fillDialog(TIMForm& dialog, int preselected) const {
     dialog.cbContName->setCurrentIndex(preselected);
     dialog.rb2->setChecked(true);
     dialog.rb2Click();
+    // The place offered first is a free one: the signature place when only the exchange place is taken.
+    const int32_t key = token::keyTable().currentKey;
+    if (token::CertPresence().flag(key, preselected, token::kExchangeSpec) != 0 &&
+        token::CertPresence().flag(key, preselected, token::kSignatureSpec) == 0)
+        dialog.rb4->setChecked(true);
 }
 
 void CertImportHandler::AcInputCertExecute() {
@@ -97,13 +102,15 @@ void CertImportHandler::AcInputCertExecute() {
     {
         const auto dialog = std::make_unique<TIMForm>(&window_);
         fillDialog(*dialog, preselected);
-        // A scan while the dialog was open may have put another key at this slot:
-        // that ends as a cancel.
-        if (dialog->exec() != QDialog::Accepted || !guard_.stillValid(ticket))
-            return finishDialog();
-        job = importFromDialog(*dialog);
-        if (!job)
-            return;
+        // A place that cannot take the certificate shows why and the dialog comes back with what was
+        // entered, for another place or a cancel.
+        while (!job) {
+            // A scan while the dialog was open may have put another key at this slot:
+            // that ends as a cancel.
+            if (dialog->exec() != QDialog::Accepted || !guard_.stillValid(ticket))
+                return finishDialog();
+            job = importFromDialog(*dialog);
+        }
     }
     window_.repaint();
     startWorker(*job);
@@ -181,6 +188,8 @@ void CertImportHandler::startWorker(const token::flows::CertificateImport& job) 
     });
     worker_->setObjectName(QStringLiteral("CertificateImport"));
     importKey_ = job.key;
+    importContainer_ = job.container;
+    importSpec_ = job.spec;
     // Queued to the window thread: it runs only when the window thread next
     // processes events.
     connect(worker_, &QThread::finished, this, [this] {
@@ -209,8 +218,10 @@ void CertImportHandler::reportFailure(int32_t result) {
         messageService().inform(&window_, i18n::text("K_OutSpace_Error"));
         return;
     }
-    messageService().inform(&window_, i18n::text("K_Import_Error") + i18n::text("K_ErrorCODE_Str") +
-                                          QStringLiteral("  0x") + errorCodeHex(result));
+    messageService().inform(&window_,
+                            i18n::failureText(i18n::text("K_Import_Error") + i18n::text("K_ErrorCODE_Str") +
+                                                  QStringLiteral("  0x") + errorCodeHex(result),
+                                              result));
 }
 
 void CertImportHandler::afterWorker(int32_t result) {
@@ -222,6 +233,16 @@ void CertImportHandler::afterWorker(int32_t result) {
     if (result != 0)
         token::token_reload_all_objects(key);
     emit importEnded(key);
+    if (result == 0)
+        showImported();
+}
+
+void CertImportHandler::showImported() {
+    if (QTreeWidgetItem* node = certificateNode(page_.tvCert, importContainer_, importSpec_)) {
+        page_.tvCert->setCurrentItem(node);
+        page_.tvCert->scrollToItem(node);
+    }
+    messageService().inform(&window_, i18n::text("Change_Yes"));
 }
 
 void CertImportHandler::waitForWorker() {

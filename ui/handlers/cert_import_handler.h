@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class QThread;
 class QTimer;
@@ -51,6 +52,8 @@ signals:
     void dialogClosed();
 
 private:
+    // Selects and scrolls to the certificate the import put on the key, and says the import succeeded.
+    void showImported();
     // The container pre-selected in the dialog, or -1.
     int preselectedContainer() const;
     void fillDialog(TIMForm& dialog, int preselected) const;
@@ -75,6 +78,9 @@ private:
     std::atomic<int32_t> progressStep_{0};
     std::optional<KeyGuard::Hold> hold_;
     int32_t importKey_ = 0;
+    // Where the running import puts its certificate: the container's name and the key specification.
+    std::string importContainer_;
+    int32_t importSpec_ = 0;
     bool finishLater_ = false; // the wait ran out: the worker's end finishes the import
 };
 

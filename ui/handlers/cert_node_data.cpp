@@ -43,4 +43,19 @@ std::optional<CertTarget> selectedContainer(const QTreeWidget* tree) {
     return targetOf(node, node);
 }
 
+QTreeWidgetItem* certificateNode(const QTreeWidget* tree, const std::string& name, int32_t spec) {
+    const QByteArray wanted = QByteArray::fromStdString(name);
+    for (int container = 0; container < tree->topLevelItemCount(); ++container) {
+        QTreeWidgetItem* containerNode = tree->topLevelItem(container);
+        if (containerNode->data(0, kContainerNameRole).toByteArray() != wanted)
+            continue;
+        for (int certificate = 0; certificate < containerNode->childCount(); ++certificate) {
+            QTreeWidgetItem* subject = containerNode->child(certificate)->child(0);
+            if (subject && subject->data(0, kKeySpecRole).toInt() == spec)
+                return subject;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace ui

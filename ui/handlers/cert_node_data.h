@@ -32,5 +32,8 @@ std::optional<CertTarget> selectedCertificate(const QTreeWidget* tree);
 // The container a selected container node (level 0) stands for; nothing for any other node or for the
 // node that says the key has no containers.
 std::optional<CertTarget> selectedContainer(const QTreeWidget* tree);
+// The subject node of the certificate of `spec` in the container called `name`; nullptr when the tree shows
+// none.
+QTreeWidgetItem* certificateNode(const QTreeWidget* tree, const std::string& name, int32_t spec);
 
 } // namespace ui

@@ -11,6 +11,8 @@
 #include "token/flows/format_values.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
+#include "ui/handlers/confirmation_text.h"
+#include "ui/handlers/pin_fields.h"
 #include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"
 #include "ui/message_service.h"
@@ -25,6 +27,7 @@
 #include <algorithm>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace ui {
 
@@ -142,13 +145,22 @@ std::pair<QWidget*, QWidget*> InitHandler::placeOf(token::flows::FormatField fie
 
 void InitHandler::confirmWithSoPin(int32_t key, const TZartoBaseInfo& values) {
     const KeyTicket ticket = guard_.ticket(key);
-    const QString question = i18n::text("K_Init_Info") + QLatin1Char('\r') + i18n::text("K_Init_try");
+    const QString question =
+        confirmationText(i18n::text("K_Init_Info") + QLatin1Char('\r') + i18n::text("K_Init_try"),
+                         token::keyTable().keys[key]);
     if (!messageService().ask(page_.window(), question) || !guard_.stillValid(ticket))
         return;
     whenPinUsable(runner_, key, token::PinType::So, page_.window(), [this, key, ticket, values] {
         const platform::SecretBytes soPin = askSoPin(ticket);
-        if (!soPin.isEmpty())
-            format(key, values, soPin);
+        if (soPin.isEmpty())
+            return;
+        // A PIN the key cannot take is never sent to it, so no try is spent on it.
+        const PinLimits limits = soPinLimits(token::keyTable().keys[key]);
+        if (!limits.allow(soPin.bytes().size())) {
+            messageService().inform(page_.window(), i18n::pinLengthText(limits.minimum, limits.maximum));
+            return;
+        }
+        format(key, values, soPin);
     });
 }
 
@@ -194,6 +206,10 @@ void InitHandler::keepAsDefaults(const TZartoBaseInfo& values) {
         messageService().reportError(page_.window(), QStringLiteral("Unable to write to %1").arg(path));
 }
 
+void InitHandler::keysArrived(const QList<int32_t>& arrived) {
+    arrivedSlots_ = arrived;
+}
+
 void InitHandler::TCheckInitTimer() {
     // Each start of the timer gives exactly one check; while a key is in use it waits for the next tick.
     if (guard_.busy())
@@ -201,13 +217,15 @@ void InitHandler::TCheckInitTimer() {
     checkTimer_.stop();
     const token::KeyTable& table = token::keyTable();
     const int32_t keyCount = std::clamp(table.keyCount, 0, token::kMaxKeysFound);
-    for (int32_t slot = 0; slot < keyCount; ++slot) {
+    for (int32_t slot : arrivedSlots_) {
         // A slot still at "no key" was not read by the last scan (its information read failed): its zeroed
         // record says nothing about the key, so it is not taken for an uninitialised key.
-        if (table.loginState[slot] == token::NoKey || table.keys[slot].initialised != 0)
+        if (slot >= keyCount || table.loginState[slot] == token::NoKey || table.keys[slot].initialised != 0)
             continue;
         messageService().inform(page_.window(), i18n::text("Init_Info"));
-        emit initialisationPageWanted(slot);
+        // The user's work on a logged-in key is not taken away from under them.
+        if (table.loginState[table.currentKey] != token::LoggedIn)
+            emit initialisationPageWanted(slot);
         return;
     }
 }

@@ -9,6 +9,7 @@
 #include "token/flows/format_values.h"
 #include "ui/key_guard.h"
 
+#include <QList>
 #include <QObject>
 #include <cstdint>
 #include <utility>
@@ -40,9 +41,12 @@ public:
     void AcInitExecute();
     // Enables AcInit while the label and the manufacturer both hold text.
     void AcInitUpdate();
-    // The TCheckInit tick: warns about the first key read by the last scan that is not initialised and asks
-    // for its initialisation page.
+    // The TCheckInit tick: warns about the first key that arrived with the last scan and is not initialised,
+    // and asks for its initialisation page unless the current key is logged in.
     void TCheckInitTimer();
+    // The last scan found the keys at `arrived` for the first time: the checks until the next scan concern
+    // them alone.
+    void keysArrived(const QList<int32_t>& arrived);
 
 signals:
     // A key was formatted: the keys want scanning anew.
@@ -72,6 +76,7 @@ private:
     KeyOperationRunner& runner_;
     QString programFolder_;
     QTimer& checkTimer_;
+    QList<int32_t> arrivedSlots_;
 };
 
 } // namespace ui

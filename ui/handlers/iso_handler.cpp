@@ -1,5 +1,6 @@
 #include "iso_handler.h"
 
+#include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "message_text.h"
 #include "token/flows/iso_image_write.h"
@@ -7,6 +8,7 @@
 #include "token/key_table.h"
 #include "ui/action_updater.h"
 #include "ui/button_edit.h"
+#include "ui/handlers/pin_fields.h"
 #include "ui/key_guard.h"
 #include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"
@@ -63,18 +65,29 @@ void IsoHandler::AcDownISOExecute() {
         messageService().inform(page_.window(), i18n::text("ISOFile_error"));
         return;
     }
+    if (!pinLengthFits(*page_.edtUPINForDownISO, userPinLimits(token::keyTable().keys[key]), page_.window()))
+        return;
     const platform::SecretBytes pin = pinBytes(*page_.edtUPINForDownISO);
+    emptyUsedPins({page_.edtUPINForDownISO});
+    const auto imageBytes = static_cast<uint64_t>(QFileInfo(path).size());
     runner_.run(
-        [key, pin] {
+        [key, pin, imageBytes] {
+            // An image the key cannot hold is refused before any login or block.
+            const token::flows::DiskArea area = token::flows::diskArea(key);
+            if (!area.holds(imageBytes))
+                return IsoStart{IsoLogin::NoRoom, area};
             // The key is logged out before its lock is checked, so a failed check leaves no session behind.
             token::flows::logOutKey(key);
             if (token::flows::userPinLocked(key))
-                return IsoLogin::Locked;
-            return token::flows::logInUser(key, pin.c_str()).succeeded() ? IsoLogin::LoggedIn
-                                                                         : IsoLogin::Refused;
+                return IsoStart{IsoLogin::Locked, area};
+            const bool loggedIn = token::flows::logInUser(key, pin.c_str()).succeeded();
+            return IsoStart{loggedIn ? IsoLogin::LoggedIn : IsoLogin::Refused, area};
         },
-        [this, key, path](IsoLogin login) {
-            if (login == IsoLogin::Locked)
+        [this, key, path, imageBytes](const IsoStart& start) {
+            const IsoLogin login = start.login;
+            if (login == IsoLogin::NoRoom)
+                reportNoRoom(start.area, imageBytes);
+            else if (login == IsoLogin::Locked)
                 messageService().inform(page_.window(), i18n::text("K_Dead"));
             else if (login == IsoLogin::Refused)
                 messageService().inform(page_.window(), i18n::text("K_User_error"));
@@ -99,14 +112,28 @@ void IsoHandler::writeImage(int32_t key, const QString& path) {
     reportWrite(result);
 }
 
+void IsoHandler::reportNoRoom(const token::flows::DiskArea& area, uint64_t imageBytes) {
+    if (area.code != 0)
+        messageService().inform(page_.window(), i18n::failureText(i18n::text("ISo_Down_No"), area.code));
+    else
+        messageService().inform(page_.window(), i18n::isoTooBigText(static_cast<int64_t>(imageBytes),
+                                                                    static_cast<int64_t>(area.bytes)));
+}
+
+void IsoHandler::resetProgress() {
+    page_.PBISO->setValue(0);
+}
+
 void IsoHandler::reportWrite(int32_t result) {
+    resetProgress();
     if (result == 0) {
         messageService().inform(page_.window(), i18n::text("ISO_Down_Yes"));
         return;
     }
     // The text comes from a language file, so it is joined, never used as a format.
-    const QString text = i18n::text("ISo_Down_No") + QStringLiteral("(ErrorCode = 0x") +
-                         errorCodeHex(result) + QLatin1Char(')');
+    const QString text = i18n::failureText(i18n::text("ISo_Down_No") + QStringLiteral("(ErrorCode = 0x") +
+                                               errorCodeHex(result) + QLatin1Char(')'),
+                                           result);
     messageService().showMessage(page_.window(), i18n::text("P_MSGTitle") + QLatin1Char(' '), text,
                                  MessageIcon::Information, MessageButtons::Ok);
 }

@@ -41,10 +41,19 @@ public:
     int32_t WriteIsoImage(int32_t slot, const QString& path);
 
 private:
-    enum class IsoLogin { LoggedIn, Locked, Refused };
+    enum class IsoLogin { LoggedIn, Locked, Refused, NoRoom };
+    // How the start of a write went: the login, or the disk area that cannot take the image.
+    struct IsoStart {
+        IsoLogin login = IsoLogin::LoggedIn;
+        token::flows::DiskArea area;
+    };
+    // Says why the image of `imageBytes` cannot go to `area`.
+    void reportNoRoom(const token::flows::DiskArea& area, uint64_t imageBytes);
     // Writes the image at `path` to the logged-in `key`, logs it out and reports the outcome.
     void writeImage(int32_t key, const QString& path);
     void reportWrite(int32_t result);
+    // The page as an operation that ended leaves it: no progress shown.
+    void resetProgress();
 
     IsoPage& page_;
     const MainActions& actions_;

@@ -1,5 +1,6 @@
 #include "key_name_handler.h"
 
+#include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "key_info_view.h"
 #include "platform/blank_trim.h"
@@ -27,25 +28,32 @@ KeyNameHandler::KeyNameHandler(KeyNamePage& page, const MainActions& actions, Ac
 void KeyNameHandler::AcSetKeyNameExecute() {
     const int32_t key = token::keyTable().currentKey;
     const QString label = platform::trimBlanksAndControls(page_.edtKeyName->text());
-    runner_.run([key, label] { return token::flows::setKeyLabel(key, label.toStdU16String()); },
-                [this, key, label](token::flows::LabelResult result) {
-                    using token::flows::LabelResult;
-                    switch (result) {
-                    case LabelResult::UserPinLocked:
-                        messageService().inform(page_.window(), i18n::text("K_Dead"));
-                        return;
-                    case LabelResult::TooLong:
-                        page_.edtKeyName->setFocus();
-                        messageService().inform(page_.window(), i18n::text("K_Len_Error"));
-                        return;
-                    case LabelResult::Refused:
-                        messageService().inform(page_.window(), i18n::text("K_Set_No"));
-                        return;
-                    case LabelResult::Set:
-                        emit labelChanged(key, label);
-                        return;
-                    }
-                });
+    runner_.run(
+        [key, label] {
+            LabelChange change;
+            change.result = token::flows::setKeyLabel(key, label.toStdU16String(), change.code);
+            return change;
+        },
+        [this, key, label](const LabelChange& change) {
+            using token::flows::LabelResult;
+            switch (change.result) {
+            case LabelResult::UserPinLocked:
+                messageService().inform(page_.window(), i18n::text("K_Dead"));
+                return;
+            case LabelResult::TooLong:
+                page_.edtKeyName->setFocus();
+                messageService().inform(page_.window(), i18n::text("K_Len_Error"));
+                return;
+            case LabelResult::Refused:
+                messageService().inform(page_.window(),
+                                        i18n::failureText(i18n::text("K_Set_No"), change.code));
+                return;
+            case LabelResult::Set:
+                emit labelChanged(key, label);
+                messageService().inform(page_.window(), i18n::text("K_Set_Yes"));
+                return;
+            }
+        });
 }
 
 void KeyNameHandler::AcSetKeyNameUpdate() {

@@ -1,6 +1,8 @@
 // The label page (TabSheet3): changing the current key's label.
 #pragma once
 
+#include "token/flows/set_key_label.h"
+
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -31,6 +33,12 @@ signals:
     void labelChanged(int32_t slot, const QString& label);
 
 private:
+    // How a label change ended, with the library's code of a refusal.
+    struct LabelChange {
+        token::flows::LabelResult result = token::flows::LabelResult::Set;
+        int32_t code = 0;
+    };
+
     KeyNamePage& page_;
     const MainActions& actions_;
     KeyOperationRunner& runner_;

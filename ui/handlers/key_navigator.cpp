@@ -19,6 +19,8 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <iterator>
+#include <numeric>
+#include <utility>
 
 namespace ui {
 
@@ -102,16 +104,115 @@ void KeyNavigator::BuildRootNodes() {
 }
 
 int32_t KeyNavigator::ScanKeys() {
+    const std::vector<int32_t> loggedIn = loggedInSlots();
     guard_.scanStarted();
     forgetKeys();
     QTreeWidgetItem* keyList = keyListNode();
     removeKeyNodes(keyList);
+    // What the window shows after the scan is what the library holds: no key logged in.
+    runner_.run([loggedIn] { return token::flows::logoutAndRescan(loggedIn); },
+                [this, keyList](const token::flows::KeyRescan& rescan) {
+                    lastScanCode_ = showFullScan(keyList, rescan);
+                });
+    return lastScanCode_;
+}
 
-    int32_t code = 0;
-    runner_.run(
-        [] { return token::flows::scanKeys(); },
-        [this, keyList, &code](const token::flows::KeyScan& scan) { code = showScan(keyList, scan); });
+std::vector<int32_t> KeyNavigator::loggedInSlots() const {
+    const token::KeyTable& table = token::keyTable();
+    std::vector<int32_t> loggedIn;
+    for (int32_t slot = 0; slot < std::clamp(table.keyCount, 0, token::kMaxKeysFound); ++slot) {
+        if (table.loginState[slot] == token::LoggedIn)
+            loggedIn.push_back(slot);
+    }
+    return loggedIn;
+}
+
+int32_t KeyNavigator::showFullScan(QTreeWidgetItem* keyList, const token::flows::KeyRescan& rescan) {
+    shownKeys_ = rescan.keys;
+    const int32_t code = showScan(keyList, rescan.scan);
+    const std::optional<KeyToSelect> wanted = std::exchange(keyToSelect_, std::nullopt);
+    if (code == 0 && wanted) {
+        if (const std::optional<int32_t> slot = wanted->slotIn(rescan.keys))
+            selectKeyNode(*slot);
+    }
+    // A scan that failed found no key to check.
+    std::vector<int32_t> all(code == 0 ? rescan.keys.size() : 0);
+    std::iota(all.begin(), all.end(), 0);
+    announceArrived(all);
     return code;
+}
+
+void KeyNavigator::announceArrived(const std::vector<int32_t>& arrived) {
+    emit keysArrived(QList<int32_t>(arrived.begin(), arrived.end()));
+}
+
+int32_t KeyNavigator::rescanKeepingSession() {
+    keeper_.remember(shownKeys_, token::keyTable());
+    const Selection before = selection();
+    guard_.scanStarted();
+    runner_.run([] { return token::flows::rescanKeys(); },
+                [this, before](const token::flows::KeyRescan& rescan) {
+                    lastScanCode_ = showRescan(rescan, before);
+                });
+    return lastScanCode_;
+}
+
+KeyNavigator::Selection KeyNavigator::selection() {
+    Selection selected;
+    QTreeWidgetItem* node = tree_.currentItem();
+    if (!node)
+        return selected;
+    if (nodeLevel(node) < kKeyLevel) {
+        selected.otherPage = nodePosition(node) != kKeyListNode;
+        return selected;
+    }
+    for (; nodeLevel(node) > kKeyLevel; node = node->parent())
+        selected.path.insert(selected.path.begin(), nodePosition(node));
+    selected.key = token::keyTable().currentKey;
+    return selected;
+}
+
+int32_t KeyNavigator::showRescan(const token::flows::KeyRescan& rescan, const Selection& before) {
+    QTreeWidgetItem* keyList = keyListNode();
+    removeKeyNodes(keyList);
+    shownKeys_ = rescan.keys;
+    if (rescan.scan.code != 0) {
+        emit keysForgotten();
+        announceArrived({});
+        return showScan(keyList, rescan.scan);
+    }
+    const SessionKeeper::Kept kept = keeper_.restore(rescan.keys, token::keyTable());
+    for (int32_t slot = 0; slot < rescan.scan.keyCount; ++slot)
+        addKeyNode(keyList, slot);
+    expandWithDescendants(keyList);
+    if (before.otherPage) {
+        // The system check or the about node is selected: it and its page stay.
+        token::keyTable().currentKey = kept.currentKey.value_or(0);
+    } else if (kept.currentKey && before.key >= 0) {
+        // The key the user works with stayed plugged: its node, page and certificate tree stay.
+        token::keyTable().currentKey = *kept.currentKey;
+        reselect(*kept.currentKey, before.path);
+        if (pages_.current() == PageKeyInfo)
+            showKeyInfo(*kept.currentKey);
+    } else {
+        // The current key is gone: the selection falls back to the first key as a full scan leaves it.
+        emit keysForgotten();
+        token::keyTable().currentKey = 0;
+        showKeyInfo(0);
+        showPage(PageKeyInfo);
+    }
+    announceArrived(kept.arrivedSlots);
+    return 0;
+}
+
+void KeyNavigator::reselect(int32_t slot, const std::vector<int>& path) {
+    QTreeWidgetItem* node = keyListNode()->child(slot);
+    for (int position : path) {
+        if (node)
+            node = node->child(position);
+    }
+    const QSignalBlocker blocker(&tree_);
+    tree_.setCurrentItem(node);
 }
 
 int32_t KeyNavigator::showScan(QTreeWidgetItem* keyList, const token::flows::KeyScan& scan) {
@@ -305,7 +406,7 @@ void KeyNavigator::TFindUSBKeyTimer() {
         findTimer_.stop();
         return;
     }
-    if (ScanKeys() != 0) {
+    if (rescanKeepingSession() != 0) {
         emit rescanFailed();
         return;
     }
@@ -316,6 +417,29 @@ void KeyNavigator::TFindUSBKeyTimer() {
 void KeyNavigator::AcFindKeyRefreshExecute() {
     if (ScanKeys() == 0)
         emit keysFoundByRefresh();
+}
+
+void KeyNavigator::scanKeepingCurrentKey() {
+    const int32_t current = token::keyTable().currentKey;
+    if (current >= 0 && current < static_cast<int32_t>(shownKeys_.size()))
+        keyToSelect_ = KeyToSelect{shownKeys_[current], current};
+    ScanKeys();
+}
+
+std::optional<int32_t>
+KeyNavigator::KeyToSelect::slotIn(const std::vector<token::flows::KeyIdentity>& keys) const {
+    // Keys that cannot be told apart: the one at the same slot is taken to be the key.
+    if (slot < static_cast<int32_t>(keys.size()) && keys[slot] == identity)
+        return slot;
+    const auto found = std::ranges::find(keys, identity);
+    if (found == keys.end())
+        return std::nullopt;
+    return static_cast<int32_t>(found - keys.begin());
+}
+
+void KeyNavigator::selectKeyNode(int32_t slot) {
+    if (QTreeWidgetItem* keyNode = keyListNode()->child(slot))
+        tree_.setCurrentItem(keyNode);
 }
 
 void KeyNavigator::selectInitialisationNode(int32_t slot) {

@@ -4,10 +4,15 @@
 // navigator announces as signals.
 #pragma once
 
+#include "token/flows/key_rescan.h"
+#include "ui/handlers/session_keeper.h"
 #include "ui/page_stack.h"
 
+#include <QList>
 #include <QObject>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 class QTimer;
 namespace token::flows {
@@ -39,8 +44,17 @@ public:
 
     // Clears tv and adds its three top-level nodes: the key list, the system check and the about node.
     void BuildRootNodes();
-    // Finds and reads every key and rebuilds the key nodes; 0 when at least one key was found and read.
+    // Logs out the keys shown logged in, finds and reads every key and rebuilds the key nodes; 0 when at
+    // least one key was found and read.
     int32_t ScanKeys();
+    // The rescan after a device event: keys that stayed plugged keep their login, and a current key that
+    // stayed keeps its selected node and page; 0 when at least one key was found and read.
+    int32_t rescanKeepingSession();
+    // A full scan after which the current key, found again by its module and serial, is selected with its
+    // information shown (after its initialisation, say).
+    void scanKeepingCurrentKey();
+    // Selects the node of the key at `slot`, which shows its information.
+    void selectKeyNode(int32_t slot);
     // The selection handler of tv.
     void tvChange(QTreeWidgetItem* node);
     // A USB device with `productId` arrived / was removed.
@@ -81,8 +95,29 @@ signals:
     void keysFoundAfterDeviceEvent();
     // A refresh by the user found keys.
     void keysFoundByRefresh();
+    // A scan found these keys for the first time (a full scan: all it found); the keys that stayed plugged
+    // through a rescan are not among them.
+    void keysArrived(const QList<int32_t>& arrived);
 
 private:
+    // Where the selection was before a rescan: the current key and the child positions from its key node
+    // down to the selected node (empty for the key node itself); no key when a top-level node or nothing was
+    // selected.
+    struct Selection {
+        int32_t key = -1;
+        std::vector<int> path;
+        bool otherPage = false; // the system check or the about node
+    };
+    Selection selection();
+    // The slots of the keys shown logged in.
+    std::vector<int32_t> loggedInSlots() const;
+    // Shows what a full scan found and announces every key found as arrived.
+    int32_t showFullScan(QTreeWidgetItem* keyList, const token::flows::KeyRescan& rescan);
+    // Shows what a rescan after a device event found, keeping what `before` was doing where its key stayed.
+    int32_t showRescan(const token::flows::KeyRescan& rescan, const Selection& before);
+    // Selects, without running the selection handler, the node at `path` under the key node of `slot`.
+    void reselect(int32_t slot, const std::vector<int>& path);
+    void announceArrived(const std::vector<int32_t>& arrived);
     // Every slot back to "no key".
     void forgetKeys();
     // Shows what `scan` found under `keyList`; the scan's code.
@@ -109,6 +144,18 @@ private:
     QTimer& findTimer_;
     bool libraryReady_ = false;
     int scanCountdown_ = 3;
+    int32_t lastScanCode_ = 0;
+    // The key in each slot as the last scan found them.
+    std::vector<token::flows::KeyIdentity> shownKeys_;
+    SessionKeeper keeper_;
+    // The key a full scan selects when it finds it again, and the slot it had.
+    struct KeyToSelect {
+        token::flows::KeyIdentity identity;
+        int32_t slot = 0;
+        // Where the key is among `keys`, found by its identity.
+        std::optional<int32_t> slotIn(const std::vector<token::flows::KeyIdentity>& keys) const;
+    };
+    std::optional<KeyToSelect> keyToSelect_;
 };
 
 } // namespace ui

@@ -1,10 +1,12 @@
 #include "login_handler.h"
 
 #include "i18n/outcome_texts.h"
+#include "i18n/string_table.h"
 #include "key_info_view.h"
 #include "token/flows/key_session.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
+#include "ui/handlers/pin_fields.h"
 #include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"
 #include "ui/message_service.h"
@@ -31,7 +33,11 @@ LoginHandler::LoginHandler(LoginPage& page, const MainActions& actions, ActionUp
 
 void LoginHandler::AcLoginExecute() {
     const int32_t key = token::keyTable().currentKey;
+    // Enter runs the login even while the button is disabled: a PIN the key cannot take stops here.
+    if (!pinLengthFits(*page_.edtUPIN, userPinLimits(token::keyTable().keys[key]), page_.window()))
+        return;
     const platform::SecretBytes pin = pinBytes(*page_.edtUPIN);
+    emptyUsedPins({page_.edtUPIN});
     runner_.run([key, pin] { return token::flows::openUserSession(key, pin.c_str()); },
                 [this, key](const token::flows::UserSession& session) { finishLogin(key, session); });
 }
@@ -44,6 +50,7 @@ void LoginHandler::finishLogin(int32_t key, const token::flows::UserSession& ses
     } else if (session.check != token::flows::PinCheck::Usable) {
         messageService().inform(page_.window(), i18n::pinCheckText(session.check));
     } else if (session.login.keyRemoved()) {
+        messageService().inform(page_.window(), i18n::text("K_Key_Removed"));
         emit keyGone();
     } else {
         messageService().inform(page_.window(), i18n::refusedLoginText(session.login.triesLeft));

@@ -7,6 +7,7 @@
 #include "token/flows/change_so_pin.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
+#include "ui/handlers/pin_fields.h"
 #include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"
 #include "ui/message_service.h"
@@ -26,8 +27,9 @@ QString outcomeText(const token::flows::SoPinChangeOutcome& outcome) {
     case SoPinChangeResult::OldPinRefused:
         return i18n::refusedOldPinText(outcome.triesLeft);
     case SoPinChangeResult::ChangeFailed:
-        return i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") + QStringLiteral(" 0x") +
-               errorCodeHex(outcome.code);
+        return i18n::failureText(i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") +
+                                     QStringLiteral(" 0x") + errorCodeHex(outcome.code),
+                                 outcome.code);
     case SoPinChangeResult::Changed:
         break;
     }
@@ -46,6 +48,8 @@ SoPinHandler::SoPinHandler(SoPinPage& page, const MainActions& actions, ActionUp
 
 void SoPinHandler::AcSetSOPINExecute() {
     const int32_t key = token::keyTable().currentKey;
+    if (!pinLengthFits(*page_.edtSPIN, soPinLimits(token::keyTable().keys[key]), page_.window()))
+        return;
     if (!(pinBytes(*page_.edtNewSPIN1) == pinBytes(*page_.edtNewSPIN2))) {
         messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
         return;
@@ -56,6 +60,7 @@ void SoPinHandler::AcSetSOPINExecute() {
 void SoPinHandler::changePin(int32_t key) {
     const platform::SecretBytes oldPin = pinBytes(*page_.edtSPIN);
     const platform::SecretBytes newPin = pinBytes(*page_.edtNewSPIN1);
+    emptyUsedPins({page_.edtSPIN, page_.edtNewSPIN1, page_.edtNewSPIN2});
     runner_.run(
         [key, oldPin, newPin] { return token::flows::changeSoPin(key, oldPin.c_str(), newPin.c_str()); },
         [this](const token::flows::SoPinChangeOutcome& outcome) {

@@ -18,7 +18,7 @@ public:
                  KeyOperationRunner& runner, QObject* parent);
 
     // Checks the new SO PIN, proves the old one with an SO login and changes it; the key ends logged out.
-    // The fields keep their texts.
+    // The PIN fields are emptied once their PINs were used.
     void AcSetSOPINExecute();
     // Enables AcSetSOPIN when the old SO PIN and the confirmation both hold the key's minimum SO PIN length.
     void AcSetSOPINUpdate();

@@ -6,6 +6,7 @@
 #include "token/flows/unlock_user_pin.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
+#include "ui/handlers/pin_fields.h"
 #include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"
 #include "ui/message_service.h"
@@ -43,6 +44,8 @@ UnlockHandler::UnlockHandler(UnlockPage& page, const MainActions& actions, Actio
 
 void UnlockHandler::AcUnlockExecute() {
     const int32_t key = token::keyTable().currentKey;
+    if (!pinLengthFits(*page_.edtSPINForUnLock, soPinLimits(token::keyTable().keys[key]), page_.window()))
+        return;
     if (!(pinBytes(*page_.edtUPINForUnlock1) == pinBytes(*page_.edtUPINForUnlock2))) {
         messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
         return;
@@ -53,10 +56,12 @@ void UnlockHandler::AcUnlockExecute() {
 void UnlockHandler::unlock(int32_t key) {
     const platform::SecretBytes soPin = pinBytes(*page_.edtSPINForUnLock);
     const platform::SecretBytes newPin = pinBytes(*page_.edtUPINForUnlock1);
+    emptyUsedPins({page_.edtSPINForUnLock, page_.edtUPINForUnlock1, page_.edtUPINForUnlock2});
     runner_.run(
         [key, soPin, newPin] { return token::flows::unlockUserPin(key, soPin.c_str(), newPin.c_str()); },
         [this](const token::flows::UnlockOutcome& outcome) {
-            messageService().inform(page_.window(), i18n::text(outcomeTextKey(outcome.result)));
+            messageService().inform(
+                page_.window(), i18n::failureText(i18n::text(outcomeTextKey(outcome.result)), outcome.code));
         });
 }
 

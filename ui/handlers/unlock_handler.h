@@ -19,8 +19,8 @@ public:
     UnlockHandler(UnlockPage& page, const MainActions& actions, ActionUpdater& updater,
                   KeyOperationRunner& runner, QObject* parent);
 
-    // Checks the new user PIN and sets it with the SO PIN; the key ends logged out. The fields keep their
-    // texts.
+    // Checks the new user PIN and sets it with the SO PIN; the key ends logged out. The PIN fields are
+    // emptied once their PINs were used.
     void AcUnlockExecute();
     // Enables AcUnlock when the SO PIN holds the key's minimum SO PIN length and both new user PINs the
     // minimum user PIN length.

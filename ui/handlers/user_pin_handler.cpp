@@ -7,6 +7,7 @@
 #include "token/flows/change_user_pin.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
+#include "ui/handlers/pin_fields.h"
 #include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"
 #include "ui/message_service.h"
@@ -29,8 +30,9 @@ QString failureText(const token::flows::UserPinChangeOutcome& outcome, const tok
     case UserPinChangeResult::OldPinRefused:
         return i18n::refusedOldPinText(outcome.triesLeft);
     case UserPinChangeResult::ChangeFailed:
-        return i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") + QStringLiteral(" = 0x") +
-               errorCodeHex(outcome.code);
+        return i18n::failureText(i18n::text("K_Set_No") + i18n::text("K_ErrorCODE_Str") +
+                                     QStringLiteral(" = 0x") + errorCodeHex(outcome.code),
+                                 outcome.code);
     case UserPinChangeResult::KeyRemoved:
     case UserPinChangeResult::Changed:
         break;
@@ -50,6 +52,8 @@ UserPinHandler::UserPinHandler(UserPinPage& page, const MainActions& actions, Ac
 
 void UserPinHandler::AcSetUserPINExecute() {
     const int32_t key = token::keyTable().currentKey;
+    if (!pinLengthFits(*page_.edtOldUPin, userPinLimits(token::keyTable().keys[key]), page_.window()))
+        return;
     whenPinUsable(runner_, key, token::PinType::User, page_.window(), [this, key] {
         if (!(pinBytes(*page_.edtNewUPin1) == pinBytes(*page_.edtNewUPin2)))
             messageService().inform(page_.window(), i18n::text("S_PIN_equal"));
@@ -67,7 +71,11 @@ void UserPinHandler::changePin(int32_t key) {
 }
 
 void UserPinHandler::finishChange(int32_t key, const token::flows::UserPinChangeOutcome& outcome) {
+    // A new PIN the key cannot take is refused before the old one is tried; any other outcome used the PINs.
+    if (outcome.result != token::flows::UserPinChangeResult::NewPinLengthOutside)
+        emptyFields();
     if (outcome.result == token::flows::UserPinChangeResult::KeyRemoved) {
+        messageService().inform(page_.window(), i18n::text("K_Key_Removed"));
         emit keyGone();
         return;
     }
@@ -76,13 +84,10 @@ void UserPinHandler::finishChange(int32_t key, const token::flows::UserPinChange
         return;
     }
     messageService().inform(page_.window(), i18n::text("K_Set_Yes"));
-    emptyFields();
 }
 
 void UserPinHandler::emptyFields() {
-    page_.edtOldUPin->clear();
-    page_.edtNewUPin1->clear();
-    page_.edtNewUPin2->clear();
+    emptyUsedPins({page_.edtOldUPin, page_.edtNewUPin1, page_.edtNewUPin2});
 }
 
 void UserPinHandler::AcSetUserPINUpdate() {

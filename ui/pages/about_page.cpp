@@ -38,6 +38,7 @@ AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(4, 140, 440, 2);
     Label15 = makeLabel(this, "Label15", QRect(4, 150, 440, 20), Qt::AlignCenter);
+    lblProgramVersion = makeLabel(this, "lblProgramVersion", QRect(4, 175, 440, 20), Qt::AlignCenter);
     connect(Label20, &LinkLabel::clicked, this, &AboutPage::openWebAddress);
     connect(Label19, &LinkLabel::clicked, this, &AboutPage::openMailAddress);
 }

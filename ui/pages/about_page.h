@@ -1,5 +1,5 @@
 // Page 6 (TabSheet7): the language box, the maker's web and mail addresses (a click opens them) and the
-// rights notice.
+// rights notice, with the program's name and version below it.
 #pragma once
 
 #include <QWidget>
@@ -25,6 +25,8 @@ public:
     LinkLabel* Label19;
     QFrame* Bevel1;
     QLabel* Label15;
+    // The program's name and version, filled with the window's texts.
+    QLabel* lblProgramVersion;
 
     // Opens the web address Label20 shows; when the desktop cannot open it, hands it to the web browser.
     void openWebAddress();

@@ -33,7 +33,8 @@ IsoPage::IsoPage(const MainActions& actions, QWidget* parent) : QWidget(parent) 
     PBISO = new QProgressBar(RzGroupBox6);
     PBISO->setObjectName(QStringLiteral("PBISO"));
     PBISO->setGeometry(kLeft, 145, 388, 22);
-    PBISO->setTextVisible(false);
+    PBISO->setTextVisible(true);
+    PBISO->setFormat(QStringLiteral("%p%"));
     PBISO->setValue(0);
     Button8 = makeButton(RzGroupBox6, "Button8", actions.AcDownISO, QRect(284, 200, 120, kButtonHeight));
 }

@@ -1,4 +1,5 @@
-// Page 10 (TabSheet11): writing an ISO image to the key's disk area: user PIN, image path, progress, button.
+// Page 10 (TabSheet11): writing an ISO image to the key's disk area: user PIN, image path, progress with its
+// percentage, the write button.
 #pragma once
 
 #include <QWidget>

@@ -418,6 +418,13 @@ Result SoftkeyDriver::moduleName(int32_t, std::string& name) {
     return QR_OK;
 }
 
+Result SoftkeyDriver::diskSize(int32_t idx, uint64_t& bytes) {
+    return reading(idx, [&](PluggedKey& key) {
+        bytes = key.record().diskBytes;
+        return QR_OK;
+    });
+}
+
 Result SoftkeyDriver::usePrivateKey(int32_t idx, const std::string& name, int32_t spec,
                                     const std::function<Result(EVP_PKEY* key)>& use) {
     return onKey<SqliteTransaction::Kind::Read>(idx, [&](PluggedKey& key, SqliteTransaction*) {
