@@ -51,6 +51,9 @@ const QuillardApi& realQuillardApi() {
         ::remove_all_certs_from_store,
         ::quillard_tokens_changed,
         ::quillard_key_module,
+        ::pkcs12_entry_certificate,
+        ::x509_file_certificate,
+        ::token_get_pin_count_low,
     };
     return real;
 }

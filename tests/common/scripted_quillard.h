@@ -49,7 +49,10 @@
     X(container_addcert_to_store)                                                                            \
     X(remove_all_certs_from_store)                                                                           \
     X(quillard_tokens_changed)                                                                               \
-    X(quillard_key_module)
+    X(quillard_key_module)                                                                                   \
+    X(pkcs12_entry_certificate)                                                                              \
+    X(x509_file_certificate)                                                                                 \
+    X(token_get_pin_count_low)
 
 class ScriptedQuillard {
 public:

@@ -81,6 +81,8 @@ signals:
     void keysFoundAfterDeviceEvent();
     // A refresh by the user found keys.
     void keysFoundByRefresh();
+    // A scan found keys and shows them (whatever started it).
+    void keysScanned();
 
 private:
     // Every slot back to "no key".
