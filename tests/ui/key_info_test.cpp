@@ -131,6 +131,7 @@ TEST_F(VirtualKeyInfoTest, WrongPinsLowerTheRetriesShown) {
     select(keyNode(0));
     EXPECT_EQ(infoColumn(1).value(kSoRetriesRow), QString::number(soTries.toInt() - 1))
         << "the SO PIN's tries left beside the user PIN's";
+    select(keyNode(0)->child(0));
     auto tryWrongPins = [](int times) {
         for (int attempt = 0; attempt < times; ++attempt) {
             int32_t retriesLeft = -1;
