@@ -81,6 +81,7 @@ protected:
 } // namespace
 
 TEST_F(HealthScreenshots, DISABLED_TreeViewerAndNoticeInBothLanguages) {
+    form().buildsCertTree = true;
     shownForm();
     waitForKeyOperations(form());
     part<QTimer>(form(), "TCheckInit")->stop();
