@@ -58,8 +58,9 @@ protected:
         int32_t retries = 0;
         ASSERT_EQ(driver.login(0, quillard::PinKind::User, "12345678", retries), 0);
         driver.listContainers(0, names);
-        if (std::find(names.begin(), names.end(), container) == names.end())
+        if (std::find(names.begin(), names.end(), container) == names.end()) {
             ASSERT_EQ(driver.createContainer(0, container), 0);
+        }
         ASSERT_EQ(driver.importCredential(0, container, spec, credential), 0);
     }
     void shoot(const QString& name) {
