@@ -1,4 +1,4 @@
-// The process-wide string table: 178 texts addressed by key (K_Dead, P_MSGTitle, ...), each starting with its
+// The process-wide string table: 203 texts addressed by key (K_Dead, P_MSGTitle, ...), each starting with its
 // built-in Simplified Chinese text, replaced by LoadLanguageFile.
 #pragma once
 

@@ -17,7 +17,7 @@ struct StringTableEntry {
     MissingKey missing;
 };
 
-// All 178 entries, in table order.
+// All 203 entries, in table order.
 std::span<const StringTableEntry> stringTableEntries();
 
 } // namespace i18n

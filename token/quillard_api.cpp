@@ -52,6 +52,9 @@ const QuillardApi& realQuillardApi() {
         ::quillard_tokens_changed,
         ::quillard_key_module,
         ::quillard_disk_size,
+        ::pkcs12_entry_certificate,
+        ::x509_file_certificate,
+        ::token_get_pin_count_low,
     };
     return real;
 }

@@ -47,6 +47,10 @@ struct QuillardApi {
     decltype(&::quillard_tokens_changed) quillard_tokens_changed;
     decltype(&::quillard_key_module) quillard_key_module;
     decltype(&::quillard_disk_size) quillard_disk_size;
+    // The certificates an import would store.
+    decltype(&::pkcs12_entry_certificate) pkcs12_entry_certificate;
+    decltype(&::x509_file_certificate) x509_file_certificate;
+    decltype(&::token_get_pin_count_low) token_get_pin_count_low;
 };
 
 // The table every operation calls through.

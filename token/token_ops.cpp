@@ -351,4 +351,34 @@ int32_t remove_all_certs_from_store(const std::string& cspName) {
     return api().remove_all_certs_from_store(cspName.c_str());
 }
 
+namespace {
+
+// A DER certificate the library copies out, in a buffer as large as the largest certificate a key holds.
+template <typename Read> int32_t readCertificateBytes(std::vector<uint8_t>& der, Read read) {
+    der.assign(kCertificateBufferSize, 0);
+    int32_t length = kCertificateBufferSize;
+    const int32_t result = read(der.data(), &length);
+    der.resize(result == 0 ? std::clamp(length, 0, kCertificateBufferSize) : 0);
+    return result;
+}
+
+} // namespace
+
+int32_t pkcs12_entry_certificate(int32_t entry, std::vector<uint8_t>& der) {
+    return readCertificateBytes(der, [entry](uint8_t* buffer, int32_t* length) {
+        return api().pkcs12_entry_certificate(entry, buffer, length);
+    });
+}
+
+int32_t x509_file_certificate(const std::string& path, std::vector<uint8_t>& der) {
+    return readCertificateBytes(der, [&path](uint8_t* buffer, int32_t* length) {
+        return api().x509_file_certificate(path.c_str(), buffer, length);
+    });
+}
+
+bool token_get_pin_count_low(int32_t idx, PinType type) {
+    int32_t countLow = 0;
+    return api().token_get_pin_count_low(idx, static_cast<int32_t>(type), &countLow) == 0 && countLow == 1;
+}
+
 } // namespace token

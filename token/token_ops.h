@@ -89,4 +89,12 @@ int32_t container_addcert_to_store(const std::string& container, const std::stri
                                    const uint8_t* cert, int32_t length);
 int32_t remove_all_certs_from_store(const std::string& cspName);
 
+// The DER certificate of entry `entry` of the PKCS#12 file parsed last, or of the X.509 file at `path`, as an
+// import would store it; `der` is left empty on failure.
+int32_t pkcs12_entry_certificate(int32_t entry, std::vector<uint8_t>& der);
+int32_t x509_file_certificate(const std::string& path, std::vector<uint8_t>& der);
+// True when the token flags the PIN of `type` as having had wrong tries; false when it does not or cannot
+// tell.
+bool token_get_pin_count_low(int32_t idx, PinType type);
+
 } // namespace token

@@ -61,7 +61,7 @@ void setRandomSerial(X509* certificate) {
             "cannot set the serial");
 }
 
-void setSubjectAndIssuer(X509* certificate, const std::string& commonName) {
+void setSubject(X509* certificate, const std::string& commonName) {
     X509_NAME* name = X509_get_subject_name(certificate);
     auto add = [&](const char* field, const std::string& value) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(value.c_str());
@@ -70,7 +70,6 @@ void setSubjectAndIssuer(X509* certificate, const std::string& commonName) {
     };
     add("CN", commonName);
     add("O", DemoOrganisation);
-    require(X509_set_issuer_name(certificate, name) == 1, "cannot set the issuer");
 }
 
 void addExtension(X509* certificate, int nid, const char* value) {
@@ -93,22 +92,44 @@ std::string subjectKeyIdentifier(EVP_PKEY* key) {
     return colonHex(id.data(), id.size());
 }
 
-X509Ptr makeCertificate(EVP_PKEY* key, KeyType type, const std::string& commonName, int days) {
+// Who signs a certificate: the issuer's name and private key, or none for a certificate signed by itself.
+struct Signer {
+    X509* certificate = nullptr;
+    EVP_PKEY* key = nullptr;
+};
+
+void setValidity(X509* certificate, Validity validity) {
+    require(X509_gmtime_adj(X509_getm_notBefore(certificate), validity.fromSeconds) &&
+                X509_gmtime_adj(X509_getm_notAfter(certificate), validity.untilSeconds),
+            "cannot set the validity");
+}
+
+void addUsage(X509* certificate, KeyType type, bool authority) {
+    addExtension(certificate, NID_basic_constraints, authority ? "critical,CA:TRUE" : "critical,CA:FALSE");
+    if (authority)
+        addExtension(certificate, NID_key_usage, "critical,keyCertSign,cRLSign,digitalSignature");
+    else
+        addExtension(certificate, NID_key_usage,
+                     type == KeyType::Rsa2048 ? "critical,digitalSignature,keyEncipherment"
+                                              : "critical,digitalSignature,keyAgreement");
+}
+
+X509Ptr makeCertificate(EVP_PKEY* key, KeyType type, const std::string& commonName, Validity validity,
+                        Signer signer, bool authority) {
     X509Ptr certificate(X509_new_ex(libraryContext(), nullptr));
     require(certificate && X509_set_version(certificate.get(), X509_VERSION_3) == 1,
             "cannot create a certificate");
     setRandomSerial(certificate.get());
-    setSubjectAndIssuer(certificate.get(), commonName);
-    require(X509_gmtime_adj(X509_getm_notBefore(certificate.get()), 0) &&
-                X509_time_adj_ex(X509_getm_notAfter(certificate.get()), days, 0, nullptr),
-            "cannot set the validity");
+    setSubject(certificate.get(), commonName);
+    X509* issuer = signer.certificate ? signer.certificate : certificate.get();
+    require(X509_set_issuer_name(certificate.get(), X509_get_subject_name(issuer)) == 1,
+            "cannot set the issuer");
+    setValidity(certificate.get(), validity);
     require(X509_set_pubkey(certificate.get(), key) == 1, "cannot set the public key");
-    addExtension(certificate.get(), NID_basic_constraints, "critical,CA:FALSE");
-    addExtension(certificate.get(), NID_key_usage,
-                 type == KeyType::Rsa2048 ? "critical,digitalSignature,keyEncipherment"
-                                          : "critical,digitalSignature,keyAgreement");
+    addUsage(certificate.get(), type, authority);
     addExtension(certificate.get(), NID_subject_key_identifier, subjectKeyIdentifier(key).c_str());
-    require(X509_sign(certificate.get(), key, EVP_sha256()) > 0, "cannot sign the certificate");
+    require(X509_sign(certificate.get(), signer.key ? signer.key : key, EVP_sha256()) > 0,
+            "cannot sign the certificate");
     return certificate;
 }
 
@@ -170,8 +191,21 @@ Pkcs12Protection protectionFor(bool legacy) {
 
 // Failures here mean OpenSSL itself is broken, so they throw instead of returning a half-made credential.
 Credential makeSelfSignedCredential(KeyType type, const std::string& commonName, int days) {
+    return makeCredential(type, commonName, Validity{0, static_cast<long>(days) * 86400});
+}
+
+Credential makeCredential(KeyType type, const std::string& commonName, Validity validity,
+                          const Credential* issuer, bool authority) {
     EvpPkeyPtr key = generateKey(type);
-    X509Ptr certificate = makeCertificate(key.get(), type, commonName, days);
+    X509Ptr issuerCertificate;
+    EvpPkeyPtr issuerKey;
+    if (issuer) {
+        issuerCertificate = decodeCertificate(issuer->certificateDer);
+        issuerKey = decodePrivateKey(issuer->privateKeyDer);
+        require(issuerCertificate && issuerKey, "the issuer needs a certificate and a private key");
+    }
+    X509Ptr certificate = makeCertificate(key.get(), type, commonName, validity,
+                                          Signer{issuerCertificate.get(), issuerKey.get()}, authority);
     Credential credential;
     credential.certificateDer = certificateDer(certificate.get());
     require(describePublicKey(key.get(), credential.publicKey) == 0, "cannot describe the public key");

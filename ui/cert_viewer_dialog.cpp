@@ -1,6 +1,8 @@
 #include "cert_viewer_dialog.h"
 
 #include "apply_language.h"
+#include "cert_health_context.h"
+#include "i18n/health_texts.h"
 #include "i18n/string_table.h"
 #include "message_service.h"
 #include "token/lib/quillard_errors.h"
@@ -154,7 +156,7 @@ int32_t CertViewerDialog::showCertificate(QWidget* owner, const uint8_t* cert, i
         messageService().inform(owner, kNotACertificate.text());
         return QR_ARGUMENTS_BAD;
     }
-    CertViewerDialog dialog(owner, *texts);
+    CertViewerDialog dialog(owner, *texts, readHealth(cert, length));
     if (!shownHook()) {
         dialog.exec();
         return 0;
@@ -165,7 +167,21 @@ int32_t CertViewerDialog::showCertificate(QWidget* owner, const uint8_t* cert, i
     return 0;
 }
 
-CertViewerDialog::CertViewerDialog(QWidget* owner, const Texts& texts) : QDialog(owner), texts_(texts) {
+CertViewerDialog::HealthTexts CertViewerDialog::readHealth(const uint8_t* cert, int32_t length) {
+    if (!cert || length <= 0)
+        return {};
+    const CertHealthContext& context = CertHealthContext::instance();
+    const std::vector<uint8_t> der(cert, cert + length);
+    const auto health =
+        token::flows::judgeCertificate(der, token::flows::secondsNow(), context.warningDays());
+    if (!health)
+        return {};
+    return {i18n::certificateHealthLines(*health).join(QStringLiteral(", ")),
+            i18n::chainText(token::flows::checkChain(der, context.keyCertificates()))};
+}
+
+CertViewerDialog::CertViewerDialog(QWidget* owner, const Texts& texts, const HealthTexts& health)
+    : QDialog(owner), texts_(texts), health_(health) {
     setObjectName(QStringLiteral("CertViewerDialog"));
     setModal(true);
     setFont(stringTableFont(font()));
@@ -203,7 +219,17 @@ QWidget* CertViewerDialog::buildGeneralTab() {
         form->addRow(row.caption(),
                      valueLabel(page, row.name, shownValue(row.field, fieldText(row.field)), fingerprint));
     }
+    addHealthRows(form, page);
     return page;
+}
+
+void CertViewerDialog::addHealthRows(QFormLayout* form, QWidget* page) {
+    if (health_.status.isEmpty())
+        return;
+    form->addRow(i18n::text("K_Cert_Status") + QLatin1Char(':'),
+                 valueLabel(page, "valueStatus", health_.status, false));
+    form->addRow(i18n::text("K_Cert_Chain") + QLatin1Char(':'),
+                 valueLabel(page, "valueChain", health_.chain, false));
 }
 
 QWidget* CertViewerDialog::buildTextTab(const char* name, Field field, QPushButton* extraButton) {

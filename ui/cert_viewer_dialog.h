@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+class QFormLayout;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -44,7 +45,17 @@ public:
     // 0 when the dialog was shown.
     static int32_t showCertificate(QWidget* owner, const uint8_t* cert, int32_t length);
 
-    CertViewerDialog(QWidget* owner, const Texts& texts);
+    // The certificate's health as the general tab shows it: its state with end date and days left, and its
+    // chain; empty texts leave the rows out.
+    struct HealthTexts {
+        QString status;
+        QString chain;
+    };
+    // The health of a DER certificate judged with the window's warning window and the certificates of the key
+    // shown in the tree; empty texts when its dates cannot be read.
+    static HealthTexts readHealth(const uint8_t* cert, int32_t length);
+
+    CertViewerDialog(QWidget* owner, const Texts& texts, const HealthTexts& health = {});
 
     // What the dialog shows for `field`.
     QString fieldText(Field field) const { return texts_[std::size_t(field)]; }
@@ -57,7 +68,10 @@ private:
     QWidget* buildTextTab(const char* name, Field field, QPushButton* extraButton);
     void copyPem();
 
+    void addHealthRows(QFormLayout* form, QWidget* page);
+
     Texts texts_;
+    HealthTexts health_;
     QTabWidget* tabs_;
 };
 

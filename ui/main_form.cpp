@@ -3,6 +3,7 @@
 #include "action_updater.h"
 #include "apply_language.h"
 #include "builtin_pictures.h"
+#include "cert_health_context.h"
 #include "cert_viewer_dialog.h"
 #include "config/mgr_config.h"
 #include "config/user_config_folder.h"
@@ -20,6 +21,7 @@
 #include "ui/handlers/cert_import_handler.h"
 #include "ui/handlers/cert_registration_handler.h"
 #include "ui/handlers/cert_tree_handler.h"
+#include "ui/handlers/expiry_notice_handler.h"
 #include "ui/handlers/init_handler.h"
 #include "ui/handlers/iso_handler.h"
 #include "ui/handlers/key_info_handler.h"
@@ -124,6 +126,7 @@ void TMainForm::buildHandlers() {
     languageHandler = new ui::LanguageHandler(*TabSheet7, programFolder_, this);
     connectNavigation();
     connectHandlers();
+    buildHealthHandlers();
 }
 
 void TMainForm::buildKeyHandlers() {
@@ -243,6 +246,7 @@ void TMainForm::setUpWindow() {
     TabSheet4->showPinLength();
     ConfigInfo = TConfigInfo{};
     ReadMgrConfig(GetUserConfigFolder() + QStringLiteral("MgrConfig.ini"), ConfigInfo);
+    ui::CertHealthContext::instance().setWarningDays(ConfigInfo.CertDay);
     TabSheet8->PCInit->setCurrentIndex(0);
     loadBanner();
     startCompanionProgram();
@@ -359,4 +363,10 @@ void TMainForm::TCloseProjectTimer() {
 
 void TMainForm::TCheckInitTimer() {
     initHandler->TCheckInitTimer();
+}
+
+void TMainForm::buildHealthHandlers() {
+    expiryNotice = new ui::ExpiryNoticeHandler(
+        *runner_, *this, GetUserConfigFolder() + QStringLiteral("ExpiryNotices.txt"), this);
+    connect(navigator, &ui::KeyNavigator::keysScanned, expiryNotice, &ui::ExpiryNoticeHandler::keysScanned);
 }

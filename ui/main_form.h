@@ -31,6 +31,7 @@ class CertActionsHandler;
 class CertImportHandler;
 class CertRegistrationHandler;
 class CertTreeHandler;
+class ExpiryNoticeHandler;
 class CertificatesPage;
 class ImageList;
 class InitHandler;
@@ -178,4 +179,8 @@ private:
     ui::IsoHandler* isoHandler = nullptr;
     ui::SystemInfoHandler* systemInfoHandler = nullptr;
     ui::LanguageHandler* languageHandler = nullptr;
+
+    // Certificate health: the notice after a scan.
+    void buildHealthHandlers();
+    ui::ExpiryNoticeHandler* expiryNotice = nullptr;
 };

@@ -50,7 +50,10 @@
     X(remove_all_certs_from_store)                                                                           \
     X(quillard_tokens_changed)                                                                               \
     X(quillard_key_module)                                                                                   \
-    X(quillard_disk_size)
+    X(quillard_disk_size)                                                                                    \
+    X(pkcs12_entry_certificate)                                                                              \
+    X(x509_file_certificate)                                                                                 \
+    X(token_get_pin_count_low)
 
 class ScriptedQuillard {
 public:

@@ -1,4 +1,4 @@
-// The key information page: the thirteen rows of what the selected key reports, their formats, and what a
+// The key information page: the fourteen rows of what the selected key reports, their formats, and what a
 // failed read leaves; on virtual keys through the real library as well.
 #include "key_window_fixture.h"
 #include "token/lib/softkey/virtual_key_manager.h"
@@ -14,15 +14,17 @@ const QStringList kCaptions = {"USBKey名称",
                                "最小密码长度",
                                "最大重试次数",
                                "USBKey口令剩余重试次数",
+                               "SO PIN剩余重试次数",
                                "USBKey口令是否被锁",
                                "总空间",
                                "剩余空间",
                                "硬件版本",
                                "固件版本"};
 constexpr int kRetriesRow = 7;
-constexpr int kLockRow = 8;
-constexpr int kHardwareRow = 11;
-constexpr int kFirmwareRow = 12;
+constexpr int kSoRetriesRow = 8;
+constexpr int kLockRow = 9;
+constexpr int kHardwareRow = 12;
+constexpr int kFirmwareRow = 13;
 
 using KeyInfoTest = KeyWindowTest;
 
@@ -33,7 +35,7 @@ TEST_F(KeyInfoTest, RowsShowWhatTheKeyReports) {
     shownForm();
     EXPECT_EQ(infoColumn(0), kCaptions);
     EXPECT_EQ(infoColumn(1), QStringList({" 张三 Key  ", "Norvale 工厂", "Zarto S2", "ZV0042", "12", "6", "9",
-                                          "7", "未锁死", "65536", "1024", "1.00", "2.05"}));
+                                          "7", "0", "未锁死", "65536", "1024", "1.00", "2.05"}));
     EXPECT_EQ(keyNode(0)->text(0), "张三 Key") << "the tree shows the label trimmed";
 }
 
@@ -49,18 +51,19 @@ TEST_F(KeyInfoTest, LockedPinAndVersionFormats) {
     keys[2].firmwareVersion = -1;
     keys[2].totalMemory = -5;
     shownForm();
-    EXPECT_EQ(infoColumn(1).mid(kRetriesRow, 2), QStringList({"0", "已锁死"}));
+    EXPECT_EQ(infoColumn(1).value(kRetriesRow), "0");
+    EXPECT_EQ(infoColumn(1).value(kLockRow), "已锁死");
     EXPECT_EQ(infoColumn(1).mid(kHardwareRow), QStringList({"1.100", "1.10"}));
     select(keyNode(1));
     EXPECT_EQ(infoColumn(1).mid(kHardwareRow), QStringList({"0.00", "1.02"}));
     select(keyNode(2));
-    EXPECT_EQ(infoColumn(1).value(9), "-5");
+    EXPECT_EQ(infoColumn(1).value(10), "-5");
     EXPECT_EQ(infoColumn(1).mid(kHardwareRow), QStringList({"-1.-01", "0.-01"}));
 
     library->token_get_pin_state = [](int32_t, int32_t, int32_t*, int32_t*, int32_t*, int32_t*, int32_t*,
                                       int32_t*) { return int32_t(0x32); };
     select(keyNode(0));
-    EXPECT_EQ(infoColumn(1).mid(6, 3), QStringList({"0", "0", "未锁死"}))
+    EXPECT_EQ(infoColumn(1).mid(6, 4), QStringList({"0", "0", "0", "未锁死"}))
         << "a failed PIN state reads as zeros";
 }
 
@@ -71,7 +74,8 @@ TEST_F(KeyInfoTest, RetryCountsAndMemoryTheKeyDoesNotTellShowAsADash) {
     keys[0].totalMemory = QUILLARD_MEMORY_UNKNOWN;
     keys[0].freeMemory = QUILLARD_MEMORY_UNKNOWN;
     shownForm();
-    EXPECT_EQ(infoColumn(1).mid(6, 5), QStringList({"-", "-", "未锁死", "-", "-"}));
+    EXPECT_EQ(infoColumn(1).mid(6, 6), QStringList({"-", "-", "0", "未锁死", "-", "-"}))
+        << "a SO PIN state the key does not give reads as zeros";
 }
 
 TEST_F(KeyInfoTest, LabelFillingTheWholeFieldIsShownWhole) {
@@ -118,7 +122,16 @@ TEST_F(VirtualKeyInfoTest, WrongPinsLowerTheRetriesShown) {
     ASSERT_EQ(keyList()->childCount(), 1);
     EXPECT_EQ(keyNode(0)->text(0), "虚拟 Key");
     EXPECT_EQ(infoColumn(1).value(5), "4");
-    EXPECT_EQ(infoColumn(1).mid(6, 3), QStringList({"5", "5", "未锁死"}));
+    EXPECT_EQ(infoColumn(1).mid(kRetriesRow - 1, 2), QStringList({"5", "5"}));
+    EXPECT_EQ(infoColumn(1).value(kLockRow), "未锁死");
+    const QString soTries = infoColumn(1).value(kSoRetriesRow);
+    int32_t soLeft = -1;
+    EXPECT_NE(token::token_login_so(0, "00000000", soLeft), 0);
+    select(keyNode(0)->child(0));
+    select(keyNode(0));
+    EXPECT_EQ(infoColumn(1).value(kSoRetriesRow), QString::number(soTries.toInt() - 1))
+        << "the SO PIN's tries left beside the user PIN's";
+    select(keyNode(0)->child(0));
     auto tryWrongPins = [](int times) {
         for (int attempt = 0; attempt < times; ++attempt) {
             int32_t retriesLeft = -1;
@@ -127,11 +140,13 @@ TEST_F(VirtualKeyInfoTest, WrongPinsLowerTheRetriesShown) {
     };
     tryWrongPins(3);
     select(keyNode(0));
-    EXPECT_EQ(infoColumn(1).mid(kRetriesRow, 2), QStringList({"2", "未锁死"}));
+    EXPECT_EQ(infoColumn(1).value(kRetriesRow), "2");
+    EXPECT_EQ(infoColumn(1).value(kLockRow), "未锁死");
     tryWrongPins(2);
     select(keyNode(0)->child(0));
     select(keyNode(0));
-    EXPECT_EQ(infoColumn(1).mid(kRetriesRow, 2), QStringList({"0", "已锁死"}));
+    EXPECT_EQ(infoColumn(1).value(kRetriesRow), "0");
+    EXPECT_EQ(infoColumn(1).value(kLockRow), "已锁死");
 }
 
 } // namespace

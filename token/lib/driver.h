@@ -43,6 +43,8 @@ struct PinState {
     int32_t maxLength = 0;
     int32_t locked = 0;
     int32_t loggedIn = 0;
+    // 1 when a token that tells no counts flags the PIN as having had wrong tries (PKCS#11's "count low").
+    int32_t countLow = 0;
 };
 
 enum class PinKind { User, SecurityOfficer };

@@ -195,6 +195,16 @@ QUILLARD_API int32_t quillard_module_file(const char* module_name, char* buffer,
 /* Not part of the 30 key functions: the size in bytes of key `idx`'s disk area, which token_write_sectors
  * writes to; QR_FUNCTION_NOT_SUPPORTED for a key without one (a PKCS#11 token). */
 QUILLARD_API int32_t quillard_disk_size(int32_t idx, uint64_t* bytes);
+/* Not part of the 30 key functions: the certificates an import would store, so a caller can look at them
+ * first. The DER certificate of entry `entry` of the PKCS#12 file pkcs12_file_parse read last, and the
+ * certificate of an X.509 file (DER or PEM); *length holds the buffer's size and receives the bytes written
+ * (or needed, with QR_BUFFER_TOO_SMALL). */
+QUILLARD_API int32_t pkcs12_entry_certificate(int32_t entry, uint8_t* buffer, int32_t* length);
+QUILLARD_API int32_t x509_file_certificate(const char* path, uint8_t* buffer, int32_t* length);
+
+/* Not part of the 30 key functions: *count_low = 1 when the token flags the PIN of `user_type` as having had
+ * wrong tries (PKCS#11's "count low" flags, for tokens that tell no counts), else 0. */
+QUILLARD_API int32_t token_get_pin_count_low(int32_t idx, int32_t user_type, int32_t* count_low);
 
 #ifdef __cplusplus
 }

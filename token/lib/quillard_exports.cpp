@@ -504,4 +504,38 @@ void quillard_set_cert_display_handler(quillard_cert_display_handler handler, vo
     state.displayContext = context;
 }
 
+int32_t pkcs12_entry_certificate(int32_t entry, uint8_t* buffer, int32_t* length) {
+    if (!length || *length < 0 || (*length > 0 && !buffer))
+        return QR_ARGUMENTS_BAD;
+    LibraryState& state = libraryState();
+    Lock lock(state.lock);
+    if (state.parsedPkcs12.empty())
+        return QR_OPERATION_NOT_INITIALIZED;
+    if (entry < 0 || static_cast<std::size_t>(entry) >= state.parsedPkcs12.size())
+        return QR_ARGUMENTS_BAD;
+    return copyOut(state.parsedPkcs12[entry].certificateDer, buffer, length);
+}
+
+int32_t x509_file_certificate(const char* path, uint8_t* buffer, int32_t* length) {
+    if (!path || !length || *length < 0 || (*length > 0 && !buffer))
+        return QR_ARGUMENTS_BAD;
+    Credential credential;
+    if (Result result = parseCertificateFile(path, credential); result != QR_OK)
+        return result;
+    return copyOut(credential.certificateDer, buffer, length);
+}
+
+int32_t token_get_pin_count_low(int32_t idx, int32_t user_type, int32_t* count_low) {
+    if (!count_low)
+        return QR_ARGUMENTS_BAD;
+    return withDriver([&](Driver& driver) -> int32_t {
+        PinState state;
+        Result result =
+            driver.getPinState(idx, user_type == 1 ? PinKind::User : PinKind::SecurityOfficer, state);
+        if (result == QR_OK)
+            *count_low = state.countLow;
+        return result;
+    });
+}
+
 } // extern "C"

@@ -2,9 +2,11 @@
 
 #include "cli_texts.h"
 #include "failure.h"
+#include "i18n/health_texts.h"
 #include "i18n/outcome_texts.h"
 #include "token/flows/certificate_import.h"
 #include "token/flows/import_preparation.h"
+#include "token/flows/import_validity.h"
 #include "token/flows/store_registration.h"
 #include "token/lib/quillard_errors.h"
 #include "token/token_ops.h"
@@ -26,6 +28,15 @@ void require(token::flows::ImportCheck check, const token::flows::CertificateImp
     throw Failure(kFailed, check == token::flows::ImportCheck::ContainerListUnreadable
                                ? failureText(message, code)
                                : message);
+}
+
+// Refuses a certificate outside its validity, saying its dates. One whose dates cannot be read is left to
+// the import, which refuses what it cannot parse.
+void requireWithinValidity(const token::flows::CertificateImport& job) {
+    const auto health = token::flows::importedCertificateHealth(job, token::flows::secondsNow());
+    if (health && token::flows::outsideValidity(*health))
+        throw Failure(kFailed, i18n::outsideValidityText(*health, cliStyle()) + cliStyle().joint +
+                                   text("AllowExpiredHint"));
 }
 
 QString importFailureText(int32_t result) {
@@ -52,6 +63,8 @@ std::string importCertificateFile(const FoundKey& key, const ImportRequest& requ
     job.path = QFile::encodeName(request.path).toStdString();
     if (job.kind == token::flows::ImportKind::Pkcs12)
         require(token::flows::preparePkcs12Entry(job, password().c_str()), job);
+    if (request.refuseOutsideValidity)
+        requireWithinValidity(job);
     const std::string container =
         request.container.value_or(QUuid::createUuid().toString(QUuid::WithBraces).toUpper().toStdString());
     int32_t code = 0;

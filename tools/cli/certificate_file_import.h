@@ -22,6 +22,8 @@ struct ImportRequest {
     // The container to import into (created when the key has none of that name); a new GUID-named one
     // when empty.
     std::optional<std::string> container;
+    // Refuse a certificate that has expired or is not valid yet (import without --allow-expired).
+    bool refuseOutsideValidity = false;
 };
 
 // Imports and returns the name of the container the certificate went into; a Failure when anything

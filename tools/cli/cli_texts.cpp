@@ -28,7 +28,8 @@ const OwnText kOwnTexts[] = {
      "KEY is a key's serial, or MODULE:SERIAL (or --module MODULE) where two modules could share one.\nPINs "
      "and passwords are never arguments: they are typed without echo, or read one a line from\n--pin-file "
      "FILE (readable by its owner only) or from standard input (--pin-stdin).\nExit codes: 0 done, 1 failed, "
-     "2 usage, 3 no such key, 4 PIN refused or locked, 5 file problem.\n'pellorzu-cli help COMMAND' explains "
+     "2 usage, 3 no such key, 4 PIN refused or locked, 5 file problem;\ncheck: 6 warning, 7 "
+     "problem.\n'pellorzu-cli help COMMAND' explains "
      "a command."},
     {"Summary_list", "list the keys with their state"},
     {"Summary_info", "show one key"},
@@ -129,6 +130,10 @@ const OwnText kOwnTexts[] = {
     {"RecordEscrowed", "SO PIN escrowed"},
     {"NoRecords", "no records"},
     {"FileUnwritable", "cannot write %1"},
+    {"Summary_check", "check the certificates and PINs of the keys (for monitoring)"},
+    {"AllowExpiredHint", "give --allow-expired to import it anyway"},
+    {"CheckPinNotTried",
+     "the user PIN was not used (%1): only what the key shows without a login is checked"},
 };
 
 // The language file loaded last, for the texts read when they are needed.

@@ -3,6 +3,7 @@
 #include "certs_command.h"
 #include "change_pin_command.h"
 #include "change_so_pin_command.h"
+#include "check_command.h"
 #include "cli_texts.h"
 #include "delete_cert_command.h"
 #include "delete_container_command.h"
@@ -57,6 +58,7 @@ CommandLine::CommandLine() : CommandSet(kUsage) {
     add(std::make_unique<ProvisionCommand>());
     add(std::make_unique<RecordsCommand>());
     add(std::make_unique<EscrowCommand>());
+    add(std::make_unique<CheckCommand>());
 }
 
 std::string CommandLine::usageOf(const Command& command) const {

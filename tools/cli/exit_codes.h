@@ -10,6 +10,9 @@ enum ExitCode : int {
     kNoSuchKey = 3,   // no key, or more than one, answers to the name given
     kPinRefused = 4,  // a PIN was wrong or is locked, or the new PINs do not match
     kFileProblem = 5, // a file cannot be read or written, or a file holding PINs is open to others
+    // check: the worst state of the keys checked.
+    kHealthWarning = 6, // a certificate expires soon, or a PIN has few tries or its final try left
+    kHealthProblem = 7, // a certificate has expired or is not valid yet, or a PIN is locked
 };
 
 } // namespace cli

@@ -18,6 +18,8 @@ std::string ImportCommand::usage() const {
            "specification\n"
            "  --new              into a new container with a fresh GUID for a name (the default)\n"
            "  --exchange         as the exchange pair (the default); --signature as the signature pair\n"
+           "  --allow-expired    import a certificate that has expired or is not valid yet (refused\n"
+           "                     otherwise, with its dates)\n"
            "A failed import leaves nothing behind: a container made for it is deleted again. After an "
            "import\n"
            "the key's RSA certificates are registered in the certificate store, as the window does.\n"
@@ -36,6 +38,7 @@ int ImportCommand::run(Invocation& invocation) {
     request.path = QString::fromLocal8Bit(invocation.word(1, "FILE"));
     request.spec = arguments.has("signature") ? token::kSignatureSpec : token::kExchangeSpec;
     request.container = arguments.text("container");
+    request.refuseOutsideValidity = !arguments.has("allow-expired");
     const UserSession session(invocation, key);
     const std::string container = importCertificateFile(
         key, request, [&invocation] { return invocation.secrets().next(text("Pkcs12PasswordPrompt")); });

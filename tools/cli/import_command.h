@@ -11,7 +11,9 @@ public:
     std::string name() const override { return "import"; }
     std::string usage() const override;
     std::set<std::string> options() const override { return {"container"}; }
-    std::set<std::string> switches() const override { return {"new", "exchange", "signature"}; }
+    std::set<std::string> switches() const override {
+        return {"new", "exchange", "signature", "allow-expired"};
+    }
     int run(Invocation& invocation) override;
 };
 

@@ -1,11 +1,13 @@
 #include "cert_import_handler.h"
 
 #include "cert_node_data.h"
+#include "i18n/health_texts.h"
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "message_text.h"
 #include "token/cert_presence.h"
 #include "token/flows/import_preparation.h"
+#include "token/flows/import_validity.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "ui/import_dialog.h"
@@ -111,6 +113,8 @@ void CertImportHandler::AcInputCertExecute() {
                 return finishDialog();
             job = importFromDialog(*dialog);
         }
+        if (!acceptsValidity(*job) || !guard_.stillValid(ticket))
+            return finishDialog();
     }
     window_.repaint();
     startWorker(*job);
@@ -169,6 +173,14 @@ std::optional<token::flows::CertificateImport> CertImportHandler::importFromDial
     const QString lineEnd = check == token::flows::ImportCheck::PlaceTaken ? QStringLiteral("\r") : QString();
     messageService().inform(&window_, i18n::importCheckText(check, job.spec) + lineEnd);
     return std::nullopt;
+}
+
+bool CertImportHandler::acceptsValidity(const token::flows::CertificateImport& job) {
+    const auto health = token::flows::importedCertificateHealth(job, token::flows::secondsNow());
+    if (!health || !token::flows::outsideValidity(*health))
+        return true;
+    return messageService().ask(&window_, i18n::outsideValidityText(*health) + QStringLiteral("\r") +
+                                              i18n::text("K_Import_Ask"));
 }
 
 void CertImportHandler::startWorker(const token::flows::CertificateImport& job) {

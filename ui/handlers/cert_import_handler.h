@@ -59,6 +59,8 @@ private:
     void fillDialog(TIMForm& dialog, int preselected) const;
     // The import the dialog asks for, or nothing when a check refused it (its message shown).
     std::optional<token::flows::CertificateImport> importFromDialog(const TIMForm& dialog);
+    // Asks before a certificate that has expired or is not valid yet is imported; true to go on.
+    bool acceptsValidity(const token::flows::CertificateImport& job);
     void startWorker(const token::flows::CertificateImport& job);
     // Waits for the worker within the limit; true when it has finished.
     bool waitForWorkerWithinLimit();

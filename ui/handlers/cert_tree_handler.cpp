@@ -5,8 +5,11 @@
 #include "token/cert_info_record.h"
 #include "token/cert_presence.h"
 #include "token/flows/certificate_list.h"
+#include "token/flows/key_health.h"
 #include "token/key_table.h"
 #include "token/token_ops.h"
+#include "ui/cert_health_badge.h"
+#include "ui/cert_health_context.h"
 #include "ui/filesystem_icons.h"
 #include "ui/image_list.h"
 #include "ui/key_operation_runner.h"
@@ -61,12 +64,27 @@ void CertTreeHandler::BuildCertTree(int32_t key) {
     page_.tvCert->clear();
     if (key < 0 || key >= token::kKeySlots)
         return;
-    runner_.run([key] { return token::flows::readCertificateList(key); },
-                [this](const token::flows::CertificateList& list) { showList(list); });
+    const int days = CertHealthContext::instance().warningDays();
+    runner_.run(
+        [key, days] {
+            JudgedList judged;
+            judged.list = token::flows::readCertificateList(key);
+            judged.reports = token::flows::judgeCertificates(judged.list, token::flows::secondsNow(), days);
+            return judged;
+        },
+        [this](const JudgedList& judged) {
+            reports_ = judged.reports;
+            showList(judged.list);
+            reports_.clear();
+        });
 }
 
 void CertTreeHandler::showList(const token::flows::CertificateList& list) {
     QTreeWidget* tree = page_.tvCert;
+    std::vector<std::vector<uint8_t>> certificates;
+    for (const token::flows::CertificateReport& report : reports_)
+        certificates.push_back(report.certificate.info.certificate);
+    CertHealthContext::instance().setKeyCertificates(std::move(certificates));
     if (list.containers.empty())
         addNode(nullptr, i18n::text("K_Null_cont"), IconFolder, IconFolderOpen);
     for (const token::flows::ContainerEntry& entry : list.containers)
@@ -94,6 +112,8 @@ void CertTreeHandler::addCertificate(QTreeWidgetItem* container,
     QTreeWidgetItem* subject =
         addNode(node, QString::fromStdU16String(certificate.info.subject), IconCertificate);
     setCertNodeData(subject, name, spec);
+    if (const token::flows::CertificateReport* report = reportFor(name, spec))
+        showCertificateHealth(subject, *report);
     addKeyNode(node, "K_RSA_Pub", IconKey, certificate.publicKey, certificate.info.keyBits);
     addKeyNode(node, "K_RSA_Pri", IconLockedKey, certificate.privateKey, certificate.info.keyBits);
 }
@@ -117,6 +137,14 @@ QTreeWidgetItem* CertTreeHandler::addNode(QTreeWidgetItem* parent, const QString
     else
         setNodeImages(node, icons_, image, expandedImage);
     return node;
+}
+
+const token::flows::CertificateReport* CertTreeHandler::reportFor(const QByteArray& container,
+                                                                  int32_t spec) const {
+    const auto found = std::find_if(reports_.begin(), reports_.end(), [&](const auto& report) {
+        return report.certificate.spec == spec && nameBytes(report.container) == container;
+    });
+    return found == reports_.end() ? nullptr : &*found;
 }
 
 void CertTreeHandler::AcrefreshExecute() {

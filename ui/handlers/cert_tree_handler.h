@@ -4,18 +4,14 @@
 // click views a certificate, a right click over a node selects it and opens PMCertInfo.
 #pragma once
 
+#include "token/flows/key_health.h"
+
 #include <QObject>
 #include <cstdint>
+#include <vector>
 
 class QPoint;
 class QTreeWidgetItem;
-
-namespace token::flows {
-struct CertificateList;
-struct ContainerCertificate;
-struct ContainerEntry;
-struct PairKey;
-} // namespace token::flows
 
 namespace ui {
 
@@ -36,6 +32,12 @@ public:
     void AcrefreshExecute();
 
 private:
+    // The certificate list of a key with each certificate judged.
+    struct JudgedList {
+        token::flows::CertificateList list;
+        std::vector<token::flows::CertificateReport> reports;
+    };
+
     void addContainer(const token::flows::ContainerEntry& entry);
     void addCertificate(QTreeWidgetItem* container, const token::flows::ContainerCertificate& certificate);
     void addKeyNode(QTreeWidgetItem* certificate, const char* textKey, int image,
@@ -43,10 +45,13 @@ private:
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, int image, int expandedImage = -1);
     void openContextMenu(const QPoint& position);
     void showList(const token::flows::CertificateList& list);
+    // The judgement of the certificate of `spec` in `container` while a list is shown; nullptr when none.
+    const token::flows::CertificateReport* reportFor(const QByteArray& container, int32_t spec) const;
 
     CertificatesPage& page_;
     ImageList& icons_;
     KeyOperationRunner& runner_;
+    std::vector<token::flows::CertificateReport> reports_;
 };
 
 } // namespace ui

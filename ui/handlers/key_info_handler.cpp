@@ -10,6 +10,7 @@
 
 #include <QTableWidget>
 #include <array>
+#include <optional>
 
 namespace ui {
 
@@ -39,7 +40,8 @@ QString memoryText(int32_t value) {
     return value == QUILLARD_MEMORY_UNKNOWN ? QStringLiteral("-") : decimal(value);
 }
 
-std::array<InfoRow, 13> infoRows(const token::TZartoInfo& key, const token::TPinState& pin) {
+std::array<InfoRow, 14> infoRows(const token::TZartoInfo& key, const token::TPinState& pin,
+                                 const token::TPinState& soPin) {
     const QString lockText = i18n::text(pin.locked != 0 ? "S_Key_Dead_Yes" : "S_Key_Dead_No");
     return {{
         {"K_Info_labelName", keyLabel(key)},
@@ -50,6 +52,7 @@ std::array<InfoRow, 13> infoRows(const token::TZartoInfo& key, const token::TPin
         {"K_Info_minPinLen", decimal(key.minPinLength)},
         {"Admin_label_TryCount", countText(pin.maxRetries)},
         {"S_KeyTryTime", countText(pin.retriesLeft)},
+        {"K_Info_SOPIN_Left", countText(soPin.retriesLeft)},
         {"S_Key_Dead_State", lockText},
         {"K_Info_totalMemory", memoryText(key.totalMemory)},
         {"K_Info_freeMemory", memoryText(key.freeMemory)},
@@ -69,23 +72,26 @@ void KeyInfoHandler::ShowKeyInfo(int32_t slot) {
     if (slot < 0 || slot >= token::kKeySlots)
         return;
     runner_.run(
-        [slot] {
+        [slot]() -> std::optional<token::TPinState> {
             token::KeyTable& table = token::keyTable();
             if (token::token_get_info(slot, table.keys[slot]) != 0)
-                return false; // the rows of the last successful read stay
+                return std::nullopt; // the rows of the last successful read stay
             token::token_get_pin_state(table.currentKey, token::PinType::User, table.pinState);
-            return true;
+            token::TPinState soPin{};
+            token::token_get_pin_state(table.currentKey, token::PinType::So, soPin);
+            return soPin;
         },
-        [this, slot](bool read) {
-            if (read)
-                showRows(token::keyTable().keys[slot], token::keyTable().pinState);
+        [this, slot](const std::optional<token::TPinState>& soPin) {
+            if (soPin)
+                showRows(token::keyTable().keys[slot], token::keyTable().pinState, *soPin);
         });
 }
 
-void KeyInfoHandler::showRows(const token::TZartoInfo& key, const token::TPinState& pin) {
+void KeyInfoHandler::showRows(const token::TZartoInfo& key, const token::TPinState& pin,
+                              const token::TPinState& soPin) {
     QTableWidget* lv = page_.lv;
     lv->setRowCount(0);
-    for (const InfoRow& row : infoRows(key, pin))
+    for (const InfoRow& row : infoRows(key, pin, soPin))
         AddInfoRow(lv, i18n::text(row.captionKey), row.value);
     lv->viewport()->update();
 }

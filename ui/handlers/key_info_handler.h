@@ -26,7 +26,7 @@ public:
     void forgetKey();
 
 private:
-    void showRows(const token::TZartoInfo& key, const token::TPinState& pin);
+    void showRows(const token::TZartoInfo& key, const token::TPinState& pin, const token::TPinState& soPin);
 
     KeyInfoPage& page_;
     KeyOperationRunner& runner_;

@@ -232,6 +232,7 @@ int32_t KeyNavigator::showScan(QTreeWidgetItem* keyList, const token::flows::Key
     expandWithDescendants(keyList);
     showKeyInfo(0);
     showPage(PageKeyInfo);
+    emit keysScanned();
     return 0;
 }
 

@@ -98,6 +98,8 @@ signals:
     // A scan found these keys for the first time (a full scan: all it found); the keys that stayed plugged
     // through a rescan are not among them.
     void keysArrived(const QList<int32_t>& arrived);
+    // A scan found keys and shows them (whatever started it).
+    void keysScanned();
 
 private:
     // Where the selection was before a rescan: the current key and the child positions from its key node

@@ -325,6 +325,8 @@ Result Pkcs11Driver::getPinState(int32_t idx, PinKind kind, PinState& state) {
         state.maxLength = clampedCount(facts.ulMaxPinLen);
         state.locked = (facts.flags & pinFlagsOf(kind).locked) ? 1 : 0;
         state.loggedIn = token.role == kind ? 1 : 0;
+        const CK_FLAGS countLow = kind == PinKind::User ? CKF_USER_PIN_COUNT_LOW : CKF_SO_PIN_COUNT_LOW;
+        state.countLow = (facts.flags & countLow) ? 1 : 0;
         return QR_OK;
     });
 }

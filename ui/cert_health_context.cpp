@@ -1,0 +1,10 @@
+#include "cert_health_context.h"
+
+namespace ui {
+
+CertHealthContext& CertHealthContext::instance() {
+    static CertHealthContext context;
+    return context;
+}
+
+} // namespace ui
