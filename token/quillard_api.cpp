@@ -51,6 +51,12 @@ const QuillardApi& realQuillardApi() {
         ::remove_all_certs_from_store,
         ::quillard_tokens_changed,
         ::quillard_key_module,
+        ::token_get_keygen_algorithms,
+        ::container_generate_keypair,
+        ::container_sign_data,
+        ::container_build_request,
+        ::container_build_self_signed,
+        ::container_install_cert,
     };
     return real;
 }

@@ -46,6 +46,13 @@ struct QuillardApi {
     decltype(&::remove_all_certs_from_store) remove_all_certs_from_store;
     decltype(&::quillard_tokens_changed) quillard_tokens_changed;
     decltype(&::quillard_key_module) quillard_key_module;
+    // Enrolment: key pairs made on the key, signatures, requests and installing issued certificates.
+    decltype(&::token_get_keygen_algorithms) token_get_keygen_algorithms;
+    decltype(&::container_generate_keypair) container_generate_keypair;
+    decltype(&::container_sign_data) container_sign_data;
+    decltype(&::container_build_request) container_build_request;
+    decltype(&::container_build_self_signed) container_build_self_signed;
+    decltype(&::container_install_cert) container_install_cert;
 };
 
 // The table every operation calls through.

@@ -32,6 +32,9 @@ class CertImportHandler;
 class CertRegistrationHandler;
 class CertTreeHandler;
 class CertificatesPage;
+class CertInstallHandler;
+class EnrolmentHandler;
+class EnrolmentPage;
 class ImageList;
 class InitHandler;
 class InitPage;
@@ -114,6 +117,9 @@ private:
     void buildKeyHandlers();
     void buildCertificateHandlers();
     void buildAdministrationHandlers();
+    // The certificate request page and the install button of the certificate page.
+    void buildEnrolmentHandlers();
+    void connectEnrolment();
     void connectNavigation();
     void connectHandlers();
     QTimer* makeTimer(const char* name, int interval);
@@ -156,6 +162,7 @@ private:
     ui::SoPinPage* TabSheet9 = nullptr;
     ui::UnlockPage* TabSheet10 = nullptr;
     ui::IsoPage* TabSheet11 = nullptr;
+    ui::EnrolmentPage* TabSheetEnrolment = nullptr;
 
     QTimer* TFindUSBKey = nullptr;
     QTimer* TRegCert = nullptr;
@@ -176,6 +183,8 @@ private:
     ui::SoPinHandler* soPinHandler = nullptr;
     ui::UnlockHandler* unlockHandler = nullptr;
     ui::IsoHandler* isoHandler = nullptr;
+    ui::EnrolmentHandler* enrolmentHandler = nullptr;
+    ui::CertInstallHandler* certInstall = nullptr;
     ui::SystemInfoHandler* systemInfoHandler = nullptr;
     ui::LanguageHandler* languageHandler = nullptr;
 };

@@ -49,7 +49,13 @@
     X(container_addcert_to_store)                                                                            \
     X(remove_all_certs_from_store)                                                                           \
     X(quillard_tokens_changed)                                                                               \
-    X(quillard_key_module)
+    X(quillard_key_module)                                                                                   \
+    X(token_get_keygen_algorithms)                                                                           \
+    X(container_generate_keypair)                                                                            \
+    X(container_sign_data)                                                                                   \
+    X(container_build_request)                                                                               \
+    X(container_build_self_signed)                                                                           \
+    X(container_install_cert)
 
 class ScriptedQuillard {
 public:
