@@ -11,6 +11,7 @@
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -163,8 +164,9 @@ bool verifies(const Bytes& certificateDer, const Bytes& data, const Bytes& signa
 
 TEST_P(EnrolmentTest, EveryOfferedKindGeneratesOnTheKeyAndItsRequestCarriesWhatWasAskedFor) {
     const std::vector<Kind> kinds = offeredKinds();
-    if (GetParam() == Backend::VirtualKey)
+    if (GetParam() == Backend::VirtualKey) {
         EXPECT_EQ(kinds.size(), 5u) << "the virtual key makes RSA 2048, 3072, 4096 and EC P-256, P-384";
+    }
     ASSERT_GE(kinds.size(), 2u) << "SoftHSM2 makes RSA and EC pairs";
     for (const Kind& kind : kinds) {
         const std::string container =
@@ -179,8 +181,8 @@ TEST_P(EnrolmentTest, EveryOfferedKindGeneratesOnTheKeyAndItsRequestCarriesWhatW
 
         writeFile(world.root() / "request.der", document(false, container, 1));
         std::string text;
+        // openssl req -verify ends with a failure status when the request's signature does not verify.
         ASSERT_EQ(openssl("req -inform DER -in request.der -verify -noout -text", &text), 0) << text;
-        EXPECT_NE(text.find("verify OK"), std::string::npos) << text;
         EXPECT_NE(
             text.find("CN = Alice Example, O = Example Org, OU = Unit 7, L = Berlin, ST = Berlin, C = DE"),
             std::string::npos)
@@ -229,7 +231,9 @@ TEST_P(EnrolmentTest, AnIssuedCertificateGoesBesideItsKeyPairAndSignaturesVerify
               QR_NO_MATCHING_KEY);
     EXPECT_EQ(certificateAt("Issued", 2), issued);
     EXPECT_TRUE(certificateAt("Other", 1).empty());
-    EXPECT_EQ(softhsm::containers(idx), (std::vector<std::string>{"Issued", "Other"}));
+    std::vector<std::string> names = softhsm::containers(idx);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Issued", "Other"}));
 }
 
 TEST_P(EnrolmentTest, ASelfSignedCertificateVerifiesWithItself) {

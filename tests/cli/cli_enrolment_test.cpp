@@ -166,7 +166,7 @@ TEST_F(CliEnrolmentTest, RefusalsSayWhyAndLeaveTheKeyAsItWas) {
     EXPECT_EQ(unchained.status, 1);
     EXPECT_NE(unchained.err.find("does not verify against the chain"), std::string::npos) << unchained.err;
     const CliRun certs = world.cli({"certs", "REFUSE01", "--json", "--pin-stdin"}, kPin);
-    EXPECT_TRUE(certs.json().array()[0]["certificates"].toArray().isEmpty()) << certs.out;
+    EXPECT_TRUE(certs.json().array()[0].toObject()["certificates"].toArray().isEmpty()) << certs.out;
 }
 
 TEST_F(CliEnrolmentTest, ASoftHsmTokenMakesAPairInTheSameRunAsItsSelfSignedCertificate) {

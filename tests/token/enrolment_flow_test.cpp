@@ -71,7 +71,7 @@ TEST(EnrolmentFlowTest, ARunStopsAtTheStageThatFailedAndInstallsASelfSignedCerti
     EnrolmentJob job;
     job.slot = 0;
     job.container = "c";
-    job.generate = KeyPairKind{3, 256};
+    job.generate = token::KeyPairKind{3, 256};
     job.selfSigned = job.installSelfSigned = true;
     job.fields.subject = "/CN=good";
     EnrolmentOutcome outcome = runEnrolment(job);

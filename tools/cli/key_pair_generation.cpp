@@ -40,10 +40,7 @@ void generateKeyPair(const FoundKey& key, const token::flows::KeyPlace& place,
                                         offeredText(offered.kinds)));
     if (!token::flows::isFreePlace(key.slot, place.container, place.spec))
         throw Failure(kFailed, text("PlaceTaken").arg(placeText(place)));
-    token::flows::EnrolmentJob job;
-    job.slot = key.slot;
-    job.container = place.container;
-    job.spec = place.spec;
+    token::flows::EnrolmentJob job = enrolmentJobAt(key, place);
     job.generate = kind;
     job.buildDocument = false;
     const token::flows::EnrolmentOutcome outcome = token::flows::runEnrolment(job);

@@ -19,6 +19,14 @@ bool namesKeyPlace(const tools::Arguments& arguments) {
     return arguments.has("container") || arguments.has("exchange") || arguments.has("signature");
 }
 
+token::flows::EnrolmentJob enrolmentJobAt(const FoundKey& key, const token::flows::KeyPlace& place) {
+    token::flows::EnrolmentJob job;
+    job.slot = key.slot;
+    job.container = place.container;
+    job.spec = place.spec;
+    return job;
+}
+
 QString placeText(const token::flows::KeyPlace& place) {
     return QStringLiteral("%1 (%2)").arg(QString::fromLocal8Bit(place.container), specName(place.spec));
 }

@@ -15,6 +15,9 @@ token::flows::KeyPlace keyPlaceFrom(const tools::Arguments& arguments);
 // Whether the arguments name a place at all (--container, --exchange or --signature given).
 bool namesKeyPlace(const tools::Arguments& arguments);
 
+// A run of enrolment on the pair at `place` of `key`, with nothing to make yet.
+token::flows::EnrolmentJob enrolmentJobAt(const FoundKey& key, const token::flows::KeyPlace& place);
+
 // "exchange pair of container NAME": the place as messages name it, and its JSON fields.
 QString placeText(const token::flows::KeyPlace& place);
 QJsonObject placeJson(const FoundKey& key, const token::flows::KeyPlace& place);

@@ -78,10 +78,7 @@ int RequestCommand::run(Invocation& invocation) {
     const UserSession session(invocation, key);
     if (generate)
         generateKeyPair(key, place, *generate);
-    token::flows::EnrolmentJob job;
-    job.slot = key.slot;
-    job.container = place.container;
-    job.spec = place.spec;
+    token::flows::EnrolmentJob job = enrolmentJobAt(key, place);
     job.fields = fields;
     job.selfSigned = selfSigned;
     const token::flows::EnrolmentOutcome outcome = token::flows::runEnrolment(job);
