@@ -49,7 +49,7 @@ bool openRequestPage(TMainForm& form) {
     auto* handler = part<ui::EnrolmentHandler>(form, "enrolmentHandler");
     handler->showForKey(0);
     waitForKeyOperations(form);
-    auto* page = part<ui::EnrolmentPage>(form, "TabSheetEnrolment");
+    auto* page = part<ui::EnrolmentPage>(form, "TabSheet12");
     page->edtEnrolContainer->setText(QStringLiteral("Bench pair"));
     page->edtEnrolCN->setText(QStringLiteral("Bench"));
     page->cbEnrolAlgorithm->setCurrentIndex(page->cbEnrolAlgorithm->findText(QStringLiteral("RSA 3072")));

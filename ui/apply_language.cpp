@@ -126,7 +126,7 @@ void applyInitTabs(TMainForm& form) {
 
 // The request page sets its own captions; the install button of the certificate page has no action.
 void applyEnrolmentTexts(TMainForm& form) {
-    if (auto* page = form.findChild<ui::EnrolmentPage*>(QStringLiteral("TabSheetEnrolment")))
+    if (auto* page = form.findChild<ui::EnrolmentPage*>(QStringLiteral("TabSheet12")))
         page->applyTexts();
     if (auto* install = form.findChild<QPushButton*>(QStringLiteral("btnInstallCert")))
         install->setText(i18n::text("Cert_btnInstall"));

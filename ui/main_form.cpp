@@ -155,7 +155,7 @@ void TMainForm::buildAdministrationHandlers() {
 }
 
 void TMainForm::buildEnrolmentHandlers() {
-    enrolmentHandler = new ui::EnrolmentHandler(*TabSheetEnrolment, *runner_, this);
+    enrolmentHandler = new ui::EnrolmentHandler(*TabSheet12, *runner_, this);
     certInstall = new ui::CertInstallHandler(*TabSheet5, *runner_, this);
 }
 
@@ -233,7 +233,7 @@ void TMainForm::buildPages() {
     RPC->addWidget(TabSheet9 = new ui::SoPinPage(actions, RPC));
     RPC->addWidget(TabSheet10 = new ui::UnlockPage(actions, RPC));
     RPC->addWidget(TabSheet11 = new ui::IsoPage(actions, RPC));
-    RPC->addWidget(TabSheetEnrolment = new ui::EnrolmentPage(RPC));
+    RPC->addWidget(TabSheet12 = new ui::EnrolmentPage(RPC));
 }
 
 void TMainForm::buildTimers() {

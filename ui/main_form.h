@@ -162,7 +162,7 @@ private:
     ui::SoPinPage* TabSheet9 = nullptr;
     ui::UnlockPage* TabSheet10 = nullptr;
     ui::IsoPage* TabSheet11 = nullptr;
-    ui::EnrolmentPage* TabSheetEnrolment = nullptr;
+    ui::EnrolmentPage* TabSheet12 = nullptr;
 
     QTimer* TFindUSBKey = nullptr;
     QTimer* TRegCert = nullptr;

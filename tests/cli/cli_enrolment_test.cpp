@@ -22,7 +22,8 @@ std::string firstTwoFields(const std::string& line) {
 
 class CliEnrolmentTest : public ::testing::Test {
 protected:
-    // Runs a shell command in the world's folder; its exit status, with what it printed in `output`.
+    // Runs a shell command in the world's folder (which holds the folders data, config and home); its exit
+    // status, with what it printed in `output`.
     int shell(const std::string& command, std::string* output = nullptr) {
         return softhsm::run("cd " + softhsm::quoted(world.root().string()) + " && " + command + " 2>&1",
                             output);
@@ -97,16 +98,18 @@ TEST_F(CliEnrolmentTest, AVirtualKeyMakesItsPairAndTheIssuedCertificateSignsThro
     // A signature made through the module over the virtual keys verifies with the installed certificate.
     const std::string id = privateKeyId("ENROLCLI", "Web", "signature");
     ASSERT_FALSE(id.empty());
-    ASSERT_EQ(shell("printf 'signed data' > data && openssl x509 -in web.pem -pubkey -noout > web.pub"), 0);
+    ASSERT_EQ(shell("printf 'signed data' > signed.txt && openssl x509 -in web.pem -pubkey -noout > web.pub"),
+              0);
     std::string output;
     ASSERT_EQ(
         shell(std::string("pkcs11-tool --module ") + PELLORZU_MODULE_PATH +
                   " --login --pin 12345678 --sign --mechanism ECDSA-SHA256 --signature-format openssl --id " +
-                  id + " --input-file data --output-file data.sig",
+                  id + " --input-file signed.txt --output-file signed.sig",
               &output),
         0)
         << output;
-    EXPECT_EQ(shell("openssl dgst -sha256 -verify web.pub -signature data.sig data", &output), 0) << output;
+    EXPECT_EQ(shell("openssl dgst -sha256 -verify web.pub -signature signed.sig signed.txt", &output), 0)
+        << output;
 
     // ssh-keygen lists the same public key through the module.
     const CliRun ssh = world.cli({"ssh-key", "ENROLCLI", "--pin-stdin"}, kPin);
@@ -194,15 +197,17 @@ TEST_F(CliEnrolmentTest, ASoftHsmTokenMakesAPairInTheSameRunAsItsSelfSignedCerti
         shell("openssl x509 -in self.pem -noout -ext subjectKeyIdentifier | tail -1 | tr -d ' :\\n'", &id),
         0);
     ASSERT_EQ(id.size(), 40u) << id;
-    ASSERT_EQ(shell("printf 'token data' > data && openssl x509 -in self.pem -pubkey -noout > self.pub"), 0);
+    ASSERT_EQ(
+        shell("printf 'token data' > signed.txt && openssl x509 -in self.pem -pubkey -noout > self.pub"), 0);
     ASSERT_EQ(shell("pkcs11-tool --module " + softhsm::modulePath() +
                         " --token-label 'Enrolment token' --login "
                         "--pin 12345678 --sign --mechanism SHA256-RSA-PKCS --id " +
-                        id + " --input-file data --output-file data.sig",
+                        id + " --input-file signed.txt --output-file signed.sig",
                     &output),
               0)
         << output;
-    EXPECT_EQ(shell("openssl dgst -sha256 -verify self.pub -signature data.sig data", &output), 0) << output;
+    EXPECT_EQ(shell("openssl dgst -sha256 -verify self.pub -signature signed.sig signed.txt", &output), 0)
+        << output;
 
     const CliRun ssh =
         world.cli({"ssh-key", token, "--container", "Self", "--exchange", "--pin-stdin"}, kPin);

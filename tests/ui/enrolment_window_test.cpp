@@ -21,7 +21,7 @@ protected:
         createKey("ENROLWIN");
         loggedIn();
     }
-    ui::EnrolmentPage* enrolmentPage() { return part<ui::EnrolmentPage>(form(), "TabSheetEnrolment"); }
+    ui::EnrolmentPage* enrolmentPage() { return part<ui::EnrolmentPage>(form(), "TabSheet12"); }
     void openRequestPage() {
         select(keyNode(0)->child(kEnrolmentNode));
         waitForKeyOperations(form());

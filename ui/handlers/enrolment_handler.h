@@ -1,4 +1,4 @@
-// The certificate request page (TabSheetEnrolment) of the current key: fills its choices from the key (the
+// The certificate request page (TabSheet12) of the current key: fills its choices from the key (the
 // kinds of key pair it makes, its containers' places), and makes a request saved to a file or a self-signed
 // certificate stored beside its pair. Generation and signing run through the key operation runner, with the
 // page showing that the key is at work.

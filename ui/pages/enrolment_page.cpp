@@ -16,6 +16,7 @@ namespace ui {
 namespace {
 
 constexpr int kLabelWidth = 84;
+constexpr int kWideLabelWidth = 120; // the alternative names' caption, alone on its row
 constexpr int kFieldWidth = 128;
 constexpr int kLeftColumn = 4;
 constexpr int kRightColumn = 226;
@@ -63,7 +64,7 @@ void setItemTexts(QComboBox* box, std::span<const char* const> keys) {
 } // namespace
 
 EnrolmentPage::EnrolmentPage(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("TabSheetEnrolment"));
+    setObjectName(QStringLiteral("TabSheet12"));
     buildPlaceColumn();
     buildSubjectColumn();
     buildFooter();
@@ -116,10 +117,11 @@ void EnrolmentPage::buildSubjectColumn() {
 }
 
 void EnrolmentPage::buildFooter() {
-    label("lblEnrolAltNames", kLeftColumn, row(7) + 4);
+    makeLabel(this, "lblEnrolAltNames", QRect(kLeftColumn, row(7) + 4, kWideLabelWidth, kRowHeight));
     edtEnrolAltNames = makeEdit(
         this, "edtEnrolAltNames",
-        QRect(kLeftColumn + kLabelWidth, row(7) + 4, kPageWidth - kLabelWidth - 12, kRowHeight), 1024);
+        QRect(kLeftColumn + kWideLabelWidth, row(7) + 4, kPageWidth - kWideLabelWidth - 12, kRowHeight),
+        1024);
     edtEnrolAltNames->setPlaceholderText(QStringLiteral("DNS:host.example.org,email:name@example.org"));
     lblEnrolWorking = makeLabel(this, "lblEnrolWorking", QRect(kLeftColumn, row(8) + 8, kPageWidth - 8, 36),
                                 Qt::AlignLeft | Qt::AlignTop);
