@@ -16,6 +16,8 @@ packages=(
     gnutls-bin libnss3-tools p11-kit libengine-pkcs11-openssl
     # The fonts the language files name: DejaVu Sans Condensed (English) and WenQuanYi Zen Hei (Chinese).
     fonts-dejavu-core fonts-dejavu-extra fonts-wqy-zenhei
+    # ssh-keygen -D lists a PKCS#11 module's keys, to compare with pellorzu-cli ssh-key in tests.
+    openssh-client
 )
 
 missing=()

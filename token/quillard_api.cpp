@@ -55,6 +55,12 @@ const QuillardApi& realQuillardApi() {
         ::pkcs12_entry_certificate,
         ::x509_file_certificate,
         ::token_get_pin_count_low,
+        ::token_get_keygen_algorithms,
+        ::container_generate_keypair,
+        ::container_sign_data,
+        ::container_build_request,
+        ::container_build_self_signed,
+        ::container_install_cert,
     };
     return real;
 }

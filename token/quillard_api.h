@@ -51,6 +51,13 @@ struct QuillardApi {
     decltype(&::pkcs12_entry_certificate) pkcs12_entry_certificate;
     decltype(&::x509_file_certificate) x509_file_certificate;
     decltype(&::token_get_pin_count_low) token_get_pin_count_low;
+    // Enrolment: key pairs made on the key, signatures, requests and installing issued certificates.
+    decltype(&::token_get_keygen_algorithms) token_get_keygen_algorithms;
+    decltype(&::container_generate_keypair) container_generate_keypair;
+    decltype(&::container_sign_data) container_sign_data;
+    decltype(&::container_build_request) container_build_request;
+    decltype(&::container_build_self_signed) container_build_self_signed;
+    decltype(&::container_install_cert) container_install_cert;
 };
 
 // The table every operation calls through.

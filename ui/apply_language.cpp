@@ -2,10 +2,12 @@
 
 #include "i18n/string_table.h"
 #include "main_form.h"
+#include "ui/pages/enrolment_page.h"
 #include "program_version.h"
 
 #include <QAction>
 #include <QLabel>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -126,6 +128,14 @@ void applyInitTabs(TMainForm& form) {
         tabs->setTabText(tab, i18n::text(kInitTabs[tab]));
 }
 
+// The request page sets its own captions; the install button of the certificate page has no action.
+void applyEnrolmentTexts(TMainForm& form) {
+    if (auto* page = form.findChild<ui::EnrolmentPage*>(QStringLiteral("TabSheet12")))
+        page->applyTexts();
+    if (auto* install = form.findChild<QPushButton*>(QStringLiteral("btnInstallCert")))
+        install->setText(i18n::text("Cert_btnInstall"));
+}
+
 } // namespace
 
 QFont stringTableFont(QFont font) {
@@ -155,4 +165,5 @@ void ApplyLanguage(TMainForm& form) {
     applyLabels(form, kAdministrationLabels, Colon::Append);
     applyLabels(form, kLanguageLabel, Colon::None);
     applyActions(form, kRegistrationActions);
+    applyEnrolmentTexts(form);
 }

@@ -19,9 +19,11 @@
 #include "ui/handlers/arrival_address.h"
 #include "ui/handlers/cert_actions_handler.h"
 #include "ui/handlers/cert_import_handler.h"
+#include "ui/handlers/cert_install_handler.h"
 #include "ui/handlers/cert_registration_handler.h"
 #include "ui/handlers/cert_tree_handler.h"
 #include "ui/handlers/expiry_notice_handler.h"
+#include "ui/handlers/enrolment_handler.h"
 #include "ui/handlers/init_handler.h"
 #include "ui/handlers/iso_handler.h"
 #include "ui/handlers/key_info_handler.h"
@@ -35,6 +37,7 @@
 #include "ui/handlers/user_pin_handler.h"
 #include "ui/pages/about_page.h"
 #include "ui/pages/certificates_page.h"
+#include "ui/pages/enrolment_page.h"
 #include "ui/pages/init_page.h"
 #include "ui/pages/iso_page.h"
 #include "ui/pages/key_info_page.h"
@@ -122,11 +125,13 @@ void TMainForm::buildHandlers() {
     buildKeyHandlers();
     buildCertificateHandlers();
     buildAdministrationHandlers();
+    buildEnrolmentHandlers();
     systemInfoHandler = new ui::SystemInfoHandler(*TabSheet6, this);
     languageHandler = new ui::LanguageHandler(*TabSheet7, programFolder_, this);
     connectNavigation();
     connectHandlers();
     buildHealthHandlers();
+    connectEnrolment();
 }
 
 void TMainForm::buildKeyHandlers() {
@@ -150,6 +155,22 @@ void TMainForm::buildAdministrationHandlers() {
     soPinHandler = new ui::SoPinHandler(*TabSheet9, actions, *updater_, *runner_, this);
     unlockHandler = new ui::UnlockHandler(*TabSheet10, actions, *updater_, *runner_, this);
     isoHandler = new ui::IsoHandler(*TabSheet11, actions, *updater_, keyGuard_, *runner_, this);
+}
+
+void TMainForm::buildEnrolmentHandlers() {
+    enrolmentHandler = new ui::EnrolmentHandler(*TabSheet12, *runner_, this);
+    certInstall = new ui::CertInstallHandler(*TabSheet5, *runner_, this);
+}
+
+// A request page shown for a key, and key pairs or certificates that enrolment changed.
+void TMainForm::connectEnrolment() {
+    connect(navigator, &ui::KeyNavigator::enrolmentWanted, enrolmentHandler,
+            &ui::EnrolmentHandler::showForKey);
+    connect(enrolmentHandler, &ui::EnrolmentHandler::certificatesChanged, this, &TMainForm::BuildCertTree);
+    connect(certInstall, &ui::CertInstallHandler::certificatesChanged, this, [this](int32_t key) {
+        BuildCertTree(key);
+        certRegistration->scheduleRegistration(key);
+    });
 }
 
 // What the navigation asks of the pages.
@@ -216,6 +237,7 @@ void TMainForm::buildPages() {
     RPC->addWidget(TabSheet9 = new ui::SoPinPage(actions, RPC));
     RPC->addWidget(TabSheet10 = new ui::UnlockPage(actions, RPC));
     RPC->addWidget(TabSheet11 = new ui::IsoPage(actions, RPC));
+    RPC->addWidget(TabSheet12 = new ui::EnrolmentPage(RPC));
 }
 
 void TMainForm::buildTimers() {

@@ -33,6 +33,9 @@ class CertRegistrationHandler;
 class CertTreeHandler;
 class ExpiryNoticeHandler;
 class CertificatesPage;
+class CertInstallHandler;
+class EnrolmentHandler;
+class EnrolmentPage;
 class ImageList;
 class InitHandler;
 class InitPage;
@@ -115,6 +118,9 @@ private:
     void buildKeyHandlers();
     void buildCertificateHandlers();
     void buildAdministrationHandlers();
+    // The certificate request page and the install button of the certificate page.
+    void buildEnrolmentHandlers();
+    void connectEnrolment();
     void connectNavigation();
     void connectHandlers();
     QTimer* makeTimer(const char* name, int interval);
@@ -157,6 +163,7 @@ private:
     ui::SoPinPage* TabSheet9 = nullptr;
     ui::UnlockPage* TabSheet10 = nullptr;
     ui::IsoPage* TabSheet11 = nullptr;
+    ui::EnrolmentPage* TabSheet12 = nullptr;
 
     QTimer* TFindUSBKey = nullptr;
     QTimer* TRegCert = nullptr;
@@ -177,6 +184,8 @@ private:
     ui::SoPinHandler* soPinHandler = nullptr;
     ui::UnlockHandler* unlockHandler = nullptr;
     ui::IsoHandler* isoHandler = nullptr;
+    ui::EnrolmentHandler* enrolmentHandler = nullptr;
+    ui::CertInstallHandler* certInstall = nullptr;
     ui::SystemInfoHandler* systemInfoHandler = nullptr;
     ui::LanguageHandler* languageHandler = nullptr;
 

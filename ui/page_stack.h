@@ -19,7 +19,8 @@ enum PageIndex : int {
     PageSoPin = 8,
     PageUnlock = 9,
     PageIso = 10,
-    PageCount = 11
+    PageEnrolment = 11, // the certificate request page
+    PageCount = 12
 };
 
 class PageStack {

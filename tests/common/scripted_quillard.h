@@ -53,7 +53,13 @@
     X(quillard_disk_size)                                                                                    \
     X(pkcs12_entry_certificate)                                                                              \
     X(x509_file_certificate)                                                                                 \
-    X(token_get_pin_count_low)
+    X(token_get_pin_count_low)                                                                               \
+    X(token_get_keygen_algorithms)                                                                           \
+    X(container_generate_keypair)                                                                            \
+    X(container_sign_data)                                                                                   \
+    X(container_build_request)                                                                               \
+    X(container_build_self_signed)                                                                           \
+    X(container_install_cert)
 
 class ScriptedQuillard {
 public:

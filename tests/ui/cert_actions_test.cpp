@@ -75,8 +75,10 @@ TEST_F(CertActionsOnTokenTest, ATokenBesideTheVirtualKeysShowsExportsAndDeletesI
     selectCert(certNode(0, 1, 0));
     messages.queueAnswer(ui::MessageAnswer::Yes);
     action(&ui::MainActions::AcDelCert)->trigger();
-    EXPECT_EQ(treeLines(certTree()), (QStringList{"pairs(容器)", "  密钥交换证书", "    Tree RSA",
-                                                  "    公钥(RSA2048)", "    私钥(RSA2048)"}));
+    EXPECT_EQ(treeLines(certTree()),
+              (QStringList{"pairs(容器)", "  密钥交换证书", "    Tree RSA", "    公钥(RSA2048)",
+                           "    私钥(RSA2048)", "  无证书的密钥对 (签名)"}))
+        << "the certificate goes, its key pair stays";
     selectCert(certNode(0));
     messages.queueAnswer(ui::MessageAnswer::Yes);
     action(&ui::MainActions::AcDel)->trigger();
@@ -166,8 +168,10 @@ TEST_F(CertActionsOnVirtualKeyTest, DeletingTheCertificateAndThenTheContainerAsk
     selectCert(certNode(0, 1, 0));
     messages.queueAnswer(ui::MessageAnswer::Yes);
     action(&ui::MainActions::AcDelCert)->trigger();
-    EXPECT_EQ(treeLines(certTree()), (QStringList{"only(容器)", "  密钥交换证书", "    Tree RSA",
-                                                  "    公钥(RSA2048)", "    私钥(RSA2048)"}));
+    EXPECT_EQ(treeLines(certTree()),
+              (QStringList{"only(容器)", "  密钥交换证书", "    Tree RSA", "    公钥(RSA2048)",
+                           "    私钥(RSA2048)", "  无证书的密钥对 (签名)"}))
+        << "the certificate goes, its key pair stays";
     EXPECT_EQ(token::CertPresence().flag(0, 0, 2), 0);
 
     selectCert(certNode(0));

@@ -31,7 +31,7 @@ std::vector<NodeLook> childLooks(const QTreeWidgetItem* node) {
 }
 
 const std::vector<NodeLook> kKeyChildren = {
-    {"修改USB Key口令", 4}, {"修改USB Key名称", 11}, {"证书", 3}, {"管理员", 12}};
+    {"修改USB Key口令", 4}, {"修改USB Key名称", 11}, {"证书", 3}, {"管理员", 12}, {"证书申请", 3}};
 const std::vector<NodeLook> kAdministrationChildren = {
     {"初始化", 13}, {"修改SO PIN", 5}, {"解锁", 14}, {"下载ISO", 8}};
 const QString kErrorNode = QStringLiteral("获取USBKey信息失败");

@@ -93,6 +93,13 @@ TEST_F(PageScreenshots, DISABLED_EveryPageInBothLanguages) {
         form().findChild<QLineEdit*>(QStringLiteral("edtUPIN"))->setText(QStringLiteral("12345678"));
         QTest::keyClick(form().findChild<QLineEdit*>(QStringLiteral("edtUPIN")), Qt::Key_Return);
         shoot(QString::fromLatin1(file) + QStringLiteral("-certificates"));
+        // The certificate request page of the logged-in key, partly filled.
+        select(key->child(4));
+        waitForKeyOperations(form());
+        form().findChild<QLineEdit*>(QStringLiteral("edtEnrolContainer"))->setText(QStringLiteral("Web"));
+        form().findChild<QLineEdit*>(QStringLiteral("edtEnrolCN"))->setText(QStringLiteral("张三 Zhang San"));
+        form().findChild<QLineEdit*>(QStringLiteral("edtEnrolC"))->setText(QStringLiteral("CN"));
+        shoot(QString::fromLatin1(file) + QStringLiteral("-request"));
         // A short notice, as the Qt dialogs show it.
         QTimer::singleShot(0, [this, file] {
             shoot(QString::fromLatin1(file) + QStringLiteral("-notice"));

@@ -195,7 +195,7 @@ TEST_F(MainFormTest, BannerTreeAndPagesFillTheirRegions) {
     EXPECT_EQ(find<QWidget>("Image1")->geometry(), QRect(0, 0, 674, 85));
     EXPECT_EQ(find<QWidget>("tv")->geometry(), QRect(0, 85, 220, 347));
     auto* pages = find<QStackedWidget>("RPC");
-    ASSERT_EQ(pages->count(), 11);
+    ASSERT_EQ(pages->count(), 12);
     EXPECT_GE(pages->geometry().left(), 220);
     EXPECT_LE(pages->geometry().right(), 673);
     EXPECT_LE(pages->geometry().bottom(), 431);

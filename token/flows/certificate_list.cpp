@@ -26,8 +26,12 @@ ContainerEntry readContainer(int32_t slot, int32_t position) {
         certificate.spec = spec;
         const bool present = ReadCertInfo(slot, entry.name, spec, certificate.info) == 0;
         CertPresence().set(slot, position, spec, present);
-        if (!present)
+        if (!present) {
+            if (pairKey(slot, entry.name, spec, false).present ||
+                pairKey(slot, entry.name, spec, true).present)
+                entry.keyPairsWithoutCertificate.push_back(spec);
             continue;
+        }
         certificate.publicKey = pairKey(slot, entry.name, spec, false);
         certificate.privateKey = pairKey(slot, entry.name, spec, true);
         entry.certificates.push_back(std::move(certificate));

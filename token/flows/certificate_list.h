@@ -28,6 +28,9 @@ struct ContainerCertificate {
 struct ContainerEntry {
     std::string name; // 8-bit, byte for byte as the key has it
     std::vector<ContainerCertificate> certificates;
+    // The key specifications holding a key pair without certificate (a pair made on the key, waiting for
+    // the certificate its request brings back).
+    std::vector<int32_t> keyPairsWithoutCertificate;
 };
 
 struct CertificateList {

@@ -49,6 +49,18 @@ struct PinState {
 
 enum class PinKind { User, SecurityOfficer };
 
+// A kind of key pair a key may generate: RSA 2048, 3072 or 4096 bits, or EC on P-256 or P-384.
+struct GeneratedKeyKind {
+    int32_t algorithm = AlgorithmRsa; // AlgorithmRsa or AlgorithmEcc
+    int32_t bits = 0;                 // the modulus length, or 256 and 384 for the curves
+    bool operator==(const GeneratedKeyKind&) const = default;
+};
+inline constexpr GeneratedKeyKind kGeneratedKeyKinds[] = {{AlgorithmRsa, 2048},
+                                                          {AlgorithmRsa, 3072},
+                                                          {AlgorithmRsa, 4096},
+                                                          {AlgorithmEcc, 256},
+                                                          {AlgorithmEcc, 384}};
+
 // The settings of a format, taken from the TFormatParams block.
 struct FormatSettings {
     std::string label;
@@ -118,6 +130,40 @@ public:
     // either everything is kept or nothing is. A container `name` that is not there is made in that step.
     virtual Result importCredential(int32_t idx, const std::string& name, int32_t spec,
                                     const Credential& credential) = 0;
+
+    // Key pairs made and used on the key. Drivers that cannot do it answer QR_FUNCTION_NOT_SUPPORTED.
+    // The kinds of key pair the key can generate, among kGeneratedKeyKinds.
+    virtual Result generatedKeyKinds(int32_t idx, std::vector<GeneratedKeyKind>& kinds) {
+        (void)idx;
+        kinds.clear();
+        return QR_FUNCTION_NOT_SUPPORTED;
+    }
+    // Generates a key pair of `algorithm` and `bits` on the key and keeps it under (name, spec) without a
+    // certificate, making the container when it is not there: either all of it is kept or nothing is.
+    // `publicKey` receives its description.
+    virtual Result generateKeyPair(int32_t idx, const std::string& name, int32_t spec, int32_t algorithm,
+                                   int32_t bits, KeyDescription& publicKey) {
+        (void)idx, (void)name, (void)spec, (void)algorithm, (void)bits, (void)publicKey;
+        return QR_FUNCTION_NOT_SUPPORTED;
+    }
+    // Stores the DER certificate `certificateDer` beside the key pair at (name, spec), whose public key it
+    // carries (the caller has checked that), replacing the certificate there and keeping the pair.
+    virtual Result storeCertificate(int32_t idx, const std::string& name, int32_t spec,
+                                    const std::vector<uint8_t>& certificateDer) {
+        Credential credential;
+        credential.certificateDer = certificateDer;
+        if (Result result = getPublicKey(idx, name, spec, credential.publicKey); result != QR_OK)
+            return result;
+        return importCredential(idx, name, spec, credential);
+    }
+    // Signs the digest `hash` (made with `digest`, "SHA256" or "SHA384") with the private key of (name,
+    // spec): an RSA PKCS#1 v1.5 signature, or an ECDSA signature as a DER Ecdsa-Sig-Value. Needs the user
+    // login.
+    virtual Result signDigest(int32_t idx, const std::string& name, int32_t spec, const std::string& digest,
+                              const std::vector<uint8_t>& hash, std::vector<uint8_t>& signature) {
+        (void)idx, (void)name, (void)spec, (void)digest, (void)hash, (void)signature;
+        return QR_FUNCTION_NOT_SUPPORTED;
+    }
 };
 
 } // namespace quillard

@@ -156,4 +156,29 @@ Result DriverSet::importCredential(int32_t idx, const std::string& name, int32_t
     });
 }
 
+Result DriverSet::generatedKeyKinds(int32_t idx, std::vector<GeneratedKeyKind>& kinds) {
+    return onKey(idx, [&](Driver& driver, int32_t index) { return driver.generatedKeyKinds(index, kinds); });
+}
+
+Result DriverSet::generateKeyPair(int32_t idx, const std::string& name, int32_t spec, int32_t algorithm,
+                                  int32_t bits, KeyDescription& publicKey) {
+    return onKey(idx, [&](Driver& driver, int32_t index) {
+        return driver.generateKeyPair(index, name, spec, algorithm, bits, publicKey);
+    });
+}
+
+Result DriverSet::signDigest(int32_t idx, const std::string& name, int32_t spec, const std::string& digest,
+                             const std::vector<uint8_t>& hash, std::vector<uint8_t>& signature) {
+    return onKey(idx, [&](Driver& driver, int32_t index) {
+        return driver.signDigest(index, name, spec, digest, hash, signature);
+    });
+}
+
+Result DriverSet::storeCertificate(int32_t idx, const std::string& name, int32_t spec,
+                                   const std::vector<uint8_t>& certificateDer) {
+    return onKey(idx, [&](Driver& driver, int32_t index) {
+        return driver.storeCertificate(index, name, spec, certificateDer);
+    });
+}
+
 } // namespace quillard

@@ -43,6 +43,13 @@ public:
     Result getPrivateKey(int32_t idx, const std::string& name, int32_t spec, KeyDescription& key) override;
     Result importCredential(int32_t idx, const std::string& name, int32_t spec,
                             const Credential& credential) override;
+    Result generatedKeyKinds(int32_t idx, std::vector<GeneratedKeyKind>& kinds) override;
+    Result generateKeyPair(int32_t idx, const std::string& name, int32_t spec, int32_t algorithm,
+                           int32_t bits, KeyDescription& publicKey) override;
+    Result signDigest(int32_t idx, const std::string& name, int32_t spec, const std::string& digest,
+                      const std::vector<uint8_t>& hash, std::vector<uint8_t>& signature) override;
+    Result storeCertificate(int32_t idx, const std::string& name, int32_t spec,
+                            const std::vector<uint8_t>& certificateDer) override;
 
 private:
     struct Entry {

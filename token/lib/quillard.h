@@ -205,6 +205,61 @@ QUILLARD_API int32_t x509_file_certificate(const char* path, uint8_t* buffer, in
 /* Not part of the 30 key functions: *count_low = 1 when the token flags the PIN of `user_type` as having had
  * wrong tries (PKCS#11's "count low" flags, for tokens that tell no counts), else 0. */
 QUILLARD_API int32_t token_get_pin_count_low(int32_t idx, int32_t user_type, int32_t* count_low);
+/* Not part of the 30 key functions: key pairs made on the key, and the certificates for them. The private
+ * key never leaves the key. Every kind of key pair is an algorithm (0 RSA, 3 ECC, as container_get_pubkey
+ * gives it) with its bits: RSA 2048, 3072 or 4096, EC 256 (P-256) or 384 (P-384). */
+
+/* The kinds of key pair the key can generate: algorithms[i] with bits[i]; *count in: room of both arrays
+ * (5 holds every kind), out: kinds written (QR_BUFFER_TOO_SMALL with the number when they do not fit). The
+ * virtual keys make every kind; a PKCS#11 token those its mechanism list and key sizes allow, and none when
+ * it cannot generate (result 0, *count 0). */
+QUILLARD_API int32_t token_get_keygen_algorithms(int32_t idx, int32_t* algorithms, int32_t* bits,
+                                                 int32_t* count);
+/* Generates a key pair on the key under (name, spec), making the container when it is not there; needs the
+ * user login. The pair reads back as a container's key pair without a certificate. QR_CONTAINER_EXISTS when
+ * that place holds a key pair or certificate already, QR_FUNCTION_NOT_SUPPORTED for a kind the key does not
+ * make; a failure leaves nothing behind. */
+QUILLARD_API int32_t container_generate_keypair(int32_t idx, const char* name, int32_t spec,
+                                                int32_t algorithm, int32_t bits);
+/* Signs `data` with the private key of (name, spec): SHA-256 (SHA-384 for a P-384 key), RSA PKCS#1 v1.5 or
+ * ECDSA as a DER Ecdsa-Sig-Value; *length as for container_get_cert. Needs the user login. */
+QUILLARD_API int32_t container_sign_data(int32_t idx, const char* name, int32_t spec, const uint8_t* data,
+                                         int32_t data_length, uint8_t* signature, int32_t* length);
+
+/* The key usage and extended key usage a request or self-signed certificate asks for. */
+enum QuillardUsageTemplate {
+    QUILLARD_USAGE_NONE = 0,         /* no usage extensions */
+    QUILLARD_USAGE_CLIENT = 1,       /* TLS client authentication */
+    QUILLARD_USAGE_SERVER = 2,       /* TLS server authentication */
+    QUILLARD_USAGE_EMAIL = 3,        /* e-mail protection */
+    QUILLARD_USAGE_CODE_SIGNING = 4, /* code signing */
+    QUILLARD_USAGE_SMART_CARD = 5    /* smart card logon with client authentication */
+};
+
+/* What a request or a self-signed certificate says: `subject` a one-line DN, "/CN=Alice/O=Example/C=DE"
+ * (UTF-8; a '/' or '\' inside a value is written "\/" or "\\"); `alt_names` empty or a list such as
+ * "DNS:host.example,email:a@example.org,IP:192.0.2.1,URI:https://example.org"; `usage` a
+ * QuillardUsageTemplate; `days` the validity of a self-signed certificate (1 to 36500, else unused). */
+typedef struct TCertRequest {
+    const char* subject;
+    const char* alt_names;
+    int32_t usage;
+    int32_t days;
+} TCertRequest;
+
+/* A PKCS#10 request (DER) for the key pair of (name, spec), signed on the key; *length as for
+ * container_get_cert. A subject or alternative name that does not parse gives QR_ARGUMENTS_BAD. */
+QUILLARD_API int32_t container_build_request(int32_t idx, const char* name, int32_t spec,
+                                             const TCertRequest* request, uint8_t* der, int32_t* length);
+/* A self-signed certificate (DER) for the same, valid from now for request->days days; it is not stored. */
+QUILLARD_API int32_t container_build_self_signed(int32_t idx, const char* name, int32_t spec,
+                                                 const TCertRequest* request, uint8_t* der, int32_t* length);
+/* Installs a DER certificate beside the key pair whose public key it carries, found by comparing public keys
+ * over the key's containers; `container` (a buffer of container_length bytes, at least 256, which holds every
+ * name) and *spec receive where it went. QR_NO_MATCHING_KEY, with the key unchanged, when no key pair on the
+ * key matches. */
+QUILLARD_API int32_t container_install_cert(int32_t idx, const uint8_t* cert, int32_t length, char* container,
+                                            int32_t container_length, int32_t* spec);
 
 #ifdef __cplusplus
 }

@@ -42,6 +42,7 @@
     X(QR_CONTAINER_EXISTS, 0x0A000020, "QR_CONTAINER_EXISTS")                                                \
     X(QR_CONTAINER_LIMIT, 0x0A000022, "QR_CONTAINER_LIMIT")                                                  \
     X(QR_CONTAINER_NOT_FOUND, 0x0A000021, "QR_CONTAINER_NOT_FOUND")                                          \
+    X(QR_NO_MATCHING_KEY, 0x0A000023, "QR_NO_MATCHING_KEY")                                                  \
     X(QR_OUT_OF_SPACE, 0x0A000030, "QR_OUT_OF_SPACE")                                                        \
     X(QR_NO_DISPLAY_HANDLER, 0x0A000040, "QR_NO_DISPLAY_HANDLER")                                            \
     X(QR_STILL_RUNNING, 0x00000103, "QR_STILL_RUNNING")

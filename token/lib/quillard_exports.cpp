@@ -7,6 +7,7 @@
 #include "cert_text.h"
 #include "credential_parser.h"
 #include "error_names.h"
+#include "export_support.h"
 #include "library_state.h"
 #include "nss_registration.h"
 #include "paths.h"
@@ -25,47 +26,9 @@ namespace {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
-// Runs `work` with the active driver under the library lock; QR_CRYPTOKI_NOT_INITIALIZED before init_pkcs11.
-template <typename Work> int32_t withDriver(Work&& work) {
-    LibraryState& state = libraryState();
-    Lock lock(state.lock);
-    if (!state.driver)
-        return QR_CRYPTOKI_NOT_INITIALIZED;
-    try {
-        return work(*state.driver);
-    } catch (const std::bad_alloc&) {
-        return QR_HOST_MEMORY;
-    } catch (...) {
-        return QR_GENERAL_ERROR;
-    }
-}
-
-// Copies `text` into a caller's buffer of `size` bytes, cut so that the terminating NUL always fits.
-void copyText(char* buffer, std::size_t size, const std::string& text) {
-    std::memset(buffer, 0, size);
-    std::memcpy(buffer, text.data(), std::min(text.size(), size - 1));
-}
-
 void copyUtf16(uint16_t* buffer, std::size_t units, const std::u16string& text) {
     std::fill(buffer, buffer + units, 0);
     std::copy_n(text.begin(), std::min(text.size(), units - 1), buffer);
-}
-
-bool validSpec(int32_t spec) {
-    return spec == 1 || spec == 2;
-}
-
-// Copies `bytes` to the caller's buffer; QR_BUFFER_TOO_SMALL with the needed size in *length when it does not
-// fit.
-int32_t copyOut(const std::vector<uint8_t>& bytes, uint8_t* buffer, int32_t* length) {
-    if (static_cast<std::size_t>(*length) < bytes.size()) {
-        *length = static_cast<int32_t>(bytes.size());
-        return QR_BUFFER_TOO_SMALL;
-    }
-    if (!bytes.empty())
-        std::memcpy(buffer, bytes.data(), bytes.size());
-    *length = static_cast<int32_t>(bytes.size());
-    return QR_OK;
 }
 
 // The label of a token_set_label buffer: the bytes before the first NUL of the 64.

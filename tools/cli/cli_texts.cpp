@@ -134,6 +134,26 @@ const OwnText kOwnTexts[] = {
     {"AllowExpiredHint", "give --allow-expired to import it anyway"},
     {"CheckPinNotTried",
      "the user PIN was not used (%1): only what the key shows without a login is checked"},
+    // Enrolment.
+    {"Summary_keygen", "make a key pair on the key"},
+    {"Summary_request", "write a certificate request (or self-signed certificate) signed on the key"},
+    {"Summary_install", "install an issued certificate beside its key pair"},
+    {"Summary_ssh-key", "print the OpenSSH public keys of the key's key pairs"},
+    {"KeyPairMade", "%1 key pair made: %2"},
+    {"KeyGenFailed", "the key pair could not be made"},
+    {"KeyKindNotOffered", "the key does not make %1 key pairs; it makes: %2"},
+    {"NoKeyKinds", "none"},
+    {"PlaceTaken", "%1 holds a key pair or certificate already: nothing was changed"},
+    {"SubjectBad", "the subject or the alternative names do not parse: write the subject as "
+                   "/CN=name/O=organisation/C=DE and the names as DNS:host,email:address,IP:address,URI:uri"},
+    {"RequestFailed", "the request could not be made"},
+    {"RequestWritten", "certificate request written to %1"},
+    {"SelfSignedWritten", "self-signed certificate written to %1"},
+    {"CertificateInstalled", "certificate installed: %1"},
+    {"NoMatchingKey", "no key pair on the key matches the certificate's public key: nothing was changed"},
+    {"ChainRefused", "the certificate does not verify against the chain of %1: nothing was changed"},
+    {"InstallFailed", "the certificate could not be installed"},
+    {"NoSshKeys", "the key holds no RSA or EC key pair"},
 };
 
 // The language file loaded last, for the texts read when they are needed.

@@ -22,6 +22,11 @@
 #include "unlock_command.h"
 #include "unregister_command.h"
 #include "write_iso_command.h"
+// Enrolment: key pairs made on the key, requests, issued certificates, SSH keys.
+#include "install_command.h"
+#include "keygen_command.h"
+#include "request_command.h"
+#include "ssh_key_command.h"
 
 #include <iomanip>
 
@@ -59,6 +64,10 @@ CommandLine::CommandLine() : CommandSet(kUsage) {
     add(std::make_unique<RecordsCommand>());
     add(std::make_unique<EscrowCommand>());
     add(std::make_unique<CheckCommand>());
+    add(std::make_unique<KeygenCommand>());
+    add(std::make_unique<RequestCommand>());
+    add(std::make_unique<InstallCommand>());
+    add(std::make_unique<SshKeyCommand>());
 }
 
 std::string CommandLine::usageOf(const Command& command) const {

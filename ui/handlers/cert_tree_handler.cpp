@@ -99,6 +99,14 @@ void CertTreeHandler::addContainer(const token::flows::ContainerEntry& entry) {
     setCertNodeData(container, name, 0);
     for (const token::flows::ContainerCertificate& certificate : entry.certificates)
         addCertificate(container, certificate);
+    for (const int32_t spec : entry.keyPairsWithoutCertificate) {
+        const char* specKey = spec == token::kExchangeSpec ? "Enrol_Exchange" : "Enrol_Signature";
+        QTreeWidgetItem* pair = addNode(container,
+                                        i18n::text("Cert_KeyPairOnly") + QStringLiteral(" (") +
+                                            i18n::text(specKey) + QLatin1Char(')'),
+                                        IconKey);
+        setCertNodeData(pair, name, 0);
+    }
 }
 
 void CertTreeHandler::addCertificate(QTreeWidgetItem* container,

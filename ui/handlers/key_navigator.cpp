@@ -41,6 +41,10 @@ constexpr NodeKind kKeyTasks[] = {
 // The last child of a key node.
 constexpr NodeKind kAdministration = {"Admin_Name", IconAdministrator};
 
+// The certificate request node, after the administration node so the nodes before it keep their places.
+constexpr NodeKind kEnrolment = {"Enrol_Node", IconCertificate};
+constexpr int kEnrolmentPosition = 4;
+
 // The children of the administration node, in order.
 constexpr NodeKind kAdministrationTasks[] = {
     {"Admin_btn_Init", IconInitialise},
@@ -271,6 +275,7 @@ void KeyNavigator::addKeyNode(QTreeWidgetItem* keyList, int32_t slot) {
         addNode(key, i18n::text(kAdministration.textKey), kAdministration.image);
     for (const NodeKind& kind : kAdministrationTasks)
         addNode(administration, i18n::text(kind.textKey), kind.image);
+    addNode(key, i18n::text(kEnrolment.textKey), kEnrolment.image);
 }
 
 QTreeWidgetItem* KeyNavigator::addNode(QTreeWidgetItem* parent, const QString& text, int image) {
@@ -331,6 +336,9 @@ void KeyNavigator::selectKeyTask(int position) {
         showPage(PageInit);
         emit initialisationWanted();
         break;
+    case kEnrolmentPosition:
+        showLoginOrEnrolment();
+        break;
     default:
         break;
     }
@@ -341,6 +349,17 @@ void KeyNavigator::showLoginOrCertificates() {
     if (table.currentLoginState() == token::LoggedIn) {
         emit certificatesWanted(table.currentKey);
         showPage(PageCertificates);
+    } else {
+        showPage(PageLogin);
+        emit loginWanted();
+    }
+}
+
+void KeyNavigator::showLoginOrEnrolment() {
+    token::KeyTable& table = token::keyTable();
+    if (table.currentLoginState() == token::LoggedIn) {
+        showPage(PageEnrolment);
+        emit enrolmentWanted(table.currentKey);
     } else {
         showPage(PageLogin);
         emit loginWanted();

@@ -87,6 +87,8 @@ signals:
     void keyNameWanted();
     void loginWanted();
     void certificatesWanted(int32_t key);
+    // The certificate request page was shown for the logged-in `key`.
+    void enrolmentWanted(int32_t key);
     void initialisationWanted();
     void systemCheckWanted();
     // A rescan after a device event found no key it could read.
@@ -135,6 +137,8 @@ private:
     void selectKeyTask(int position);
     void selectAdministrationTask(int position);
     void showLoginOrCertificates();
+    // The request page of the current key when it is logged in, else the login page.
+    void showLoginOrEnrolment();
     // True for one of the maker's product ids while the token library is ready.
     bool acceptsDevice(int productId) const;
 

@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTreeWidget>
 
 namespace ui {
@@ -20,6 +21,7 @@ constexpr int kColumnStep = 110;
 constexpr int kFirstColumnLeft = 9;
 constexpr int kUpperRowTop = 9;
 constexpr int kLowerRowTop = 40;
+constexpr int kInstallButtonWidth = 130;
 
 QRect stripButton(int row, int column) {
     return QRect(kFirstColumnLeft + column * kColumnStep, row == 0 ? kUpperRowTop : kLowerRowTop,
@@ -43,6 +45,11 @@ CertificatesPage::CertificatesPage(const MainActions& actions, QWidget* parent) 
     Panel3->setGeometry(0, stripTop, kPageWidth, kStripHeight);
     buildButtonStrip(actions);
     buildContextMenu(actions);
+    // The strip is full: the install button sits in the tree's lower right corner, above the progress bar.
+    btnInstallCert = new QPushButton(this);
+    btnInstallCert->setObjectName(QStringLiteral("btnInstallCert"));
+    btnInstallCert->setGeometry(kPageWidth - kInstallButtonWidth - 22, progressTop - kButtonHeight - 22,
+                                kInstallButtonWidth, kButtonHeight);
 }
 
 void CertificatesPage::buildButtonStrip(const MainActions& actions) {

@@ -7,6 +7,7 @@
 class QFrame;
 class QMenu;
 class QProgressBar;
+class QPushButton;
 class QTreeWidget;
 
 namespace ui {
@@ -31,6 +32,8 @@ public:
     ActionButton* Button5;
     ActionButton* Button4;
     QMenu* PMCertInfo;
+    // Installs an issued certificate beside its key pair, in a third row of the strip.
+    QPushButton* btnInstallCert;
 
 private:
     void buildButtonStrip(const MainActions& actions);

@@ -1,6 +1,7 @@
 #include "pkcs11_driver.h"
 
 #include "attribute_set.h"
+#include "key_generation.h"
 #include "key_objects.h"
 #include "token/lib/key_description.h"
 #include "token/lib/openssl_handles.h"
@@ -8,6 +9,8 @@
 #include "token/lib/quillard_errors.h"
 #include "token/lib/utf8_text.h"
 #include "token_text.h"
+
+#include <openssl/rand.h>
 
 #include <algorithm>
 #include <limits>
@@ -616,6 +619,111 @@ Result Pkcs11Driver::moduleName(int32_t, std::string& name) {
     // A module named by the caller may have no p11-kit name.
     name = module_->facts().name.empty() ? std::string("pkcs11") : module_->facts().name;
     return QR_OK;
+}
+
+Result Pkcs11Driver::generatedKeyKinds(int32_t idx, std::vector<GeneratedKeyKind>& kinds) {
+    return onToken(idx, [&](Token& token) {
+        kinds = generatedKindsOf(call_, token.slot);
+        return QR_OK;
+    });
+}
+
+Result Pkcs11Driver::generateKeyPair(int32_t idx, const std::string& name, int32_t spec, int32_t algorithm,
+                                     int32_t bits, KeyDescription& publicKey) {
+    return onToken(idx, [&](Token& token) {
+        requireUser(token);
+        const GeneratedKeyKind kind{algorithm, bits};
+        if ((spec != 1 && spec != 2) ||
+            std::ranges::find(kGeneratedKeyKinds, kind) == std::end(kGeneratedKeyKinds))
+            throw Refusal{QR_ARGUMENTS_BAD};
+        const std::vector<GeneratedKeyKind> offered = generatedKindsOf(call_, token.slot);
+        if (std::ranges::find(offered, kind) == offered.end())
+            throw Refusal{QR_FUNCTION_NOT_SUPPORTED};
+        if (!index(token).find(name)) {
+            requireContainerName(name);
+            requireRoomForContainer(token);
+        } else if (index(token).pair(name, spec)) {
+            throw Refusal{QR_CONTAINER_EXISTS};
+        }
+        token.index.reset();
+        publicKey = generatePair(token, kind, name, spec == 1);
+        return QR_OK;
+    });
+}
+
+KeyDescription Pkcs11Driver::generatePair(Token& token, const GeneratedKeyKind& kind, const std::string& name,
+                                          bool exchange) {
+    std::vector<uint8_t> provisionalId(20);
+    if (RAND_bytes(provisionalId.data(), static_cast<int>(provisionalId.size())) != 1)
+        throw std::bad_alloc();
+    GenerationRequest request = generationRequest(kind, name, provisionalId, exchange);
+    CK_OBJECT_HANDLE publicHandle = CK_INVALID_HANDLE;
+    CK_OBJECT_HANDLE privateHandle = CK_INVALID_HANDLE;
+    call_("C_GenerateKeyPair", &CK_FUNCTION_LIST::C_GenerateKeyPair, session(token), &request.mechanism,
+          request.publicKey.data(), request.publicKey.size(), request.privateKey.data(),
+          request.privateKey.size(), &publicHandle, &privateHandle);
+    try {
+        KeyDescription description = describePublicKeyObject(call_, session(token), publicHandle);
+        const std::vector<uint8_t> id = keyIdOf(description.publicKeyDer);
+        setId(token, publicHandle, id);
+        setId(token, privateHandle, id);
+        return description;
+    } catch (...) {
+        call_.attempt("C_DestroyObject", &CK_FUNCTION_LIST::C_DestroyObject, session(token), privateHandle);
+        call_.attempt("C_DestroyObject", &CK_FUNCTION_LIST::C_DestroyObject, session(token), publicHandle);
+        throw;
+    }
+}
+
+void Pkcs11Driver::setId(Token& token, CK_OBJECT_HANDLE object, const std::vector<uint8_t>& id) {
+    AttributeSet attributes;
+    attributes.add(CKA_ID, id);
+    call_("C_SetAttributeValue", &CK_FUNCTION_LIST::C_SetAttributeValue, session(token), object,
+          attributes.data(), attributes.size());
+}
+
+Result Pkcs11Driver::signDigest(int32_t idx, const std::string& name, int32_t spec, const std::string& digest,
+                                const std::vector<uint8_t>& hash, std::vector<uint8_t>& signature) {
+    return onToken(idx, [&](Token& token) {
+        requireUser(token);
+        const KeyPairObjects* pair = index(token).pair(name, spec);
+        if (!index(token).find(name))
+            throw Refusal{QR_CONTAINER_NOT_FOUND};
+        if (!pair || !pair->privateKey)
+            throw Refusal{QR_OBJECT_HANDLE_INVALID};
+        const CK_OBJECT_HANDLE key = *pair->privateKey;
+        const KeyDescription description = describePrivateKeyObject(call_, session(token), key);
+        SigningInput input = signingInput(description.algorithm, digest, hash);
+        CK_MECHANISM mechanism{input.mechanism, nullptr, 0};
+        call_("C_SignInit", &CK_FUNCTION_LIST::C_SignInit, session(token), &mechanism, key);
+        CK_ULONG length = 0;
+        call_("C_Sign", &CK_FUNCTION_LIST::C_Sign, session(token), input.data.data(),
+              static_cast<CK_ULONG>(input.data.size()), nullptr, &length);
+        std::vector<uint8_t> out(length);
+        call_("C_Sign", &CK_FUNCTION_LIST::C_Sign, session(token), input.data.data(),
+              static_cast<CK_ULONG>(input.data.size()), out.data(), &length);
+        out.resize(length);
+        signature = description.algorithm == AlgorithmRsa ? std::move(out) : ecdsaSignatureDer(out);
+        return QR_OK;
+    });
+}
+
+Result Pkcs11Driver::storeCertificate(int32_t idx, const std::string& name, int32_t spec,
+                                      const std::vector<uint8_t>& certificateDer) {
+    return onToken(idx, [&](Token& token) {
+        requireUser(token);
+        const KeyPairObjects* pair = index(token).pair(name, spec);
+        if (!pair || !(pair->publicKey || pair->privateKey))
+            throw Refusal{QR_OBJECT_HANDLE_INVALID};
+        const std::optional<CK_OBJECT_HANDLE> previous = pair->certificate;
+        std::vector<AttributeSet> templates;
+        templates.push_back(certificateTemplate(name, pair->id, certificateDer));
+        token.index.reset();
+        createAll(token, templates);
+        if (previous)
+            destroy(token, *previous);
+        return QR_OK;
+    });
 }
 
 } // namespace quillard::pkcs11

@@ -50,6 +50,15 @@ public:
     Result getPrivateKey(int32_t idx, const std::string& name, int32_t spec, KeyDescription& key) override;
     Result importCredential(int32_t idx, const std::string& name, int32_t spec,
                             const Credential& credential) override;
+    // Key pairs are generated as the token's mechanisms allow, under a CKA_ID of their public key's SHA-1.
+    Result generatedKeyKinds(int32_t idx, std::vector<GeneratedKeyKind>& kinds) override;
+    Result generateKeyPair(int32_t idx, const std::string& name, int32_t spec, int32_t algorithm,
+                           int32_t bits, KeyDescription& publicKey) override;
+    Result signDigest(int32_t idx, const std::string& name, int32_t spec, const std::string& digest,
+                      const std::vector<uint8_t>& hash, std::vector<uint8_t>& signature) override;
+    // The certificate takes the CKA_ID of the pair it joins, whoever wrote the pair.
+    Result storeCertificate(int32_t idx, const std::string& name, int32_t spec,
+                            const std::vector<uint8_t>& certificateDer) override;
 
 private:
     struct Token {
@@ -89,6 +98,11 @@ private:
     std::vector<CK_OBJECT_HANDLE> createAll(Token& token, std::vector<class AttributeSet>& templates);
     void destroy(Token& token, CK_OBJECT_HANDLE object);
     void initialiseToken(Token& token, const SecureString& soPin, const std::string& label);
+    // Generates a pair of `kind` under container `name`, first under a random CKA_ID and then under the SHA-1
+    // of its public key; a failure destroys what was made. Returns the public key's description.
+    KeyDescription generatePair(Token& token, const GeneratedKeyKind& kind, const std::string& name,
+                                bool exchange);
+    void setId(Token& token, CK_OBJECT_HANDLE object, const std::vector<uint8_t>& id);
 
     std::unique_ptr<Pkcs11Module> module_;
     Pkcs11Call call_;

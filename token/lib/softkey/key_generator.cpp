@@ -8,13 +8,14 @@ namespace quillard::softkey {
 
 bool KeyGenerator::supports(int32_t algorithm, int32_t bits) {
     if (algorithm == AlgorithmRsa)
-        return bits == 2048 || bits == 3072;
+        return bits == 2048 || bits == 3072 || bits == 4096;
     return algorithm == AlgorithmEcc && (bits == 256 || bits == 384);
 }
 
 SecureBytes KeyGenerator::generate(int32_t algorithm, int32_t bits) {
     if (!supports(algorithm, bits))
-        throw SoftkeyError(QR_ARGUMENTS_BAD, "the key generates RSA 2048 or 3072 and EC P-256 or P-384 keys");
+        throw SoftkeyError(QR_ARGUMENTS_BAD,
+                           "the key generates RSA 2048, 3072 or 4096 and EC P-256 or P-384 keys");
     EvpPkeyPtr key(algorithm == AlgorithmRsa
                        ? EVP_PKEY_Q_keygen(libraryContext(), nullptr, "RSA", static_cast<size_t>(bits))
                        : EVP_PKEY_Q_keygen(libraryContext(), nullptr, "EC", bits == 256 ? "P-256" : "P-384"));

@@ -1,4 +1,4 @@
-// Fresh key pairs for a key to keep: RSA of 2048 or 3072 bits, EC on P-256 or P-384, as the maker's key
+// Fresh key pairs for a key to keep: RSA of 2048, 3072 or 4096 bits, EC on P-256 or P-384, as the maker's key
 // generates them on board.
 #pragma once
 

@@ -74,7 +74,12 @@ public:
                         KeyDescription& publicKey);
     // Generates a key pair on the key and keeps it as storeKeyPair() does.
     Result generateKeyPair(int32_t idx, const std::string& name, int32_t spec, int32_t algorithm,
-                           int32_t bits, KeyDescription& publicKey);
+                           int32_t bits, KeyDescription& publicKey) override;
+    // Every kind of kGeneratedKeyKinds; signDigest() signs with the key's private key through
+    // usePrivateKey().
+    Result generatedKeyKinds(int32_t idx, std::vector<GeneratedKeyKind>& kinds) override;
+    Result signDigest(int32_t idx, const std::string& name, int32_t spec, const std::string& digest,
+                      const std::vector<uint8_t>& hash, std::vector<uint8_t>& signature) override;
 
     // Removes the public or private key of (name, spec), as ContainerStore::removeKey() says.
     Result deleteKey(int32_t idx, const std::string& name, int32_t spec, softkey::ObjectKind kind);
