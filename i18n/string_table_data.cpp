@@ -185,6 +185,9 @@ constexpr StringTableEntry kEntries[] = {
     {"Update_Info", "发现新版本，是否更新？", MissingKey::Empty},
     {"Update_Down_OK", "更新下载完成", MissingKey::Empty},
     {"CallMainAppName", "PellorZuAdmin.exe", MissingKey::Empty},
+    // Tokens as they are: PIN-pad readers and write-protected tokens.
+    {"K_PinOnReader", "请在读卡器上输入口令", MissingKey::Empty},
+    {"K_WriteProtected", "此USBKey处于写保护状态，不能修改", MissingKey::Empty},
 };
 
 } // namespace

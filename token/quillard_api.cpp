@@ -51,6 +51,7 @@ const QuillardApi& realQuillardApi() {
         ::remove_all_certs_from_store,
         ::quillard_tokens_changed,
         ::quillard_key_module,
+        ::quillard_token_flags,
     };
     return real;
 }

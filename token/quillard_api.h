@@ -46,6 +46,8 @@ struct QuillardApi {
     decltype(&::remove_all_certs_from_store) remove_all_certs_from_store;
     decltype(&::quillard_tokens_changed) quillard_tokens_changed;
     decltype(&::quillard_key_module) quillard_key_module;
+    // Tokens as they are: PIN pads, write protection, no login.
+    decltype(&::quillard_token_flags) quillard_token_flags;
 };
 
 // The table every operation calls through.

@@ -347,4 +347,9 @@ int32_t remove_all_certs_from_store(const std::string& cspName) {
     return api().remove_all_certs_from_store(cspName.c_str());
 }
 
+int32_t quillard_token_flags(int32_t idx) {
+    int32_t flags = 0;
+    return api().quillard_token_flags(idx, &flags) == 0 ? flags : 0;
+}
+
 } // namespace token

@@ -86,4 +86,7 @@ int32_t container_addcert_to_store(const std::string& container, const std::stri
                                    const uint8_t* cert, int32_t length);
 int32_t remove_all_certs_from_store(const std::string& cspName);
 
+// What kind of token key `idx` is (QUILLARD_TOKEN_* bits); none when the library cannot tell.
+int32_t quillard_token_flags(int32_t idx);
+
 } // namespace token

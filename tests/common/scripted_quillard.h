@@ -49,7 +49,8 @@
     X(container_addcert_to_store)                                                                            \
     X(remove_all_certs_from_store)                                                                           \
     X(quillard_tokens_changed)                                                                               \
-    X(quillard_key_module)
+    X(quillard_key_module)                                                                                   \
+    X(quillard_token_flags)
 
 class ScriptedQuillard {
 public:

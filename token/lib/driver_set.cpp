@@ -112,6 +112,10 @@ Result DriverSet::moduleName(int32_t idx, std::string& name) {
     return onKey(idx, [&](Driver& driver, int32_t index) { return driver.moduleName(index, name); });
 }
 
+Result DriverSet::tokenFlags(int32_t idx, int32_t& flags) {
+    return onKey(idx, [&](Driver& driver, int32_t index) { return driver.tokenFlags(index, flags); });
+}
+
 Result DriverSet::listContainers(int32_t idx, std::vector<std::string>& names) {
     return onKey(idx, [&](Driver& driver, int32_t index) { return driver.listContainers(index, names); });
 }

@@ -192,6 +192,14 @@ QUILLARD_API const char* quillard_provider_name(void);
  * library's own file, NUL-terminated; QR_MODULE_NOT_FOUND for any other name. */
 QUILLARD_API int32_t quillard_module_file(const char* module_name, char* buffer, int32_t* length);
 
+/* Not part of the 30 key functions: what kind of token key `idx` is, as QUILLARD_TOKEN_* bits in *flags (0
+ * for the virtual keys). On a PIN-pad token token_login and token_login_so take a NULL PIN: the reader asks
+ * for it. */
+#define QUILLARD_TOKEN_PIN_PAD 0x1         /* PINs are typed on the reader */
+#define QUILLARD_TOKEN_WRITE_PROTECTED 0x2 /* the token refuses every write */
+#define QUILLARD_TOKEN_NO_LOGIN 0x4        /* the token's objects are read without a login */
+QUILLARD_API int32_t quillard_token_flags(int32_t idx, int32_t* flags);
+
 #ifdef __cplusplus
 }
 #endif

@@ -201,10 +201,19 @@ int32_t token_get_pin_state(int32_t idx, int32_t user_type, int32_t* retries_lef
 }
 
 static int32_t loginAs(int32_t idx, PinKind kind, const char* pin, int32_t* retries_left) {
-    if (!pin || !retries_left)
+    if (!retries_left)
         return QR_ARGUMENTS_BAD;
-    return withDriver(
-        [&](Driver& driver) -> int32_t { return driver.login(idx, kind, SecureString(pin), *retries_left); });
+    return withDriver([&](Driver& driver) -> int32_t {
+        // No PIN: the reader's pad asks for it, which only a PIN-pad token has.
+        if (!pin) {
+            int32_t flags = 0;
+            if (const Result result = driver.tokenFlags(idx, flags); result != QR_OK)
+                return result;
+            if (!(flags & QUILLARD_TOKEN_PIN_PAD))
+                return QR_ARGUMENTS_BAD;
+        }
+        return driver.login(idx, kind, SecureString(pin ? pin : ""), *retries_left);
+    });
 }
 
 int32_t token_login(int32_t idx, const char* user_pin, int32_t* retries_left) {
@@ -485,6 +494,12 @@ int32_t quillard_key_module(int32_t idx, char* buffer, int32_t* length) {
         const std::vector<uint8_t> bytes(name.c_str(), name.c_str() + name.size() + 1);
         return copyOut(bytes, reinterpret_cast<uint8_t*>(buffer), length);
     });
+}
+
+int32_t quillard_token_flags(int32_t idx, int32_t* flags) {
+    if (!flags)
+        return QR_ARGUMENTS_BAD;
+    return withDriver([&](Driver& driver) -> int32_t { return driver.tokenFlags(idx, *flags); });
 }
 
 const char* quillard_error_name(int32_t code) {
