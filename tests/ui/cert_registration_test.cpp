@@ -97,6 +97,7 @@ TEST_F(CertRegistrationTest, TickRegistersTheKeyItWasArmedForOrNothingWhenThatKe
     part<ui::CertRegistrationHandler>(form(), "certRegistration")->scheduleRegistration(1);
     keys.pop_back();
     form().ScanKeys();
+    waitForKeyOperations(form());
     part<ui::CertRegistrationHandler>(form(), "certRegistration")->TRegCertTimer();
     EXPECT_TRUE(added.empty());
 }

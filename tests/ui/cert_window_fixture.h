@@ -79,6 +79,7 @@ protected:
         select(taskNode(slot, CertificatesTask));
         typeInto("edtUPIN", pin);
         pressEnter("edtUPIN");
+        waitForKeyOperations(form());
     }
 };
 

@@ -180,6 +180,7 @@ TEST_F(UdevEventTest, ATokenThatCameOrWentRescansAndTheLibraryIsNotAskedWhileAKe
         return int32_t(0);
     };
     part<TUSB>(form(), "usbWatcher")->tokenSource().poll();
+    waitForKeyOperations(form());
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(part<QTimer>(form(), "TFindUSBKey")->isActive()) << "nothing changed";
     {
@@ -188,6 +189,7 @@ TEST_F(UdevEventTest, ATokenThatCameOrWentRescansAndTheLibraryIsNotAskedWhileAKe
         EXPECT_EQ(asked, 1) << "a key operation holds the library";
     }
     part<TUSB>(form(), "usbWatcher")->tokenSource().poll();
+    waitForKeyOperations(form());
     EXPECT_EQ(asked, 2);
     EXPECT_TRUE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(library->count("token_find"), 1, kSettleMs);

@@ -95,6 +95,7 @@ protected:
     // Shows the window: the library starts and the first scan runs.
     RecordingMainForm& shownForm() {
         form().show();
+        waitForKeyOperations(form());
         return *form_;
     }
 

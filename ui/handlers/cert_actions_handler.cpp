@@ -33,44 +33,45 @@ CertActionsHandler::CertActionsHandler(CertificatesPage& page, const MainActions
     connect(actions.AcDel, &QAction::triggered, this, &CertActionsHandler::AcDelExecute);
 }
 
-std::optional<std::vector<uint8_t>> CertActionsHandler::readSelectedCertificate() {
+void CertActionsHandler::readSelectedCertificate(std::function<void(const std::vector<uint8_t>&)> then) {
     const std::optional<CertTarget> target = selectedCertificate(page_.tvCert);
     if (!target)
-        return std::nullopt;
+        return;
     const int32_t key = token::keyTable().currentKey;
-    std::optional<std::vector<uint8_t>> certificate;
     runner_.run(
         [key, target] {
             std::vector<uint8_t> bytes;
             const int32_t code = token::flows::readCertificate(key, target->name, target->spec, bytes);
             return std::make_pair(code, std::move(bytes));
         },
-        [this, &certificate](std::pair<int32_t, std::vector<uint8_t>> read) {
+        [this, then](const std::pair<int32_t, std::vector<uint8_t>>& read) {
             if (read.first != 0)
                 messageService().inform(page_.window(), i18n::text("K_GetKeyCert_Error"));
             else
-                certificate = std::move(read.second);
+                then(read.second);
         });
-    return certificate;
 }
 
 void CertActionsHandler::AcListCertExecute() {
-    if (const auto certificate = readSelectedCertificate())
-        token::helper_show_cert_ui(page_.window(), certificate->data(),
-                                   static_cast<int32_t>(certificate->size()));
+    readSelectedCertificate([this](const std::vector<uint8_t>& certificate) {
+        token::helper_show_cert_ui(page_.window(), certificate.data(),
+                                   static_cast<int32_t>(certificate.size()));
+    });
 }
 
 void CertActionsHandler::AcOutputExecute() {
-    const auto certificate = readSelectedCertificate();
-    if (!certificate)
-        return;
+    readSelectedCertificate(
+        [this](const std::vector<uint8_t>& certificate) { exportCertificate(certificate); });
+}
+
+void CertActionsHandler::exportCertificate(const std::vector<uint8_t>& certificate) {
     FileDialogRequest request;
     request.defaultSuffix = QStringLiteral("cer");
     const QString path = messageService().saveFileName(page_.window(), request);
     if (path.isEmpty())
         return;
-    const QByteArray bytes(reinterpret_cast<const char*>(certificate->data()),
-                           static_cast<qsizetype>(certificate->size()));
+    const QByteArray bytes(reinterpret_cast<const char*>(certificate.data()),
+                           static_cast<qsizetype>(certificate.size()));
     if (!platform::writeWholeFile(path, bytes)) {
         messageService().reportError(page_.window(), QStringLiteral("Unable to write to %1").arg(path));
         return;

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -37,7 +38,10 @@ signals:
 
 private:
     // Reads the selected certificate of the current key; K_GetKeyCert_Error and nothing when it cannot.
-    std::optional<std::vector<uint8_t>> readSelectedCertificate();
+    // Reads the selected certificate off the window thread and hands its DER bytes to `then`; a failed read
+    // is reported and `then` is not called.
+    void readSelectedCertificate(std::function<void(const std::vector<uint8_t>&)> then);
+    void exportCertificate(const std::vector<uint8_t>& certificate);
     // Asks K_DEL_YES_NO; true when the answer is Yes and the current key is still the one it was.
     bool confirmDeletion();
     // What follows a deletion: the store rebuilt and the tree rebuilt, or the failure message.

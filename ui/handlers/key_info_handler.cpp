@@ -69,11 +69,11 @@ void KeyInfoHandler::ShowKeyInfo(int32_t slot) {
     if (slot < 0 || slot >= token::kKeySlots)
         return;
     runner_.run(
-        [slot] {
+        [slot, current = token::keyTable().currentKey] {
             token::KeyTable& table = token::keyTable();
             if (token::token_get_info(slot, table.keys[slot]) != 0)
                 return false; // the rows of the last successful read stay
-            token::token_get_pin_state(table.currentKey, token::PinType::User, table.pinState);
+            token::token_get_pin_state(current, token::PinType::User, table.pinState);
             return true;
         },
         [this, slot](bool read) {

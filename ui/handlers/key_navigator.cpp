@@ -101,17 +101,18 @@ void KeyNavigator::BuildRootNodes() {
     }
 }
 
-int32_t KeyNavigator::ScanKeys() {
+void KeyNavigator::ScanKeys(std::function<void(int32_t)> then) {
     guard_.scanStarted();
     forgetKeys();
-    QTreeWidgetItem* keyList = keyListNode();
-    removeKeyNodes(keyList);
-
-    int32_t code = 0;
-    runner_.run(
-        [] { return token::flows::scanKeys(); },
-        [this, keyList, &code](const token::flows::KeyScan& scan) { code = showScan(keyList, scan); });
-    return code;
+    // The old key nodes stay (their input held) until the scan's result replaces them.
+    runner_.run([] { return token::flows::scanKeys(); },
+                [this, then](const token::flows::KeyScan& scan) {
+                    QTreeWidgetItem* keyList = keyListNode();
+                    removeKeyNodes(keyList);
+                    lastScanCode_ = showScan(keyList, scan);
+                    if (then)
+                        then(lastScanCode_);
+                });
 }
 
 int32_t KeyNavigator::showScan(QTreeWidgetItem* keyList, const token::flows::KeyScan& scan) {
@@ -135,11 +136,8 @@ int32_t KeyNavigator::showScan(QTreeWidgetItem* keyList, const token::flows::Key
 }
 
 void KeyNavigator::forgetKeys() {
-    token::KeyTable& table = token::keyTable();
-    table.resetLoginStates();
-    for (int32_t slot = 0; slot < token::kMaxKeysFound; ++slot)
-        table.keys[slot].clear();
-    // The keys may now be other keys: nothing typed or shown for one of them may stay for another.
+    // The scan itself empties the key table, on the key operation worker. The keys may now be other keys:
+    // nothing typed or shown for one of them may stay for another.
     emit keysForgotten();
 }
 
@@ -305,17 +303,21 @@ void KeyNavigator::TFindUSBKeyTimer() {
         findTimer_.stop();
         return;
     }
-    if (ScanKeys() != 0) {
-        emit rescanFailed();
-        return;
-    }
-    findTimer_.stop();
-    emit keysFoundAfterDeviceEvent();
+    ScanKeys([this](int32_t code) {
+        if (code != 0) {
+            emit rescanFailed();
+            return;
+        }
+        findTimer_.stop();
+        emit keysFoundAfterDeviceEvent();
+    });
 }
 
 void KeyNavigator::AcFindKeyRefreshExecute() {
-    if (ScanKeys() == 0)
-        emit keysFoundByRefresh();
+    ScanKeys([this](int32_t code) {
+        if (code == 0)
+            emit keysFoundByRefresh();
+    });
 }
 
 void KeyNavigator::selectInitialisationNode(int32_t slot) {

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 
 class QTimer;
 namespace token::flows {
@@ -39,8 +40,11 @@ public:
 
     // Clears tv and adds its three top-level nodes: the key list, the system check and the about node.
     void BuildRootNodes();
-    // Finds and reads every key and rebuilds the key nodes; 0 when at least one key was found and read.
-    int32_t ScanKeys();
+    // Finds and reads every key off the window thread, then rebuilds the key nodes and calls `then` with the
+    // scan's code: 0 when at least one key was found and read.
+    void ScanKeys(std::function<void(int32_t)> then = {});
+    // The code of the last scan that ended.
+    int32_t lastScanCode() const { return lastScanCode_; }
     // The selection handler of tv.
     void tvChange(QTreeWidgetItem* node);
     // A USB device with `productId` arrived / was removed.
@@ -108,6 +112,7 @@ private:
     KeyOperationRunner& runner_;
     QTimer& findTimer_;
     bool libraryReady_ = false;
+    int32_t lastScanCode_ = 0;
     int scanCountdown_ = 3;
 };
 
