@@ -201,7 +201,9 @@ protected:
     // Starts the import the dialog answer asks for and returns while it runs.
     void startImport(Fill fill) {
         const DialogAnswer answer(std::move(fill));
+        waitForActions = false;
         action(&ui::MainActions::AcInputCert)->trigger();
+        waitForActions = true;
     }
     void runImport(Fill fill) {
         startImport(std::move(fill));

@@ -73,7 +73,10 @@ protected:
             node = node->child(child);
         return node;
     }
-    void selectCert(QTreeWidgetItem* node) { certTree()->setCurrentItem(node); }
+    void selectCert(QTreeWidgetItem* node) {
+        certTree()->setCurrentItem(node);
+        waitForKeyOperations(form());
+    }
     // Logs in to `slot` through the login page with `pin`.
     void logInThroughWindow(int slot, const QString& pin) {
         select(taskNode(slot, CertificatesTask));

@@ -79,6 +79,7 @@ TEST_F(MainFormTest, MaskedFieldsShowStarsAndTheOthersShowTheText) {
 
 TEST_F(MainFormTest, EnterInTheLastFieldRunsTheActionEvenWhenItIsDisabled) {
     form().show();
+    waitForKeyOperations(form());
     for (const auto& [fieldName, actionName] : kEnterFields) {
         auto* edit = find<QLineEdit>(fieldName);
         auto* action = find<QAction>(actionName);
@@ -104,6 +105,7 @@ TEST_F(MainFormTest, EnterInAnEarlierFieldRunsNothing) {
 TEST_F(MainFormTest, EscapeRunsCancelOnlyWhileTheLoginPageShows) {
     TMainForm& window = form();
     window.show();
+    waitForKeyOperations(window);
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     int cancels = 0;
