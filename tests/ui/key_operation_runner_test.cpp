@@ -172,15 +172,19 @@ TEST(KeyOperationRunnerTest, FinishWaitsForTheRunningFlowDropsTheRestAndRunsNoCo
 TEST(KeyOperationRunnerTest, FinishGivesUpOnAFlowThatOutlastsItsWait) {
     ui::KeyGuard guard;
     auto release = std::make_shared<std::atomic<bool>>(false);
+    auto started = std::make_shared<std::atomic<bool>>(false);
     {
         ui::KeyOperationRunner runner(guard, nullptr);
         runner.run(
-            [release] {
+            [release, started] {
+                *started = true;
                 while (!*release)
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 return 0;
             },
             [](int) {});
+        while (!*started)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         EXPECT_FALSE(runner.finish(50));
     }
     // The runner is gone; the flow that was left behind ends by itself without touching it.
