@@ -114,6 +114,7 @@ TEST_F(UdevEventTest, ARecordedArrivalOfAMakersKeyRescansAndOpensTheArrivalAddre
     EXPECT_EQ(part<TUSB>(form(), "usbWatcher")->ProductId, 0xE618);
     EXPECT_TRUE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(library->count("token_find"), 1, kSettleMs);
+    waitForKeyOperations(form());
     EXPECT_FALSE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     EXPECT_EQ(form().calls, QStringList{QStringLiteral("OpenArrivalURL")});
 }
