@@ -83,11 +83,13 @@ int main(int argc, char** argv) {
     const QString programFolder = QString::fromStdString((world.root() / "program").string()) + '/';
     TMainForm form(programFolder);
     form.show();
+    waitForKeyOperations(form);
     part<QTimer>(form, "TCheckInit")->stop();
     QTreeWidgetItem* certificates = part<QTreeWidget>(form, "tv")->topLevelItem(0)->child(0)->child(2);
     part<QTreeWidget>(form, "tv")->setCurrentItem(certificates);
     form.findChild<QLineEdit*>(QStringLiteral("edtUPIN"))->setText(QString::fromLatin1(kPin));
     QTest::keyClick(form.findChild<QLineEdit*>(QStringLiteral("edtUPIN")), Qt::Key_Return);
+    waitForKeyOperations(form);
     if (token::keyTable().loginState[0] != token::LoggedIn)
         fail("the window did not log in");
 
@@ -105,6 +107,7 @@ int main(int argc, char** argv) {
         watch.emplace(QAbstractEventDispatcher::instance(), true);
     });
     actionsOf(form).AcInputCert->trigger();
+    waitForKeyOperations(form);
     const qint64 total = clock.nsecsElapsed();
     ui::TIMForm::setShownHook(nullptr);
     if (!messages.messages().isEmpty() ||

@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     ui::ScriptedMessageService messages;
     TMainForm form(folder);
     form.show();
+    waitForKeyOperations(form);
     part<QTimer>(form, "TCheckInit")->stop();
     part<ui::IsoPage>(form, "TabSheet11")->edtUPINForDownISO->setText(QStringLiteral("1234"));
     part<ui::IsoPage>(form, "TabSheet11")->edtPath->setText(image);
@@ -74,6 +75,7 @@ int main(int argc, char** argv) {
     QElapsedTimer duration;
     duration.start();
     part<ui::IsoHandler>(form, "isoHandler")->AcDownISOExecute();
+    waitForKeyOperations(form);
     const qint64 elapsed = duration.elapsed();
     const QStringList texts = messages.messageTexts();
     std::printf(

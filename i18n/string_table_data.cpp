@@ -259,6 +259,9 @@ constexpr StringTableEntry kEntries[] = {
     {"Cert_NotACertificate", "该文件中没有证书（PEM、DER或PKCS#7）", MissingKey::Empty},
     {"Cert_InstallFailed", "无法安装证书", MissingKey::Empty},
     {"Cert_KeyPairOnly", "无证书的密钥对", MissingKey::Empty},
+    // Tokens as they are: PIN-pad readers and write-protected tokens.
+    {"K_PinOnReader", "请在读卡器上输入口令", MissingKey::Empty},
+    {"K_WriteProtected", "此USBKey处于写保护状态，不能修改", MissingKey::Empty},
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "token_slot_poll.h"
 
+#include <QPointer>
 #include <QTimer>
 
 namespace platform {
@@ -13,8 +14,12 @@ TokenSlotPoll::TokenSlotPoll(ChangeQuery changed, QObject* parent)
 }
 
 void TokenSlotPoll::poll() {
-    if (changed_ && changed_())
-        emit tokensChanged();
+    if (!changed_)
+        return;
+    changed_([poll = QPointer<TokenSlotPoll>(this)](bool changed) {
+        if (changed && poll)
+            emit poll->tokensChanged();
+    });
 }
 
 } // namespace platform

@@ -1,7 +1,7 @@
 // Tokens of PKCS#11 modules inserted or removed. Their modules raise no device event this program can wait
-// for without a thread, so their slot lists are asked at a slow interval through the function given: it asks
-// the token library (a slot list is cheap and never waits) and answers false without asking while the
-// library is busy, so the window thread never waits for the library's lock.
+// for, so their slot lists are asked at a slow interval through the function given: it has the token
+// library asked beside the window thread (a slow token's slot list takes its time) and hands the answer
+// back on the window thread, or asks nothing while the library is busy.
 #pragma once
 
 #include <QObject>
@@ -14,13 +14,14 @@ namespace platform {
 class TokenSlotPoll : public QObject {
     Q_OBJECT
 public:
-    using ChangeQuery = std::function<bool()>;
+    // Calls its argument with true when the tokens differ from the last scan, later or never.
+    using ChangeQuery = std::function<void(std::function<void(bool)> answer)>;
     static constexpr int kIntervalMs = 2000;
 
     // Starts polling at once; `changed` answers whether the tokens differ from the last scan.
     TokenSlotPoll(ChangeQuery changed, QObject* parent = nullptr);
 
-    // Asks once, as the timer does, and raises tokensChanged() when the answer is yes.
+    // Asks once, as the timer does; tokensChanged() follows when the answer is yes.
     void poll();
 
 signals:

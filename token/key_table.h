@@ -60,6 +60,12 @@ struct KeyTable {
     int32_t currentKey = 0;
     std::array<int32_t, kKeySlots> loginState{};
     TPinState pinState{};
+    // Per slot, what kind of token the key is (QUILLARD_TOKEN_* bits), read by every scan.
+    std::array<int32_t, kKeySlots> tokenFlags{};
+
+    bool hasFlag(int32_t slot, int32_t flag) const {
+        return slot >= 0 && slot < kKeySlots && (tokenFlags[slot] & flag) != 0;
+    }
 
     TZartoInfo& current() { return keys[currentKey]; }
     int32_t& currentLoginState() { return loginState[currentKey]; }

@@ -61,6 +61,7 @@ const QuillardApi& realQuillardApi() {
         ::container_build_request,
         ::container_build_self_signed,
         ::container_install_cert,
+        ::quillard_token_flags,
     };
     return real;
 }

@@ -58,6 +58,8 @@ struct QuillardApi {
     decltype(&::container_build_request) container_build_request;
     decltype(&::container_build_self_signed) container_build_self_signed;
     decltype(&::container_install_cert) container_install_cert;
+    // Tokens as they are: PIN pads, write protection, no login.
+    decltype(&::quillard_token_flags) quillard_token_flags;
 };
 
 // The table every operation calls through.

@@ -381,4 +381,9 @@ bool token_get_pin_count_low(int32_t idx, PinType type) {
     return api().token_get_pin_count_low(idx, static_cast<int32_t>(type), &countLow) == 0 && countLow == 1;
 }
 
+int32_t quillard_token_flags(int32_t idx) {
+    int32_t flags = 0;
+    return api().quillard_token_flags(idx, &flags) == 0 ? flags : 0;
+}
+
 } // namespace token

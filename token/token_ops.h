@@ -96,5 +96,7 @@ int32_t x509_file_certificate(const std::string& path, std::vector<uint8_t>& der
 // True when the token flags the PIN of `type` as having had wrong tries; false when it does not or cannot
 // tell.
 bool token_get_pin_count_low(int32_t idx, PinType type);
+// What kind of token key `idx` is (QUILLARD_TOKEN_* bits); none when the library cannot tell.
+int32_t quillard_token_flags(int32_t idx);
 
 } // namespace token

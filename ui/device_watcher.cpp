@@ -28,7 +28,11 @@ TUSB::TUSB(QObject* parent)
       virtualKeys_(new platform::VirtualKeyFolderWatch(
           QString::fromStdString(token::quillard_virtual_key_folder()), pluggedVirtualKeys, this)),
       tokens_(new platform::TokenSlotPoll(
-          [this] { return CanPollTokens && CanPollTokens() && token::quillard_tokens_changed(); }, this)) {
+          [this](std::function<void(bool)> answer) {
+              if (PollTokens)
+                  PollTokens(std::move(answer));
+          },
+          this)) {
     connect(udev_, &platform::UdevDeviceSource::deviceChanged, this, &TUSB::deviceChanged);
     connect(virtualKeys_, &platform::VirtualKeyFolderWatch::deviceChanged, this, &TUSB::deviceChanged);
     connect(tokens_, &platform::TokenSlotPoll::tokensChanged, this, [this] { run(OnTokensChanged); });

@@ -32,8 +32,9 @@ public:
     DeviceEventHandler OnDeviceRemoval;
     // Called when a PKCS#11 token was inserted or removed; may be unset.
     DeviceEventHandler OnTokensChanged;
-    // Whether the library may be asked now (started, and no key operation holding it); unset: never.
-    std::function<bool()> CanPollTokens;
+    // Has the library asked whether tokens came or went, off the window thread, and calls its argument with
+    // the answer on the window thread; asks nothing while the library may not be asked. Unset: never asked.
+    std::function<void(std::function<void(bool)> answer)> PollTokens;
     // The product id of the device of the latest event; 0 when its path yields none.
     int32_t ProductId = 0;
 

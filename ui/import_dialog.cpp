@@ -268,9 +268,14 @@ bool TIMForm::fileAccepted() {
 bool TIMForm::pkcs12Accepted(const QString& path) {
     token::flows::Pkcs12Check check;
     {
-        const WaitCursor hourglass;
         const platform::SecretBytes password = pinBytes(*edtpwd);
-        check = token::flows::checkPkcs12File(QFile::encodeName(path).toStdString(), password.c_str());
+        const std::string filePath = QFile::encodeName(path).toStdString();
+        if (pkcs12Checker_) {
+            check = pkcs12Checker_(filePath, password);
+        } else {
+            const WaitCursor hourglass;
+            check = token::flows::checkPkcs12File(filePath, password.c_str());
+        }
     }
     entryCount = check.entries;
     if (check.result == token::flows::ImportCheck::Ready)

@@ -3,9 +3,13 @@
 // PKCS#12 file, the library opened it with the password and found a key pair in it.
 #pragma once
 
+#include "platform/secret_bytes.h"
+#include "token/flows/import_preparation.h"
+
 #include <QDialog>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QComboBox;
 class QGroupBox;
@@ -58,6 +62,12 @@ public:
     // buttons, and exec() returns the result it left (Rejected when nothing closed the dialog).
     static void setShownHook(std::function<void(TIMForm&)> hook);
 
+    // How OK checks a PKCS#12 file (8-bit path) with its password. The window gives one that runs the check
+    // through the key operation runner; without one the dialog calls the check itself.
+    using Pkcs12Checker = std::function<token::flows::Pkcs12Check(const std::string& path,
+                                                                  const platform::SecretBytes& password)>;
+    void setPkcs12Checker(Pkcs12Checker checker) { pkcs12Checker_ = std::move(checker); }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -76,6 +86,8 @@ private:
     bool fileAccepted();
     bool pkcs12Accepted(const QString& path);
     bool dropFiles(QEvent* event);
+
+    Pkcs12Checker pkcs12Checker_;
 };
 
 // True when `path` names an X.509 certificate file: its extension is ".cer" in exactly this case.

@@ -33,6 +33,7 @@
 #include "ui/handlers/login_handler.h"
 #include "ui/handlers/so_pin_handler.h"
 #include "ui/handlers/system_info_handler.h"
+#include "ui/handlers/token_limits_handler.h"
 #include "ui/handlers/unlock_handler.h"
 #include "ui/handlers/user_pin_handler.h"
 #include "ui/pages/about_page.h"
@@ -83,8 +84,9 @@ TMainForm::TMainForm(const QString& programFolder, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
-    // An import still running keeps the library until it ends.
-    certImport->waitForWorker();
+    // The library shuts down only after the key operation under way, waited for at most this long.
+    constexpr int kCloseWaitMs = 10000;
+    runner_->finish(kCloseWaitMs);
     // Children go after this destructor, which would be after the library shut down: the watcher goes first.
     delete usbWatcher;
     usbWatcher = nullptr;
@@ -115,6 +117,7 @@ void TMainForm::buildWindow() {
     Image1->setPixmap(ui::builtInBanner());
     tv = ui::makeTree(this, "tv", QRect(0, kBannerHeight, kTreeWidth, kClientHeight - kBannerHeight));
     buildPages();
+    runner_->setKeyArea(*RPC, {RPC, tv});
     buildTimers();
     buildHandlers();
 }
@@ -146,7 +149,7 @@ void TMainForm::buildCertificateHandlers() {
     certActions = new ui::CertActionsHandler(*TabSheet5, actions, keyGuard_, *runner_, this);
     certRegistration =
         new ui::CertRegistrationHandler(actions, *updater_, *TRegCert, keyGuard_, *runner_, *this, this);
-    certImport = new ui::CertImportHandler(*TabSheet5, actions, *Timer1, keyGuard_, *this, this);
+    certImport = new ui::CertImportHandler(*TabSheet5, actions, *Timer1, keyGuard_, *runner_, *this, this);
 }
 
 void TMainForm::buildAdministrationHandlers() {
@@ -155,6 +158,8 @@ void TMainForm::buildAdministrationHandlers() {
     soPinHandler = new ui::SoPinHandler(*TabSheet9, actions, *updater_, *runner_, this);
     unlockHandler = new ui::UnlockHandler(*TabSheet10, actions, *updater_, *runner_, this);
     isoHandler = new ui::IsoHandler(*TabSheet11, actions, *updater_, keyGuard_, *runner_, this);
+    // Last, so that its update handlers have the final word on what a token cannot do.
+    new ui::TokenLimitsHandler(actions, *updater_, this);
 }
 
 void TMainForm::buildEnrolmentHandlers() {
@@ -280,7 +285,10 @@ void TMainForm::createDeviceWatcher() {
     usbWatcher->setObjectName(QStringLiteral("usbWatcher"));
     usbWatcher->OnDeviceArrival = [this](TUSB& watcher) { navigator->onKeyArrival(watcher.ProductId); };
     usbWatcher->OnDeviceRemoval = [this](TUSB& watcher) { navigator->onKeyRemoval(watcher.ProductId); };
-    usbWatcher->CanPollTokens = [this] { return libraryReady() && !keyGuard_.busy(); };
+    usbWatcher->PollTokens = [this](std::function<void(bool)> answer) {
+        if (libraryReady() && !keyGuard_.busy())
+            runner_->runInBackground([] { return token::quillard_tokens_changed(); }, std::move(answer));
+    };
     usbWatcher->OnTokensChanged = [this](TUSB&) { navigator->onTokensChanged(); };
 }
 
@@ -302,8 +310,12 @@ void TMainForm::BuildRootNodes() {
     navigator->BuildRootNodes();
 }
 
-int32_t TMainForm::ScanKeys() {
-    return navigator->ScanKeys();
+void TMainForm::ScanKeys() {
+    navigator->ScanKeys();
+}
+
+int32_t TMainForm::lastScanCode() const {
+    return navigator->lastScanCode();
 }
 
 void TMainForm::ShowKeyInfo(int32_t slot) {
@@ -367,8 +379,14 @@ void TMainForm::centreOnScreen() {
 }
 
 void TMainForm::initialiseLibrary() {
-    const int32_t result = token::init_pkcs11(i18n::text("PKCS11Name").toLocal8Bit().toStdString());
-    libraryReady_ = result == 0;
+    // The window is already shown: the library starts beside it, then the first scan runs the same way.
+    const std::string moduleName = i18n::text("PKCS11Name").toLocal8Bit().toStdString();
+    runner_->run([moduleName] { return token::init_pkcs11(moduleName); },
+                 [this](int32_t result) { libraryStarted(result == 0); });
+}
+
+void TMainForm::libraryStarted(bool ready) {
+    libraryReady_ = ready;
     navigator->setLibraryReady(libraryReady_);
     if (libraryReady_)
         ScanKeys();

@@ -87,8 +87,10 @@ public:
 
     // Clears tv and adds its three top-level nodes: the key list, the system check and the about node.
     void BuildRootNodes();
-    // Finds the keys and rebuilds their nodes; 0 when at least one key was found and read.
-    int32_t ScanKeys();
+    // Finds the keys off the window thread and rebuilds their nodes when the scan ends.
+    void ScanKeys();
+    // The code of the last scan that ended: 0 when at least one key was found and read.
+    int32_t lastScanCode() const;
     // Fills the key information page for `slot`.
     void ShowKeyInfo(int32_t slot);
     // Enables the certificate actions from the login state and the certificate tree's selection.
@@ -130,6 +132,8 @@ private:
     void startCompanionProgram();
     void centreOnScreen();
     void initialiseLibrary();
+    // The library has started (or failed to): the first scan, or the closing message.
+    void libraryStarted(bool ready);
     void keysFoundAfterDeviceEvent();
     void languageChanged();
     void TCloseProjectTimer();

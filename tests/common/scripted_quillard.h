@@ -59,7 +59,8 @@
     X(container_sign_data)                                                                                   \
     X(container_build_request)                                                                               \
     X(container_build_self_signed)                                                                           \
-    X(container_install_cert)
+    X(container_install_cert)                                                                                \
+    X(quillard_token_flags)
 
 class ScriptedQuillard {
 public:

@@ -66,6 +66,8 @@ protected:
         auto program = std::make_unique<app::Program>(folder, instanceName);
         EXPECT_TRUE(program->start());
         program->createMainWindow()->show();
+        // The library starts beside the shown window.
+        waitForKeyOperations(*program->mainWindow());
         return program;
     }
 

@@ -90,6 +90,7 @@ TEST_F(CertRegistrationTest, TickRegistersTheKeyItWasArmedForOrNothingWhenThatKe
     part<ui::CertRegistrationHandler>(form(), "certRegistration")->scheduleRegistration(1);
     EXPECT_TRUE(part<QTimer>(form(), "TRegCert")->isActive());
     part<ui::CertRegistrationHandler>(form(), "certRegistration")->TRegCertTimer();
+    waitForKeyOperations(form());
     EXPECT_FALSE(part<QTimer>(form(), "TRegCert")->isActive());
     EXPECT_EQ(added, std::vector<std::string>{"on B/1"});
 
@@ -97,7 +98,9 @@ TEST_F(CertRegistrationTest, TickRegistersTheKeyItWasArmedForOrNothingWhenThatKe
     part<ui::CertRegistrationHandler>(form(), "certRegistration")->scheduleRegistration(1);
     keys.pop_back();
     form().ScanKeys();
+    waitForKeyOperations(form());
     part<ui::CertRegistrationHandler>(form(), "certRegistration")->TRegCertTimer();
+    waitForKeyOperations(form());
     EXPECT_TRUE(added.empty());
 }
 
@@ -112,6 +115,7 @@ TEST_F(CertRegistrationTest, TickWaitsWhileAKeyIsInUse) {
         EXPECT_TRUE(part<QTimer>(form(), "TRegCert")->isActive());
     }
     part<ui::CertRegistrationHandler>(form(), "certRegistration")->TRegCertTimer();
+    waitForKeyOperations(form());
     EXPECT_EQ(added, std::vector<std::string>{"a/1"});
 }
 

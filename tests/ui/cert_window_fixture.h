@@ -73,12 +73,16 @@ protected:
             node = node->child(child);
         return node;
     }
-    void selectCert(QTreeWidgetItem* node) { certTree()->setCurrentItem(node); }
+    void selectCert(QTreeWidgetItem* node) {
+        certTree()->setCurrentItem(node);
+        waitForKeyOperations(form());
+    }
     // Logs in to `slot` through the login page with `pin`.
     void logInThroughWindow(int slot, const QString& pin) {
         select(taskNode(slot, CertificatesTask));
         typeInto("edtUPIN", pin);
         pressEnter("edtUPIN");
+        waitForKeyOperations(form());
     }
 };
 

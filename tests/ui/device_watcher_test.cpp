@@ -114,6 +114,7 @@ TEST_F(UdevEventTest, ARecordedArrivalOfAMakersKeyRescansAndOpensTheArrivalAddre
     EXPECT_EQ(part<TUSB>(form(), "usbWatcher")->ProductId, 0xE618);
     EXPECT_TRUE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(library->count("token_find"), 1, kSettleMs);
+    waitForKeyOperations(form());
     EXPECT_FALSE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     EXPECT_EQ(form().calls, QStringList{QStringLiteral("OpenArrivalURL")});
 }
@@ -181,6 +182,7 @@ TEST_F(UdevEventTest, ATokenThatCameOrWentRescansAndTheLibraryIsNotAskedWhileAKe
         return int32_t(0);
     };
     part<TUSB>(form(), "usbWatcher")->tokenSource().poll();
+    waitForKeyOperations(form());
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(part<QTimer>(form(), "TFindUSBKey")->isActive()) << "nothing changed";
     {
@@ -189,6 +191,7 @@ TEST_F(UdevEventTest, ATokenThatCameOrWentRescansAndTheLibraryIsNotAskedWhileAKe
         EXPECT_EQ(asked, 1) << "a key operation holds the library";
     }
     part<TUSB>(form(), "usbWatcher")->tokenSource().poll();
+    waitForKeyOperations(form());
     EXPECT_EQ(asked, 2);
     EXPECT_TRUE(part<QTimer>(form(), "TFindUSBKey")->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(library->count("token_find"), 1, kSettleMs);

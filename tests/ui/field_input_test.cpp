@@ -2,6 +2,8 @@
 // PIN form, Escape on the login page, the PIN length counter and the PIN field's focus colour.
 #include "main_form_fixture.h"
 
+#include <QTimer>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -79,7 +81,11 @@ TEST_F(MainFormTest, MaskedFieldsShowStarsAndTheOthersShowTheText) {
 
 TEST_F(MainFormTest, EnterInTheLastFieldRunsTheActionEvenWhenItIsDisabled) {
     form().show();
+    waitForKeyOperations(form());
+    find<QTimer>("TCheckInit")->stop();
     for (const auto& [fieldName, actionName] : kEnterFields) {
+        // The key's pages take no input while the operation of the previous Enter runs.
+        waitForKeyOperations(form());
         auto* edit = find<QLineEdit>(fieldName);
         auto* action = find<QAction>(actionName);
         find<QStackedWidget>("RPC")->setCurrentIndex(pageOf(edit));
@@ -104,6 +110,7 @@ TEST_F(MainFormTest, EnterInAnEarlierFieldRunsNothing) {
 TEST_F(MainFormTest, EscapeRunsCancelOnlyWhileTheLoginPageShows) {
     TMainForm& window = form();
     window.show();
+    waitForKeyOperations(window);
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     int cancels = 0;

@@ -102,7 +102,9 @@ TEST_F(KeyNavigationTest, FailedInformationReadStopsTheScanAtThatKey) {
     RecordingMainForm& window = readyForm();
     keys[1].infoResult = 0x30;
     part<QStackedWidget>(window, "RPC")->setCurrentIndex(ui::PageAbout);
-    EXPECT_EQ(window.ScanKeys(), 0x30);
+    window.ScanKeys();
+    waitForKeyOperations(window);
+    EXPECT_EQ(window.lastScanCode(), 0x30);
     EXPECT_EQ(childLooks(keyList()), (std::vector<NodeLook>{{kErrorNode, 0}}));
     EXPECT_EQ(library->count("token_get_info"), 2);
     EXPECT_EQ(token::keyTable().keyCount, 3);

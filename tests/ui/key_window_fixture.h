@@ -87,14 +87,28 @@ protected:
     }
 
     RecordingMainForm& form() {
-        if (!form_)
+        if (!form_) {
             form_ = std::make_unique<RecordingMainForm>(programFolder);
+            waitAfterEveryAction();
+        }
         return *form_;
     }
+    // A triggered action returns to the test only once the key operations it started have ended, as a
+    // person waits for the hourglass before looking (connected after the window's own handlers, so it runs
+    // after them). Tests of what happens while an operation runs turn it off with `waitForActions`.
+    void waitAfterEveryAction() {
+        for (QAction* action : form_->findChildren<QAction*>())
+            QObject::connect(action, &QAction::triggered, form_.get(), [this] {
+                if (waitForActions)
+                    waitForKeyOperations(*form_);
+            });
+    }
+    bool waitForActions = true;
     void destroyForm() { form_.reset(); }
     // Shows the window: the library starts and the first scan runs.
     RecordingMainForm& shownForm() {
         form().show();
+        waitForKeyOperations(form());
         return *form_;
     }
 
@@ -110,7 +124,10 @@ protected:
     }
     int page() { return part<QStackedWidget>(form(), "RPC")->currentIndex(); }
     // Selects `node` in tv as a click would.
-    void select(QTreeWidgetItem* node) { part<QTreeWidget>(form(), "tv")->setCurrentItem(node); }
+    void select(QTreeWidgetItem* node) {
+        part<QTreeWidget>(form(), "tv")->setCurrentItem(node);
+        waitForKeyOperations(form());
+    }
 
     // The library reports `keys`: token_find counts them, token_get_info and token_get_pin_state (user PIN)
     // answer from them by index.

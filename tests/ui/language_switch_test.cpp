@@ -36,6 +36,7 @@ protected:
     void pick(int item) {
         box()->setCurrentIndex(item);
         emit box()->activated(item);
+        waitForKeyOperations(form());
     }
     qint32 storedLanguage() {
         qint32 id = -1;

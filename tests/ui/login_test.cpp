@@ -173,6 +173,7 @@ TEST_F(LoginTest, MovingToAnotherKeyOrRescanningEmptiesThePinField) {
     EXPECT_TRUE(typedText(find("edtUPIN")).isEmpty());
     typeInto("edtUPIN", "1234");
     form().ScanKeys();
+    waitForKeyOperations(form());
     EXPECT_TRUE(typedText(find("edtUPIN")).isEmpty());
     EXPECT_TRUE(pinsTried.empty());
 }
@@ -255,7 +256,9 @@ TEST_F(InitialisationCheckTest, InitialisedKeysGiveNoMessageAndEachStartGivesOne
     EXPECT_EQ(page(), ui::PageKeyInfo);
 
     uninitialised = {0};
-    ASSERT_EQ(form().ScanKeys(), 0);
+    form().ScanKeys();
+    waitForKeyOperations(form());
+    ASSERT_EQ(form().lastScanCode(), 0);
     runCheck();
     runCheck();
     EXPECT_EQ(messages.messageTexts(), (QStringList{kInitInfo, kInitInfo}));

@@ -2,6 +2,7 @@
 // message boxes and a program folder of its own (for the banner and the companion program).
 #pragma once
 
+#include "form_parts.h"
 #include "i18n/string_table.h"
 #include "tests/common/scripted_quillard.h"
 #include "tests/common/temp_world.h"

@@ -67,6 +67,7 @@ TEST_F(PageScreenshots, DISABLED_EveryPageInBothLanguages) {
         ApplyLanguage(form());
         form().BuildRootNodes();
         form().ScanKeys();
+        waitForKeyOperations(form());
         QTreeWidgetItem* key = keyNode(0);
         QTreeWidgetItem* administration = key->child(3);
         const std::pair<QTreeWidgetItem*, const char*> pages[] = {

@@ -58,7 +58,10 @@ protected:
         messages.clear();
         return form();
     }
-    void select(QTreeWidgetItem* node) { part<QTreeWidget>(form(), "tv")->setCurrentItem(node); }
+    void select(QTreeWidgetItem* node) {
+        part<QTreeWidget>(form(), "tv")->setCurrentItem(node);
+        waitForKeyOperations(form());
+    }
     QTreeWidgetItem* taskNode(int slot, KeyTask task) { return keyNode(slot)->child(task); }
     // Shows the key's page of `task` and forgets what selecting it called.
     void openTask(int slot, KeyTask task) {
@@ -75,7 +78,10 @@ protected:
         find(field)->clear();
         find(field)->insert(text);
     }
-    void pressEnter(const char* field) { QTest::keyClick(find(field), Qt::Key_Return); }
+    void pressEnter(const char* field) {
+        QTest::keyClick(find(field), Qt::Key_Return);
+        waitForKeyOperations(form());
+    }
     // Runs the event loop until it has waited for new events at least once (update handlers run then).
     static void letTheEventLoopIdle() {
         QEventLoop loop;

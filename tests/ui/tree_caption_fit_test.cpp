@@ -39,6 +39,7 @@ TEST_F(TreeCaptionFitTest, EveryNodeFitsInBothShippedLanguages) {
             << file << ": " << QFontInfo(form().font()).family().toStdString();
         form().BuildRootNodes();
         form().ScanKeys();
+        waitForKeyOperations(form());
         for (int i = 0; i < part<QTreeWidget>(form(), "tv")->topLevelItemCount(); ++i)
             expandAll(part<QTreeWidget>(form(), "tv")->topLevelItem(i));
         QCoreApplication::processEvents();

@@ -139,6 +139,7 @@ TEST_F(MainFormTest, FirstShowingStartsTheLibraryOnceAndDestructionStopsIt) {
     TMainForm& window = form();
     EXPECT_EQ(library.initCalls(), 0);
     window.show();
+    waitForKeyOperations(window);
     EXPECT_EQ(library.initCalls(), 1);
     EXPECT_EQ(library.module(), "zarto_pkcs11.dll");
     EXPECT_TRUE(window.libraryReady());

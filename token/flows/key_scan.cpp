@@ -12,6 +12,7 @@ KeyScan scanKeys() {
     table.resetLoginStates();
     for (int32_t slot = 0; slot < kMaxKeysFound; ++slot)
         table.keys[slot].clear();
+    table.tokenFlags.fill(0);
     KeyScan scan;
     scan.code = token_find(scan.keyCount);
     if (scan.code != 0) {
@@ -21,9 +22,14 @@ KeyScan scanKeys() {
     for (int32_t slot = 0; slot < scan.keyCount; ++slot) {
         if ((scan.code = token_get_info(slot, table.keys[slot])) != 0)
             return scan;
+        table.tokenFlags[slot] = quillard_token_flags(slot);
     }
     table.currentKey = 0;
     std::fill_n(table.loginState.begin(), scan.keyCount, KeyPresent);
+    // A token that needs no login is open as found: its certificates show without a login page.
+    for (int32_t slot = 0; slot < scan.keyCount; ++slot)
+        if (table.hasFlag(slot, QUILLARD_TOKEN_NO_LOGIN))
+            table.loginState[slot] = LoggedIn;
     return scan;
 }
 

@@ -1,7 +1,7 @@
 // The scan for keys that the window's key list and the command line start from: every record and login
 // state is forgotten (the keys may now be other keys), the library finds and connects the keys, each key's
-// information is read into its record and, when all of that worked, every found slot is "present, not logged
-// in" and the first key is the current one.
+// information and token kind are read into its record and, when all of that worked, every found slot is
+// "present, not logged in" (a token that needs no login: "logged in") and the first key is the current one.
 #pragma once
 
 #include <cstdint>

@@ -116,6 +116,13 @@ public:
         return QR_FUNCTION_NOT_SUPPORTED;
     }
 
+    // What kind of token key `idx` is (QUILLARD_TOKEN_* bits); keys of drivers that cannot tell have none.
+    virtual Result tokenFlags(int32_t idx, int32_t& flags) {
+        (void)idx;
+        flags = 0;
+        return QR_OK;
+    }
+
     virtual Result listContainers(int32_t idx, std::vector<std::string>& names) = 0;
     // QR_CONTAINER_LIMIT when the key holds kMostContainers already; the same for an import that would
     // make one more.

@@ -116,6 +116,10 @@ Result DriverSet::diskSize(int32_t idx, uint64_t& bytes) {
     return onKey(idx, [&](Driver& driver, int32_t index) { return driver.diskSize(index, bytes); });
 }
 
+Result DriverSet::tokenFlags(int32_t idx, int32_t& flags) {
+    return onKey(idx, [&](Driver& driver, int32_t index) { return driver.tokenFlags(index, flags); });
+}
+
 Result DriverSet::listContainers(int32_t idx, std::vector<std::string>& names) {
     return onKey(idx, [&](Driver& driver, int32_t index) { return driver.listContainers(index, names); });
 }

@@ -32,6 +32,7 @@ public:
     Result reloadObjects(int32_t idx) override;
     Result moduleName(int32_t idx, std::string& name) override;
     Result diskSize(int32_t idx, uint64_t& bytes) override;
+    Result tokenFlags(int32_t idx, int32_t& flags) override;
 
     Result listContainers(int32_t idx, std::vector<std::string>& names) override;
     Result createContainer(int32_t idx, const std::string& name) override;

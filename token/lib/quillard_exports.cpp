@@ -164,10 +164,19 @@ int32_t token_get_pin_state(int32_t idx, int32_t user_type, int32_t* retries_lef
 }
 
 static int32_t loginAs(int32_t idx, PinKind kind, const char* pin, int32_t* retries_left) {
-    if (!pin || !retries_left)
+    if (!retries_left)
         return QR_ARGUMENTS_BAD;
-    return withDriver(
-        [&](Driver& driver) -> int32_t { return driver.login(idx, kind, SecureString(pin), *retries_left); });
+    return withDriver([&](Driver& driver) -> int32_t {
+        // No PIN: the reader's pad asks for it, which only a PIN-pad token has.
+        if (!pin) {
+            int32_t flags = 0;
+            if (const Result result = driver.tokenFlags(idx, flags); result != QR_OK)
+                return result;
+            if (!(flags & QUILLARD_TOKEN_PIN_PAD))
+                return QR_ARGUMENTS_BAD;
+        }
+        return driver.login(idx, kind, SecureString(pin ? pin : ""), *retries_left);
+    });
 }
 
 int32_t token_login(int32_t idx, const char* user_pin, int32_t* retries_left) {
@@ -454,6 +463,12 @@ int32_t quillard_disk_size(int32_t idx, uint64_t* bytes) {
     if (!bytes)
         return QR_ARGUMENTS_BAD;
     return withDriver([&](Driver& driver) -> int32_t { return driver.diskSize(idx, *bytes); });
+}
+
+int32_t quillard_token_flags(int32_t idx, int32_t* flags) {
+    if (!flags)
+        return QR_ARGUMENTS_BAD;
+    return withDriver([&](Driver& driver) -> int32_t { return driver.tokenFlags(idx, *flags); });
 }
 
 const char* quillard_error_name(int32_t code) {

@@ -21,7 +21,7 @@ std::string ChangePinCommand::usage() const {
 
 int ChangePinCommand::run(Invocation& invocation) {
     invocation.expectAtMost(1);
-    const FoundKey& key = invocation.key(0);
+    const FoundKey& key = invocation.writableKey(0);
     requireUsablePin(key, token::PinType::User);
     const platform::SecretBytes oldPin = invocation.secrets().next(text("OldUserPinPrompt"));
     const platform::SecretBytes newPin =

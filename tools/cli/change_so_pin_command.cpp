@@ -22,7 +22,7 @@ std::string ChangeSoPinCommand::usage() const {
 int ChangeSoPinCommand::run(Invocation& invocation) {
     invocation.expectAtMost(1);
     const std::unique_ptr<RecordBook> book = RecordBook::of(invocation);
-    const FoundKey& key = invocation.key(0);
+    const FoundKey& key = invocation.writableKey(0);
     requireUsablePin(key, token::PinType::So);
     const platform::SecretBytes oldPin = invocation.secrets().next(text("OldSoPinPrompt"));
     const platform::SecretBytes newPin =

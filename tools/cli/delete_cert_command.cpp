@@ -20,7 +20,7 @@ std::string DeleteCertCommand::usage() const {
 
 int DeleteCertCommand::run(Invocation& invocation) {
     invocation.expectAtMost(3);
-    const FoundKey& key = invocation.key(0);
+    const FoundKey& key = invocation.writableKey(0);
     const std::string container = invocation.word(1, "CONTAINER");
     const int32_t spec = parseKeySpec(invocation.word(2, "SPEC"));
     const UserSession session(invocation, key);

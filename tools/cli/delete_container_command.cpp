@@ -16,7 +16,7 @@ std::string DeleteContainerCommand::usage() const {
 
 int DeleteContainerCommand::run(Invocation& invocation) {
     invocation.expectAtMost(2);
-    const FoundKey& key = invocation.key(0);
+    const FoundKey& key = invocation.writableKey(0);
     const std::string container = invocation.word(1, "CONTAINER");
     const UserSession session(invocation, key);
     if (const int32_t result = token::flows::deleteContainer(key.slot, container, providerName()))

@@ -42,7 +42,7 @@ int FormatCommand::run(Invocation& invocation) {
     const TZartoBaseInfo values = readFormatSettings(QString::fromLocal8Bit(*settingsPath));
     checkFormatSettings(values);
     const std::unique_ptr<RecordBook> book = RecordBook::of(invocation);
-    const FoundKey& key = invocation.key(0);
+    const FoundKey& key = invocation.writableKey(0);
     std::optional<platform::SecretBytes> soPin;
     if (token::keyTable().keys[key.slot].initialised != 0) {
         requireUsablePin(key, token::PinType::So);

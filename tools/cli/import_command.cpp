@@ -33,7 +33,7 @@ int ImportCommand::run(Invocation& invocation) {
         throw tools::UsageError("--container and --new exclude each other");
     if (arguments.has("exchange") && arguments.has("signature"))
         throw tools::UsageError("--exchange and --signature exclude each other");
-    const FoundKey& key = invocation.key(0);
+    const FoundKey& key = invocation.writableKey(0);
     ImportRequest request;
     request.path = QString::fromLocal8Bit(invocation.word(1, "FILE"));
     request.spec = arguments.has("signature") ? token::kSignatureSpec : token::kExchangeSpec;

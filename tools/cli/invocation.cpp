@@ -1,6 +1,9 @@
 #include "invocation.h"
 
 #include "cli_texts.h"
+#include "exit_codes.h"
+#include "failure.h"
+#include "token/key_table.h"
 #include "tools/common/usage_error.h"
 
 #include <QJsonArray>
@@ -21,6 +24,13 @@ KeyDirectory& Invocation::keys() {
 const FoundKey& Invocation::key(std::size_t position) {
     const std::string& name = word(position, "KEY");
     return keys().find(name, arguments_.text("module"));
+}
+
+const FoundKey& Invocation::writableKey(std::size_t position) {
+    const FoundKey& found = key(position);
+    if (token::keyTable().hasFlag(found.slot, QUILLARD_TOKEN_WRITE_PROTECTED))
+        throw Failure(kFailed, windowText("K_WriteProtected"));
+    return found;
 }
 
 const std::string& Invocation::word(std::size_t position, const char* what) const {

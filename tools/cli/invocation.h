@@ -24,6 +24,9 @@ public:
     KeyDirectory& keys();
     // The key named by the plain word at `position` (with --module when given).
     const FoundKey& key(std::size_t position);
+    // The same for a command that writes to the key: a Failure (exit code 1) with K_WriteProtected, before
+    // any write, when the key is write-protected.
+    const FoundKey& writableKey(std::size_t position);
 
     // The plain word at `position`; a usage error naming `what` when it is missing.
     const std::string& word(std::size_t position, const char* what) const;

@@ -15,7 +15,7 @@ std::string SetLabelCommand::usage() const {
 
 int SetLabelCommand::run(Invocation& invocation) {
     invocation.expectAtMost(2);
-    const FoundKey& key = invocation.key(0);
+    const FoundKey& key = invocation.writableKey(0);
     const QString label =
         platform::trimBlanksAndControls(QString::fromLocal8Bit(invocation.word(1, "LABEL")));
     using token::flows::LabelResult;

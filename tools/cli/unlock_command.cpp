@@ -52,7 +52,7 @@ int UnlockCommand::run(Invocation& invocation) {
     const bool recovery = invocation.arguments().has("recovery-key");
     if (recovery && !book)
         throw tools::UsageError("--recovery-key needs --records STORE, where the SO PIN is escrowed");
-    const FoundKey& key = invocation.key(0);
+    const FoundKey& key = invocation.writableKey(0);
     requireUsablePin(key, token::PinType::So);
     const platform::SecretBytes soPin = recovery ? openEscrowedSoPin(invocation, *book, key).soPin
                                                  : invocation.secrets().next(text("SoPinPrompt"));

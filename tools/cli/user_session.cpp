@@ -10,8 +10,15 @@ namespace cli {
 
 UserSession::UserSession(Invocation& invocation, const FoundKey& key) : slot_(key.slot) {
     requireUsablePin(key, token::PinType::User);
-    const platform::SecretBytes pin = invocation.secrets().next(text("UserPinPrompt"));
-    const token::flows::Login login = token::flows::openCheckedUserSession(slot_, pin.c_str());
+    // On a PIN-pad reader nothing is prompted: the library is called without a PIN and the reader asks.
+    const bool onReader = token::keyTable().hasFlag(slot_, QUILLARD_TOKEN_PIN_PAD);
+    platform::SecretBytes pin;
+    if (onReader)
+        invocation.warn(windowText("K_PinOnReader"));
+    else
+        pin = invocation.secrets().next(text("UserPinPrompt"));
+    const token::flows::Login login =
+        token::flows::openCheckedUserSession(slot_, onReader ? nullptr : pin.c_str());
     if (login.keyRemoved())
         throw Failure(kNoSuchKey, windowText("K_Key_Remove"));
     if (!login.succeeded())

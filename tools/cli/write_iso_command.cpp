@@ -22,7 +22,7 @@ std::string WriteIsoCommand::usage() const {
 
 int WriteIsoCommand::run(Invocation& invocation) {
     invocation.expectAtMost(2);
-    const FoundKey& key = invocation.key(0);
+    const FoundKey& key = invocation.writableKey(0);
     const QString path = QString::fromLocal8Bit(invocation.word(1, "FILE"));
     if (!QFileInfo(path).isFile())
         throw Failure(kFileProblem, windowText("ISOFile_error") + QStringLiteral(": ") + path);

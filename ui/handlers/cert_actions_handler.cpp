@@ -57,39 +57,41 @@ void CertActionsHandler::deleteSelected() {
         actions_.AcDel->trigger();
 }
 
-std::optional<std::vector<uint8_t>> CertActionsHandler::readSelectedCertificate() {
+void CertActionsHandler::readSelectedCertificate(std::function<void(const std::vector<uint8_t>&)> then) {
     const std::optional<CertTarget> target = selectedCertificate(page_.tvCert);
     if (!target)
-        return std::nullopt;
+        return;
     const int32_t key = token::keyTable().currentKey;
-    std::optional<std::vector<uint8_t>> certificate;
     runner_.run(
         [key, target] {
             std::vector<uint8_t> bytes;
             const int32_t code = token::flows::readCertificate(key, target->name, target->spec, bytes);
             return std::make_pair(code, std::move(bytes));
         },
-        [this, &certificate](std::pair<int32_t, std::vector<uint8_t>> read) {
+        [this, then](const std::pair<int32_t, std::vector<uint8_t>>& read) {
             if (read.first != 0)
                 messageService().inform(page_.window(), i18n::text("K_GetKeyCert_Error"));
             else
-                certificate = std::move(read.second);
+                then(read.second);
         });
-    return certificate;
 }
 
 void CertActionsHandler::AcListCertExecute() {
-    if (const auto certificate = readSelectedCertificate())
-        token::helper_show_cert_ui(page_.window(), certificate->data(),
-                                   static_cast<int32_t>(certificate->size()));
+    readSelectedCertificate([this](const std::vector<uint8_t>& certificate) {
+        token::helper_show_cert_ui(page_.window(), certificate.data(),
+                                   static_cast<int32_t>(certificate.size()));
+    });
 }
 
 void CertActionsHandler::AcOutputExecute() {
     QTreeWidgetItem* subjectNode = selectedNode(page_.tvCert);
     const QString subject = subjectNode ? subjectNode->text(0) : QString();
-    const auto certificate = readSelectedCertificate();
-    if (!certificate)
-        return;
+    readSelectedCertificate([this, subject](const std::vector<uint8_t>& certificate) {
+        exportCertificate(certificate, subject);
+    });
+}
+
+void CertActionsHandler::exportCertificate(const std::vector<uint8_t>& certificate, const QString& subject) {
     FileDialogRequest request;
     request.defaultSuffix = QStringLiteral("cer");
     request.filter = QStringLiteral("DER (*.cer)|*.cer|PEM (*.pem)|*.pem");
@@ -99,8 +101,8 @@ void CertActionsHandler::AcOutputExecute() {
     const QString path = messageService().saveFileName(page_.window(), request);
     if (path.isEmpty())
         return;
-    const QByteArray der(reinterpret_cast<const char*>(certificate->data()),
-                         static_cast<qsizetype>(certificate->size()));
+    const QByteArray der(reinterpret_cast<const char*>(certificate.data()),
+                         static_cast<qsizetype>(certificate.size()));
     if (path.endsWith(QStringLiteral(".pem"), Qt::CaseInsensitive))
         exportAsPem(der, path);
     else

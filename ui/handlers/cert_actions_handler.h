@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -43,7 +44,11 @@ signals:
 
 private:
     // Reads the selected certificate of the current key; K_GetKeyCert_Error and nothing when it cannot.
-    std::optional<std::vector<uint8_t>> readSelectedCertificate();
+    // Reads the selected certificate off the window thread and hands its DER bytes to `then`; a failed read
+    // is reported and `then` is not called.
+    void readSelectedCertificate(std::function<void(const std::vector<uint8_t>&)> then);
+    // Asks where to export `certificate` (whose subject the tree shows as `subject`) and writes it there.
+    void exportCertificate(const std::vector<uint8_t>& certificate, const QString& subject);
     // Asks K_DEL_YES_NO, naming the key and `target` (the certificate's subject or the container); true when
     // the answer is Yes and the current key is still the one it was.
     bool confirmDeletion(const QString& target);

@@ -11,21 +11,22 @@
 #include "token/key_table.h"
 #include "token/token_ops.h"
 #include "ui/import_dialog.h"
+#include "ui/key_operation_runner.h"
 #include "ui/main_actions.h"
 #include "ui/message_service.h"
 #include "ui/pages/certificates_page.h"
 #include "ui/tree_nodes.h"
-#include "ui/wait_cursor.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QRadioButton>
-#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
@@ -36,8 +37,6 @@ namespace ui {
 
 namespace {
 
-constexpr int kWaitSteps = 2500;
-constexpr int kWaitStepMs = 200;
 constexpr int kProgressEnd = 100;
 
 // The class name without its namespace.
@@ -50,9 +49,9 @@ QByteArrayView bareClassName(const QObject* object) {
 } // namespace
 
 CertImportHandler::CertImportHandler(CertificatesPage& page, const MainActions& actions,
-                                     QTimer& progressTimer, KeyGuard& guard, QWidget& window, QObject* parent)
-    : QObject(parent), page_(page), timer_(progressTimer), guard_(guard), window_(window),
-      waitLimitMs_(kWaitSteps * kWaitStepMs) {
+                                     QTimer& progressTimer, KeyGuard& guard, KeyOperationRunner& runner,
+                                     QWidget& window, QObject* parent)
+    : QObject(parent), page_(page), timer_(progressTimer), guard_(guard), runner_(runner), window_(window) {
     setObjectName(QStringLiteral("certImport"));
     connect(actions.AcInputCert, &QAction::triggered, this, &CertImportHandler::AcInputCertExecute);
     connect(&progressTimer, &QTimer::timeout, this, &CertImportHandler::Timer1Timer);
@@ -94,15 +93,17 @@ void CertImportHandler::fillDialog(TIMForm& dialog, int preselected) const {
 }
 
 void CertImportHandler::AcInputCertExecute() {
-    if (worker_)
+    if (importRunning_)
         return;
-    QTreeWidget* tree = page_.tvCert;
-    tree->setFocus();
+    page_.tvCert->setFocus();
     const int preselected = preselectedContainer();
     const KeyTicket ticket = guard_.ticket(token::keyTable().currentKey);
     std::optional<token::flows::CertificateImport> job;
     {
         const auto dialog = std::make_unique<TIMForm>(&window_);
+        dialog->setPkcs12Checker([this](const std::string& path, const platform::SecretBytes& password) {
+            return checkPkcs12File(path, password);
+        });
         fillDialog(*dialog, preselected);
         // A place that cannot take the certificate shows why and the dialog comes back with what was
         // entered, for another place or a cancel.
@@ -117,26 +118,19 @@ void CertImportHandler::AcInputCertExecute() {
             return finishDialog();
     }
     window_.repaint();
-    startWorker(*job);
-    const bool finished = waitForWorkerWithinLimit();
-    timer_.stop();
-    page_.PBCert->setValue(kProgressEnd);
-    page_.PBCert->hide();
-    QApplication::restoreOverrideCursor();
-    const int32_t result = finished ? workerResult_.load() : kStillRunning;
-    if (!finished) {
-        // The key stays the worker's until it ends; the window takes no input
-        // meanwhile.
-        finishLater_ = true;
-        window_.setEnabled(false);
-    }
-    if (result != 0)
-        reportFailure(result);
-    if (finished)
-        afterWorker(result);
-    if (result == 0)
-        tree->setFocus();
-    emit dialogClosed();
+    startImport(*job);
+}
+
+token::flows::Pkcs12Check CertImportHandler::checkPkcs12File(const std::string& path,
+                                                             const platform::SecretBytes& password) {
+    // The dialog's OK needs the answer before it goes on: its modal loop waits for the runner, taking no
+    // input meanwhile, while the library reads the file beside the window thread.
+    auto answer = std::make_shared<std::optional<token::flows::Pkcs12Check>>();
+    runner_.run([path, password] { return token::flows::checkPkcs12File(path, password.c_str()); },
+                [answer](const token::flows::Pkcs12Check& check) { *answer = check; });
+    while (!answer->has_value())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    return **answer;
 }
 
 void CertImportHandler::finishDialog() {
@@ -183,46 +177,47 @@ bool CertImportHandler::acceptsValidity(const token::flows::CertificateImport& j
                                               i18n::text("K_Import_Ask"));
 }
 
-void CertImportHandler::startWorker(const token::flows::CertificateImport& job) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+void CertImportHandler::startImport(const token::flows::CertificateImport& job) {
     page_.PBCert->setValue(0);
     page_.PBCert->show();
     timer_.start();
-    hold_.emplace(guard_);
-    QTimer* timer = &timer_;
-    worker_ = QThread::create([this, job, timer] {
-        const token::flows::ImportPhase phase = [this, timer](int32_t step, int32_t intervalMs) {
-            progressStep_ = step;
-            QMetaObject::invokeMethod(
-                timer, [timer, intervalMs] { timer->setInterval(intervalMs); }, Qt::QueuedConnection);
-        };
-        workerResult_ = token::flows::importCertificate(job, phase);
-    });
-    worker_->setObjectName(QStringLiteral("CertificateImport"));
-    importKey_ = job.key;
+    importRunning_ = true;
     importContainer_ = job.container;
     importSpec_ = job.spec;
-    // Queued to the window thread: it runs only when the window thread next
-    // processes events.
-    connect(worker_, &QThread::finished, this, [this] {
-        if (!std::exchange(finishLater_, false))
-            return;
-        window_.setEnabled(true);
-        afterWorker(workerResult_.load());
-    });
-    worker_->start();
+    runner_.run(
+        [job, timer = QPointer<QTimer>(&timer_), step = progressStep_] {
+            const token::flows::ImportPhase phase = [timer, step](int32_t nextStep, int32_t intervalMs) {
+                *step = nextStep;
+                QMetaObject::invokeMethod(
+                    timer,
+                    [timer, intervalMs] {
+                        if (timer)
+                            timer->setInterval(intervalMs);
+                    },
+                    Qt::QueuedConnection);
+            };
+            const int32_t result = token::flows::importCertificate(job, phase);
+            // After a failure the key's objects are read again, as the key has them now.
+            if (result != 0)
+                token::token_reload_all_objects(job.key);
+            return result;
+        },
+        [this, key = job.key](int32_t result) { finishImport(key, result); });
 }
 
-bool CertImportHandler::waitForWorkerWithinLimit() {
-    if (!worker_->isFinished()) {
-        QEventLoop loop;
-        connect(worker_, &QThread::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(waitLimitMs_, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+void CertImportHandler::finishImport(int32_t key, int32_t result) {
+    timer_.stop();
+    page_.PBCert->setValue(kProgressEnd);
+    page_.PBCert->hide();
+    importRunning_ = false;
+    if (result != 0)
+        reportFailure(result);
+    emit importEnded(key);
+    if (result == 0) {
+        page_.tvCert->setFocus();
+        showImported();
     }
-    // Completion is the thread's state, never a result code that the library
-    // could also return.
-    return worker_->isFinished();
+    emit dialogClosed();
 }
 
 void CertImportHandler::reportFailure(int32_t result) {
@@ -236,19 +231,6 @@ void CertImportHandler::reportFailure(int32_t result) {
                                               result));
 }
 
-void CertImportHandler::afterWorker(int32_t result) {
-    const int32_t key = importKey_;
-    worker_->wait();
-    worker_->deleteLater();
-    worker_ = nullptr;
-    hold_.reset();
-    if (result != 0)
-        token::token_reload_all_objects(key);
-    emit importEnded(key);
-    if (result == 0)
-        showImported();
-}
-
 void CertImportHandler::showImported() {
     if (QTreeWidgetItem* node = certificateNode(page_.tvCert, importContainer_, importSpec_)) {
         page_.tvCert->setCurrentItem(node);
@@ -257,20 +239,10 @@ void CertImportHandler::showImported() {
     messageService().inform(&window_, i18n::text("Change_Yes"));
 }
 
-void CertImportHandler::waitForWorker() {
-    if (!worker_)
-        return;
-    finishLater_ = false;
-    worker_->wait();
-    delete worker_;
-    worker_ = nullptr;
-    hold_.reset();
-}
-
 void CertImportHandler::Timer1Timer() {
     QProgressBar* bar = page_.PBCert;
     // The bar stops at its end instead of refusing a value beyond it.
-    bar->setValue(std::min(bar->value() + progressStep_.load(), bar->maximum()));
+    bar->setValue(std::min(bar->value() + progressStep_->load(), bar->maximum()));
 }
 
 void CertImportHandler::CloseImportDialog() {

@@ -1,46 +1,41 @@
 // AcInputCert: the user prepares an import in TIMForm, the choice is checked against the key, and the import
-// runs on a worker thread while the window keeps repainting and PBCert advances. While the worker runs the
-// key guard is held (no rescan, check or registration) and no user input is processed; the window thread
-// calls the library again only after the worker has ended, also when the wait for it ran out.
+// runs through the key operation runner while the window keeps answering and PBCert advances. Until it has
+// ended the key guard is held (no rescan, check or registration) and the key's pages take no input.
 #pragma once
 
+#include "platform/secret_bytes.h"
 #include "token/flows/certificate_import.h"
+#include "token/flows/import_preparation.h"
 #include "token/lib/quillard_errors.h"
 #include "ui/key_guard.h"
 
 #include <QObject>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
-class QThread;
 class QTimer;
 class QWidget;
 
 namespace ui {
 
 class CertificatesPage;
+class KeyOperationRunner;
 class TIMForm;
 struct MainActions;
 
 class CertImportHandler : public QObject {
     Q_OBJECT
 public:
-    // The result reported when the worker has not finished when the wait ends.
-    static constexpr int32_t kStillRunning = QR_STILL_RUNNING;
-
     // Connects AcInputCert and the ticks of `progressTimer` (Timer1); the dialog and the messages belong to
-    // `window`, which takes no input while an import outlives its wait.
+    // `window`.
     CertImportHandler(CertificatesPage& page, const MainActions& actions, QTimer& progressTimer,
-                      KeyGuard& guard, QWidget& window, QObject* parent);
+                      KeyGuard& guard, KeyOperationRunner& runner, QWidget& window, QObject* parent);
 
     void AcInputCertExecute();
-    // How long the window waits for the worker (2500 steps of 200 ms unless a test sets it).
-    void setWaitLimit(int milliseconds) { waitLimitMs_ = milliseconds; }
-    bool importRunning() const { return worker_ != nullptr; }
-    // Blocks until a running worker has ended; the window calls it before the library shuts down.
-    void waitForWorker();
+    bool importRunning() const { return importRunning_; }
     // Closes the import dialog (a top-level window of class TIMForm) when one is open.
     void CloseImportDialog();
 
@@ -61,29 +56,26 @@ private:
     std::optional<token::flows::CertificateImport> importFromDialog(const TIMForm& dialog);
     // Asks before a certificate that has expired or is not valid yet is imported; true to go on.
     bool acceptsValidity(const token::flows::CertificateImport& job);
-    void startWorker(const token::flows::CertificateImport& job);
-    // Waits for the worker within the limit; true when it has finished.
-    bool waitForWorkerWithinLimit();
+    // The dialog's PKCS#12 check, run through the key operation runner.
+    token::flows::Pkcs12Check checkPkcs12File(const std::string& path, const platform::SecretBytes& password);
+    void startImport(const token::flows::CertificateImport& job);
+    // Once the import has ended: report a failure, rebuild the tree, arm the registration.
+    void finishImport(int32_t key, int32_t result);
     void reportFailure(int32_t result);
-    // Once the worker has ended: reload after a failure, rebuild the tree, arm the registration.
-    void afterWorker(int32_t result);
     void Timer1Timer();
     void finishDialog();
 
     CertificatesPage& page_;
     QTimer& timer_;
     KeyGuard& guard_;
+    KeyOperationRunner& runner_;
     QWidget& window_;
-    int waitLimitMs_;
-    QThread* worker_ = nullptr;
-    std::atomic<int32_t> workerResult_{0};
-    std::atomic<int32_t> progressStep_{0};
-    std::optional<KeyGuard::Hold> hold_;
-    int32_t importKey_ = 0;
+    // The step the import's current phase advances PBCert by, set on the worker.
+    std::shared_ptr<std::atomic<int32_t>> progressStep_ = std::make_shared<std::atomic<int32_t>>(0);
+    bool importRunning_ = false;
     // Where the running import puts its certificate: the container's name and the key specification.
     std::string importContainer_;
     int32_t importSpec_ = 0;
-    bool finishLater_ = false; // the wait ran out: the worker's end finishes the import
 };
 
 } // namespace ui

@@ -15,15 +15,17 @@
 #include "ui/message_service.h"
 #include "ui/pages/iso_page.h"
 #include "ui/pin_edit.h"
-#include "ui/wait_cursor.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProgressBar>
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <thread>
 
 namespace ui {
 
@@ -97,19 +99,18 @@ void IsoHandler::AcDownISOExecute() {
 }
 
 void IsoHandler::writeImage(int32_t key, const QString& path) {
-    int32_t result = 0;
-    {
-        // No rescan or key action may run while the window waits between blocks and before the message.
-        const KeyGuard::Hold hold(guard_);
-        {
-            const WaitCursor waitCursor;
-            result = WriteIsoImage(key, path);
-        }
-        if (result == 0)
-            ProcessMessagesFor(kWaitBeforeSuccess);
-        token::flows::logOutKey(key);
-    }
-    reportWrite(result);
+    page_.PBISO->setValue(0);
+    const KeyTicket ticket = guard_.ticket(key);
+    runner_.run(
+        [bar = QPointer<QProgressBar>(page_.PBISO), ticket, path] {
+            const int32_t result = WriteIsoImage(bar, ticket, path);
+            // The success message follows a short pause after the last block.
+            if (result == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(kWaitBeforeSuccess));
+            token::flows::logOutKey(ticket.slot);
+            return result;
+        },
+        [this](int32_t result) { reportWrite(result); });
 }
 
 void IsoHandler::reportNoRoom(const token::flows::DiskArea& area, uint64_t imageBytes) {
@@ -138,24 +139,35 @@ void IsoHandler::reportWrite(int32_t result) {
                                  MessageIcon::Information, MessageButtons::Ok);
 }
 
-int32_t IsoHandler::WriteIsoImage(int32_t slot, const QString& path) {
-    QProgressBar* bar = page_.PBISO;
-    bar->setValue(0);
-    const KeyGuard::Hold hold(guard_);
-    const KeyTicket ticket = guard_.ticket(slot);
+int32_t IsoHandler::WriteIsoImage(const QPointer<QProgressBar>& bar, const KeyTicket& ticket,
+                                  const QString& path) {
+    // This runs on the key operation worker: the bar is only touched on the window thread.
+    const auto onBar = [bar](auto change) {
+        QMetaObject::invokeMethod(
+            bar,
+            [bar, change] {
+                if (bar)
+                    change(*bar);
+            },
+            Qt::QueuedConnection);
+    };
     token::flows::IsoWriteSteps steps;
-    steps.started = [bar](uint64_t totalBytes) {
-        bar->setRange(0, static_cast<int>(std::min<uint64_t>(totalBytes / 1024, INT_MAX)));
+    steps.started = [onBar](uint64_t totalBytes) {
+        const int maximum = static_cast<int>(std::min<uint64_t>(totalBytes / 1024, INT_MAX));
+        onBar([maximum](QProgressBar& shown) { shown.setRange(0, maximum); });
     };
-    steps.beforeBlock = [this, &ticket] {
-        ProcessMessagesFor(kPauseBeforeBlock);
-        return guard_.stillValid(ticket);
+    // Operations run one after another, so no scan can replace the key between blocks.
+    steps.beforeBlock = [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPauseBeforeBlock));
+        return true;
     };
-    steps.afterBlock = [bar](uint64_t) {
-        bar->setValue(std::min(bar->value() + kKiBPerBlock, bar->maximum()));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    steps.afterBlock = [onBar](uint64_t) {
+        onBar([](QProgressBar& shown) {
+            shown.setValue(std::min(shown.value() + kKiBPerBlock, shown.maximum()));
+        });
     };
-    return token::flows::writeIsoImage(slot, ticket.serial, QFile::encodeName(path).toStdString(), steps);
+    return token::flows::writeIsoImage(ticket.slot, ticket.serial, QFile::encodeName(path).toStdString(),
+                                       steps);
 }
 
 } // namespace ui

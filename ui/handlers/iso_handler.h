@@ -3,10 +3,13 @@
 #pragma once
 
 #include "token/flows/iso_image_write.h"
+#include "ui/key_guard.h"
 
 #include <QObject>
+#include <QPointer>
 #include <cstdint>
 
+class QProgressBar;
 class QString;
 
 namespace ui {
@@ -36,9 +39,10 @@ public:
     void AcDownISOExecute();
     // Enables AcDownISO when the user PIN holds the key's minimum length and a path is entered.
     void AcDownISOUpdate();
-    // Writes the file at `path` to the disk area of `slot` from sector 0; 0 or the first failure's code. The
-    // key is held by the key guard while it runs.
-    int32_t WriteIsoImage(int32_t slot, const QString& path);
+    // Writes the file at `path` to the disk area of the ticket's key from sector 0, showing the progress on
+    // `bar`; 0 or the first failure's code. A key operation flow: it runs on the key operation worker.
+    static int32_t WriteIsoImage(const QPointer<QProgressBar>& bar, const KeyTicket& ticket,
+                                 const QString& path);
 
 private:
     enum class IsoLogin { LoggedIn, Locked, Refused, NoRoom };

@@ -72,13 +72,13 @@ void KeyInfoHandler::ShowKeyInfo(int32_t slot) {
     if (slot < 0 || slot >= token::kKeySlots)
         return;
     runner_.run(
-        [slot]() -> std::optional<token::TPinState> {
+        [slot, current = token::keyTable().currentKey]() -> std::optional<token::TPinState> {
             token::KeyTable& table = token::keyTable();
             if (token::token_get_info(slot, table.keys[slot]) != 0)
                 return std::nullopt; // the rows of the last successful read stay
-            token::token_get_pin_state(table.currentKey, token::PinType::User, table.pinState);
+            token::token_get_pin_state(current, token::PinType::User, table.pinState);
             token::TPinState soPin{};
-            token::token_get_pin_state(table.currentKey, token::PinType::So, soPin);
+            token::token_get_pin_state(current, token::PinType::So, soPin);
             return soPin;
         },
         [this, slot](const std::optional<token::TPinState>& soPin) {

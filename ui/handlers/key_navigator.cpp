@@ -107,18 +107,20 @@ void KeyNavigator::BuildRootNodes() {
     }
 }
 
-int32_t KeyNavigator::ScanKeys() {
+void KeyNavigator::ScanKeys(std::function<void(int32_t)> then) {
     const std::vector<int32_t> loggedIn = loggedInSlots();
     guard_.scanStarted();
     forgetKeys();
-    QTreeWidgetItem* keyList = keyListNode();
-    removeKeyNodes(keyList);
-    // What the window shows after the scan is what the library holds: no key logged in.
+    // The old key nodes stay (their input held) until the scan's result replaces them. What the window shows
+    // after the scan is what the library holds: no key logged in.
     runner_.run([loggedIn] { return token::flows::logoutAndRescan(loggedIn); },
-                [this, keyList](const token::flows::KeyRescan& rescan) {
+                [this, then](const token::flows::KeyRescan& rescan) {
+                    QTreeWidgetItem* keyList = keyListNode();
+                    removeKeyNodes(keyList);
                     lastScanCode_ = showFullScan(keyList, rescan);
+                    if (then)
+                        then(lastScanCode_);
                 });
-    return lastScanCode_;
 }
 
 std::vector<int32_t> KeyNavigator::loggedInSlots() const {
@@ -150,15 +152,16 @@ void KeyNavigator::announceArrived(const std::vector<int32_t>& arrived) {
     emit keysArrived(QList<int32_t>(arrived.begin(), arrived.end()));
 }
 
-int32_t KeyNavigator::rescanKeepingSession() {
+void KeyNavigator::rescanKeepingSession(std::function<void(int32_t)> then) {
     keeper_.remember(shownKeys_, token::keyTable());
     const Selection before = selection();
     guard_.scanStarted();
     runner_.run([] { return token::flows::rescanKeys(); },
-                [this, before](const token::flows::KeyRescan& rescan) {
+                [this, before, then](const token::flows::KeyRescan& rescan) {
                     lastScanCode_ = showRescan(rescan, before);
+                    if (then)
+                        then(lastScanCode_);
                 });
-    return lastScanCode_;
 }
 
 KeyNavigator::Selection KeyNavigator::selection() {
@@ -241,11 +244,8 @@ int32_t KeyNavigator::showScan(QTreeWidgetItem* keyList, const token::flows::Key
 }
 
 void KeyNavigator::forgetKeys() {
-    token::KeyTable& table = token::keyTable();
-    table.resetLoginStates();
-    for (int32_t slot = 0; slot < token::kMaxKeysFound; ++slot)
-        table.keys[slot].clear();
-    // The keys may now be other keys: nothing typed or shown for one of them may stay for another.
+    // The scan itself empties the key table, on the key operation worker. The keys may now be other keys:
+    // nothing typed or shown for one of them may stay for another.
     emit keysForgotten();
 }
 
@@ -426,17 +426,21 @@ void KeyNavigator::TFindUSBKeyTimer() {
         findTimer_.stop();
         return;
     }
-    if (rescanKeepingSession() != 0) {
-        emit rescanFailed();
-        return;
-    }
-    findTimer_.stop();
-    emit keysFoundAfterDeviceEvent();
+    rescanKeepingSession([this](int32_t code) {
+        if (code != 0) {
+            emit rescanFailed();
+            return;
+        }
+        findTimer_.stop();
+        emit keysFoundAfterDeviceEvent();
+    });
 }
 
 void KeyNavigator::AcFindKeyRefreshExecute() {
-    if (ScanKeys() == 0)
-        emit keysFoundByRefresh();
+    ScanKeys([this](int32_t code) {
+        if (code == 0)
+            emit keysFoundByRefresh();
+    });
 }
 
 void KeyNavigator::scanKeepingCurrentKey() {

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -44,12 +45,14 @@ public:
 
     // Clears tv and adds its three top-level nodes: the key list, the system check and the about node.
     void BuildRootNodes();
-    // Logs out the keys shown logged in, finds and reads every key and rebuilds the key nodes; 0 when at
-    // least one key was found and read.
-    int32_t ScanKeys();
+    // Logs out the keys shown logged in, then finds and reads every key off the window thread, rebuilds the
+    // key nodes and calls `then` with the scan's code: 0 when at least one key was found and read.
+    void ScanKeys(std::function<void(int32_t)> then = {});
+    // The code of the last scan that ended.
+    int32_t lastScanCode() const { return lastScanCode_; }
     // The rescan after a device event: keys that stayed plugged keep their login, and a current key that
-    // stayed keeps its selected node and page; 0 when at least one key was found and read.
-    int32_t rescanKeepingSession();
+    // stayed keeps its selected node and page; `then` gets the scan's code as ScanKeys() gives it.
+    void rescanKeepingSession(std::function<void(int32_t)> then = {});
     // A full scan after which the current key, found again by its module and serial, is selected with its
     // information shown (after its initialisation, say).
     void scanKeepingCurrentKey();
@@ -149,8 +152,8 @@ private:
     KeyOperationRunner& runner_;
     QTimer& findTimer_;
     bool libraryReady_ = false;
-    int scanCountdown_ = 3;
     int32_t lastScanCode_ = 0;
+    int scanCountdown_ = 3;
     // The key in each slot as the last scan found them.
     std::vector<token::flows::KeyIdentity> shownKeys_;
     SessionKeeper keeper_;

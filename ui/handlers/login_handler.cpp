@@ -33,13 +33,17 @@ LoginHandler::LoginHandler(LoginPage& page, const MainActions& actions, ActionUp
 
 void LoginHandler::AcLoginExecute() {
     const int32_t key = token::keyTable().currentKey;
+    // On a PIN-pad reader the library is called without a PIN and the reader asks for it.
+    const bool onReader = pinOnReader();
     // Enter runs the login even while the button is disabled: a PIN the key cannot take stops here.
-    if (!pinLengthFits(*page_.edtUPIN, userPinLimits(token::keyTable().keys[key]), page_.window()))
+    if (!onReader &&
+        !pinLengthFits(*page_.edtUPIN, userPinLimits(token::keyTable().keys[key]), page_.window()))
         return;
     const platform::SecretBytes pin = pinBytes(*page_.edtUPIN);
     emptyUsedPins({page_.edtUPIN});
-    runner_.run([key, pin] { return token::flows::openUserSession(key, pin.c_str()); },
-                [this, key](const token::flows::UserSession& session) { finishLogin(key, session); });
+    runner_.run(
+        [key, pin, onReader] { return token::flows::openUserSession(key, onReader ? nullptr : pin.c_str()); },
+        [this, key](const token::flows::UserSession& session) { finishLogin(key, session); });
 }
 
 void LoginHandler::finishLogin(int32_t key, const token::flows::UserSession& session) {
@@ -57,7 +61,16 @@ void LoginHandler::finishLogin(int32_t key, const token::flows::UserSession& ses
     }
 }
 
+bool LoginHandler::pinOnReader() {
+    const token::KeyTable& table = token::keyTable();
+    return table.hasFlag(table.currentKey, QUILLARD_TOKEN_PIN_PAD);
+}
+
 void LoginHandler::AcLoginUpdate() {
+    if (pinOnReader()) {
+        actions_.AcLogin->setEnabled(true);
+        return;
+    }
     QLineEdit* pinField = page_.edtUPIN;
     const qsizetype typed = pinField->text().size();
     actions_.AcLogin->setEnabled(typed >= token::keyTable().current().minPinLength);
@@ -83,7 +96,15 @@ void LoginHandler::AclogoutExecute() {
         });
 }
 
+void LoginHandler::showPinEntry() {
+    // A PIN-pad reader takes no typed PIN: the field says where to enter it instead.
+    const bool onReader = pinOnReader();
+    page_.edtUPIN->setEnabled(!onReader);
+    page_.edtUPIN->setPlaceholderText(onReader ? i18n::text("K_PinOnReader") : QString());
+}
+
 void LoginHandler::showKeyName() {
+    showPinEntry();
     QLabel* keyName = page_.Lkeyname;
     // The label comes from the key: it is shown as it stands, never read as markup.
     keyName->setTextFormat(Qt::PlainText);

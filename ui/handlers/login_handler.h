@@ -32,7 +32,8 @@ public:
     void AcCancelExecute();
     // Logs the current key out and shows the login page.
     void AclogoutExecute();
-    // Shows the current key's label above the PIN field.
+    // Shows the current key's label above the PIN field, and the PIN field or, for a PIN-pad reader, where
+    // to enter the PIN.
     void showKeyName();
     // Empties edtUPIN: the keys may now be other keys, and a PIN typed for one must not go to another.
     void forgetPin();
@@ -44,6 +45,9 @@ signals:
     void keyGone();
 
 private:
+    // True when the current key's PIN is entered on its reader's pad.
+    static bool pinOnReader();
+    void showPinEntry();
     void finishLogin(int32_t key, const token::flows::UserSession& session);
 
     LoginPage& page_;

@@ -234,7 +234,8 @@ void Pkcs11Driver::forgetLogin(Token& token) {
 }
 
 void Pkcs11Driver::requireUser(const Token& token) const {
-    if (token.role != PinKind::User)
+    // A token that needs no login takes its writes without one.
+    if (token.role != PinKind::User && (tokenInfo(token).flags & CKF_LOGIN_REQUIRED))
         throw Refusal{QR_USER_NOT_LOGGED_IN};
 }
 
@@ -259,8 +260,10 @@ CK_RV Pkcs11Driver::tryLogin(Token& token, PinKind kind, const SecureString& pin
         call_.attempt("C_Logout", &CK_FUNCTION_LIST::C_Logout, session(token));
         forgetLogin(token);
     }
+    // On a PIN-pad reader the login passes no PIN and the reader asks for it.
+    const bool onPad = pin.empty() && (tokenInfo(token).flags & CKF_PROTECTED_AUTHENTICATION_PATH);
     CK_RV rv = call_.attempt("C_Login", &CK_FUNCTION_LIST::C_Login, session(token), userTypeOf(kind),
-                             pinBytes(pin), static_cast<CK_ULONG>(pin.size()));
+                             onPad ? nullptr : pinBytes(pin), static_cast<CK_ULONG>(pin.size()));
     if (rv == CKR_USER_ALREADY_LOGGED_IN)
         rv = CKR_OK;
     if (rv == CKR_OK) {
@@ -611,6 +614,20 @@ Result Pkcs11Driver::importCredential(int32_t idx, const std::string& name, int3
             if (previous->privateKey && (withPrivateKey || previous->id != id))
                 destroy(token, *previous->privateKey);
         }
+        return QR_OK;
+    });
+}
+
+Result Pkcs11Driver::tokenFlags(int32_t idx, int32_t& flags) {
+    return onToken(idx, [&](Token& token) {
+        const CK_FLAGS facts = tokenInfo(token).flags;
+        flags = 0;
+        if (facts & CKF_PROTECTED_AUTHENTICATION_PATH)
+            flags |= QUILLARD_TOKEN_PIN_PAD;
+        if (facts & CKF_WRITE_PROTECTED)
+            flags |= QUILLARD_TOKEN_WRITE_PROTECTED;
+        if (!(facts & CKF_LOGIN_REQUIRED))
+            flags |= QUILLARD_TOKEN_NO_LOGIN;
         return QR_OK;
     });
 }

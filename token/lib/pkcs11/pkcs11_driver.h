@@ -39,6 +39,7 @@ public:
                         const uint8_t* data) override;
     Result reloadObjects(int32_t idx) override;
     Result moduleName(int32_t idx, std::string& name) override;
+    Result tokenFlags(int32_t idx, int32_t& flags) override;
 
     Result listContainers(int32_t idx, std::vector<std::string>& names) override;
     Result createContainer(int32_t idx, const std::string& name) override;
