@@ -167,4 +167,8 @@ QString isoTooBigText(int64_t imageBytes, int64_t areaBytes, const TextStyle& st
     return formatStrings(style.text("K_ISO_TooBig"), {megabytesText(imageBytes), megabytesText(areaBytes)});
 }
 
+QString isoCancelledText(int64_t writtenBytes, const TextStyle& style) {
+    return formatStrings(style.text("K_ISO_Cancelled"), {megabytesText(writtenBytes)});
+}
+
 } // namespace i18n

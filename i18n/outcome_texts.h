@@ -60,5 +60,7 @@ QString formatStrings(const QString& pattern, const QStringList& values);
 QString megabytesText(int64_t bytes);
 // An ISO image larger than the key's disk area: K_ISO_TooBig with both sizes in megabytes.
 QString isoTooBigText(int64_t imageBytes, int64_t areaBytes, const TextStyle& style = windowStyle());
+// K_ISO_Cancelled with what the stopped write had put on the key, in MB with one decimal.
+QString isoCancelledText(int64_t writtenBytes, const TextStyle& style = windowStyle());
 
 } // namespace i18n

@@ -189,6 +189,7 @@ constexpr StringTableEntry kEntries[] = {
     {"K_Key_Removed", "USBKey已被拔出", MissingKey::Empty},
     {"K_Not_Supported", "此USBKey不支持该操作", MissingKey::Empty},
     {"K_ISO_TooBig", "ISO文件(%s)大于USBKey的光盘区(%s)", MissingKey::Empty},
+    {"K_ISO_Cancelled", "已取消写入，USBKey上保留已写入的%s", MissingKey::Empty},
     // Certificate and PIN health.
     {"K_Cert_State_Valid", "有效", MissingKey::Empty},
     {"K_Cert_State_Expiring", "即将过期", MissingKey::Empty},

@@ -55,6 +55,8 @@ bool InputHold::eventFilter(QObject* watched, QEvent* event) {
 
 bool InputHold::isHeld(const QObject* receiver) const {
     const auto* widget = qobject_cast<const QWidget*>(receiver);
+    if (widget && widget->property(kTakesInputWhileBusy).toBool())
+        return false;
     for (const QPointer<QWidget>& held : widgets_)
         if (widget && held && (widget == held || held->isAncestorOf(widget)))
             return true;

@@ -11,6 +11,9 @@ class QWidget;
 
 namespace ui {
 
+// The property that exempts a widget (a Cancel button) from the hold: it answers while its operation runs.
+inline constexpr const char* kTakesInputWhileBusy = "takesInputWhileBusy";
+
 class InputHold : public QObject {
     Q_OBJECT
 public:

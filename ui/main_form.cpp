@@ -22,8 +22,8 @@
 #include "ui/handlers/cert_install_handler.h"
 #include "ui/handlers/cert_registration_handler.h"
 #include "ui/handlers/cert_tree_handler.h"
-#include "ui/handlers/expiry_notice_handler.h"
 #include "ui/handlers/enrolment_handler.h"
+#include "ui/handlers/expiry_notice_handler.h"
 #include "ui/handlers/init_handler.h"
 #include "ui/handlers/iso_handler.h"
 #include "ui/handlers/key_info_handler.h"
@@ -214,6 +214,7 @@ void TMainForm::connectHandlers() {
         BuildCertTree(key);
         certRegistration->scheduleRegistration(key);
     });
+    connect(certTree, &ui::CertTreeHandler::treeBuilt, certImport, &ui::CertImportHandler::treeBuilt);
     connect(certImport, &ui::CertImportHandler::dialogClosed, certActions,
             &ui::CertActionsHandler::UpdateCertActions);
     connect(initHandler, &ui::InitHandler::formatted, navigator, &ui::KeyNavigator::scanKeepingCurrentKey);

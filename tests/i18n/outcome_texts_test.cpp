@@ -64,6 +64,8 @@ TEST(FailureTextsTest, SizesAndTextPlaceholdersComeFromTheLanguageFileWithoutPri
     i18n::resetStringTable();
     EXPECT_EQ(i18n::isoTooBigText(int64_t(2) << 30, int64_t(16) << 20),
               QStringLiteral("ISO文件(2048.0 MB)大于USBKey的光盘区(16.0 MB)"));
+    EXPECT_EQ(i18n::isoCancelledText(int64_t(3) * 65536),
+              QStringLiteral("已取消写入，USBKey上保留已写入的0.2 MB"));
     EXPECT_EQ(i18n::megabytesText(5 * 1024 * 1024 / 10 + 1), QStringLiteral("0.5 MB"));
     // A translated text may hold "%%", and a placeholder too many stays as it stands.
     EXPECT_EQ(i18n::formatStrings(QStringLiteral("%s of %s: 100%% %s"), {"a", "b"}),

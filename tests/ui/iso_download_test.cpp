@@ -3,11 +3,14 @@
 // virtual key, whose disk image then holds exactly the file's bytes followed by zeros.
 #include "admin_pages_fixture.h"
 #include "form_parts.h"
+#include "i18n/outcome_texts.h"
 #include "ui/handlers/iso_handler.h"
 #include "ui/pages/iso_page.h"
 
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRandomGenerator>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 
@@ -144,6 +147,31 @@ TEST_F(IsoDownloadTest, FailedWriteStopsAtItsBlockWithTheCodeAfterTheText) {
     EXPECT_EQ(messages.messages().first().title, "提示 ");
     EXPECT_EQ(library->calls.back(), "token_logout");
     EXPECT_EQ(loginState(0), token::KeyPresent);
+}
+
+// Cancel is the one control that answers during the write: a click (through the window's input hold) stops
+// the write before its next block, the key keeps what was written, and the message says how much.
+TEST_F(IsoDownloadTest, CancelStopsTheWriteAfterItsBlockAndSaysHowMuchWasWritten) {
+    openIso();
+    QPushButton* cancel = part<ui::IsoPage>(form(), "TabSheet11")->btnCancelISO;
+    EXPECT_TRUE(cancel->isHidden());
+    auto write = library->token_write_sectors;
+    library->token_write_sectors = [this, write, cancel](int32_t slot, uint32_t first, uint32_t count,
+                                                         const void* data) {
+        const int32_t result = write(slot, first, count, data);
+        // The user clicks while the second block is written (this runs on the key operation worker).
+        if (writes.size() == 2)
+            QMetaObject::invokeMethod(
+                cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); }, Qt::QueuedConnection);
+        return result;
+    };
+    download(imageFile(randomBytes(8 * 65536)));
+    ASSERT_GE(writes.size(), 2u);
+    EXPECT_LT(writes.size(), 8u);
+    EXPECT_EQ(messages.messageTexts(), QStringList{i18n::isoCancelledText(int64_t(writes.size()) * 65536)});
+    EXPECT_EQ(library->calls.back(), "token_logout");
+    EXPECT_TRUE(cancel->isHidden());
+    EXPECT_EQ(bar()->value(), 0);
 }
 
 TEST_F(IsoDownloadTest, ReadErrorIsAFailureNotTheEndOfTheImage) {

@@ -83,6 +83,8 @@ int32_t writeIsoImage(int32_t slot, const std::string& serial, const std::string
             static_cast<uint32_t>((static_cast<std::size_t>(count) + kSectorSize - 1) / kSectorSize);
         if ((steps.beforeBlock && !steps.beforeBlock()) || serialReported(slot) != serial)
             return kKeyReplaced;
+        if (steps.cancelled && steps.cancelled())
+            return kWriteCancelled;
         if (const int32_t result = token_write_sectors(slot, sector, sectors, block->data()))
             return result;
         sector += sectors;

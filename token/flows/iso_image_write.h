@@ -16,6 +16,8 @@ namespace token::flows {
 constexpr int32_t kImageUnreadable = QR_FILE_UNUSABLE;
 // The result of a write stopped because the key at the slot is no longer the one it started on.
 constexpr int32_t kKeyReplaced = QR_DEVICE_REMOVED;
+// The result of a write the user stopped between two blocks: what was written before stays on the key.
+constexpr int32_t kWriteCancelled = QR_FUNCTION_CANCELED;
 // The result of a write whose image is larger than the key's disk area: nothing was written.
 constexpr int32_t kImageTooBig = QR_DATA_LEN_RANGE;
 
@@ -34,6 +36,8 @@ struct IsoWriteSteps {
     std::function<void(uint64_t totalBytes)> started;
     // Before each block; false stops the write with kKeyReplaced.
     std::function<bool()> beforeBlock;
+    // Before each block, after beforeBlock; true stops the write with kWriteCancelled.
+    std::function<bool()> cancelled;
     // After each block, with the bytes of the file written so far.
     std::function<void(uint64_t writtenBytes)> afterBlock;
 };

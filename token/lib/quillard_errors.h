@@ -17,6 +17,7 @@
     X(QR_DEVICE_ERROR, 0x00000030, "CKR_DEVICE_ERROR")                                                       \
     X(QR_DEVICE_MEMORY, 0x00000031, "CKR_DEVICE_MEMORY")                                                     \
     X(QR_DEVICE_REMOVED, 0x00000032, "CKR_DEVICE_REMOVED")                                                   \
+    X(QR_FUNCTION_CANCELED, 0x00000050, "CKR_FUNCTION_CANCELED")                                             \
     X(QR_FUNCTION_NOT_SUPPORTED, 0x00000054, "CKR_FUNCTION_NOT_SUPPORTED")                                   \
     X(QR_KEY_HANDLE_INVALID, 0x00000060, "CKR_KEY_HANDLE_INVALID")                                           \
     X(QR_OBJECT_HANDLE_INVALID, 0x00000082, "CKR_OBJECT_HANDLE_INVALID")                                     \

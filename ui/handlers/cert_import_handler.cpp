@@ -232,11 +232,18 @@ void CertImportHandler::reportFailure(int32_t result) {
 }
 
 void CertImportHandler::showImported() {
+    // The tree is read again beside the window thread: the new certificate is selected once it shows.
+    selectOnceShown_ = true;
+    messageService().inform(&window_, i18n::text("Change_Yes"));
+}
+
+void CertImportHandler::treeBuilt(int32_t) {
+    if (!std::exchange(selectOnceShown_, false))
+        return;
     if (QTreeWidgetItem* node = certificateNode(page_.tvCert, importContainer_, importSpec_)) {
         page_.tvCert->setCurrentItem(node);
         page_.tvCert->scrollToItem(node);
     }
-    messageService().inform(&window_, i18n::text("Change_Yes"));
 }
 
 void CertImportHandler::Timer1Timer() {

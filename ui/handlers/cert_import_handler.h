@@ -38,6 +38,8 @@ public:
     bool importRunning() const { return importRunning_; }
     // Closes the import dialog (a top-level window of class TIMForm) when one is open.
     void CloseImportDialog();
+    // The certificate tree shows `key` anew: after a successful import its new certificate is selected.
+    void treeBuilt(int32_t key);
 
 signals:
     // An import into `key` ended (successfully or not) and its objects are as the key has them: the tree
@@ -47,7 +49,8 @@ signals:
     void dialogClosed();
 
 private:
-    // Selects and scrolls to the certificate the import put on the key, and says the import succeeded.
+    // Says the import succeeded; the certificate it put on the key is selected and scrolled to once the tree
+    // shows it.
     void showImported();
     // The container pre-selected in the dialog, or -1.
     int preselectedContainer() const;
@@ -76,6 +79,7 @@ private:
     // Where the running import puts its certificate: the container's name and the key specification.
     std::string importContainer_;
     int32_t importSpec_ = 0;
+    bool selectOnceShown_ = false; // the import succeeded and the tree is being read again
 };
 
 } // namespace ui

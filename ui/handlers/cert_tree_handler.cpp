@@ -72,10 +72,11 @@ void CertTreeHandler::BuildCertTree(int32_t key) {
             judged.reports = token::flows::judgeCertificates(judged.list, token::flows::secondsNow(), days);
             return judged;
         },
-        [this](const JudgedList& judged) {
+        [this, key](const JudgedList& judged) {
             reports_ = judged.reports;
             showList(judged.list);
             reports_.clear();
+            emit treeBuilt(key);
         });
 }
 

@@ -31,6 +31,10 @@ public:
     // Acrefresh: reloads the key's objects and rebuilds the tree.
     void AcrefreshExecute();
 
+signals:
+    // The tree shows the certificates of `key` as it read them (the read runs beside the window thread).
+    void treeBuilt(int32_t key);
+
 private:
     // The certificate list of a key with each certificate judged.
     struct JudgedList {

@@ -22,10 +22,12 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <algorithm>
 #include <chrono>
 #include <climits>
 #include <thread>
+#include <utility>
 
 namespace ui {
 
@@ -42,6 +44,7 @@ IsoHandler::IsoHandler(IsoPage& page, const MainActions& actions, ActionUpdater&
     setObjectName(QStringLiteral("isoHandler"));
     connect(actions.AcDownISO, &QAction::triggered, this, &IsoHandler::AcDownISOExecute);
     connect(page.edtPath, &ButtonEdit::buttonClicked, this, &IsoHandler::edtPathButtonClick);
+    connect(page.btnCancelISO, &QPushButton::clicked, this, &IsoHandler::cancelWrite);
     updater.add(actions.AcDownISO, [this] { AcDownISOUpdate(); });
 }
 
@@ -101,9 +104,13 @@ void IsoHandler::AcDownISOExecute() {
 void IsoHandler::writeImage(int32_t key, const QString& path) {
     page_.PBISO->setValue(0);
     const KeyTicket ticket = guard_.ticket(key);
+    write_ = std::make_shared<WriteControl>();
+    page_.btnCancelISO->setText(i18n::text("C_Btn_Cancel"));
+    page_.btnCancelISO->setEnabled(true);
+    page_.btnCancelISO->show();
     runner_.run(
-        [bar = QPointer<QProgressBar>(page_.PBISO), ticket, path] {
-            const int32_t result = WriteIsoImage(bar, ticket, path);
+        [bar = QPointer<QProgressBar>(page_.PBISO), ticket, path, control = write_] {
+            const int32_t result = WriteIsoImage(bar, ticket, path, control);
             // The success message follows a short pause after the last block.
             if (result == 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(kWaitBeforeSuccess));
@@ -111,6 +118,13 @@ void IsoHandler::writeImage(int32_t key, const QString& path) {
             return result;
         },
         [this](int32_t result) { reportWrite(result); });
+}
+
+void IsoHandler::cancelWrite() {
+    if (!write_)
+        return;
+    write_->cancelWanted = true;
+    page_.btnCancelISO->setEnabled(false); // once is enough: the write stops after its block
 }
 
 void IsoHandler::reportNoRoom(const token::flows::DiskArea& area, uint64_t imageBytes) {
@@ -126,9 +140,16 @@ void IsoHandler::resetProgress() {
 }
 
 void IsoHandler::reportWrite(int32_t result) {
+    const std::shared_ptr<WriteControl> control = std::exchange(write_, nullptr);
+    page_.btnCancelISO->hide();
     resetProgress();
     if (result == 0) {
         messageService().inform(page_.window(), i18n::text("ISO_Down_Yes"));
+        return;
+    }
+    if (result == token::flows::kWriteCancelled) {
+        messageService().inform(page_.window(), i18n::isoCancelledText(static_cast<int64_t>(
+                                                    control ? control->writtenBytes.load() : 0)));
         return;
     }
     // The text comes from a language file, so it is joined, never used as a format.
@@ -140,7 +161,7 @@ void IsoHandler::reportWrite(int32_t result) {
 }
 
 int32_t IsoHandler::WriteIsoImage(const QPointer<QProgressBar>& bar, const KeyTicket& ticket,
-                                  const QString& path) {
+                                  const QString& path, const std::shared_ptr<WriteControl>& control) {
     // This runs on the key operation worker: the bar is only touched on the window thread.
     const auto onBar = [bar](auto change) {
         QMetaObject::invokeMethod(
@@ -161,7 +182,10 @@ int32_t IsoHandler::WriteIsoImage(const QPointer<QProgressBar>& bar, const KeyTi
         std::this_thread::sleep_for(std::chrono::milliseconds(kPauseBeforeBlock));
         return true;
     };
-    steps.afterBlock = [onBar](uint64_t) {
+    steps.cancelled = [control] { return control && control->cancelWanted.load(); };
+    steps.afterBlock = [onBar, control](uint64_t writtenBytes) {
+        if (control)
+            control->writtenBytes = writtenBytes;
         onBar([](QProgressBar& shown) {
             shown.setValue(std::min(shown.value() + kKiBPerBlock, shown.maximum()));
         });

@@ -7,7 +7,9 @@
 
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 class QProgressBar;
 class QString;
@@ -39,10 +41,16 @@ public:
     void AcDownISOExecute();
     // Enables AcDownISO when the user PIN holds the key's minimum length and a path is entered.
     void AcDownISOUpdate();
+    // What the window and a running write share: the user's wish to stop, and the bytes written so far.
+    struct WriteControl {
+        std::atomic<bool> cancelWanted{false};
+        std::atomic<uint64_t> writtenBytes{0};
+    };
     // Writes the file at `path` to the disk area of the ticket's key from sector 0, showing the progress on
-    // `bar`; 0 or the first failure's code. A key operation flow: it runs on the key operation worker.
+    // `bar`; 0 or the first failure's code, kWriteCancelled when `control` asked to stop before a block. A
+    // key operation flow: it runs on the key operation worker.
     static int32_t WriteIsoImage(const QPointer<QProgressBar>& bar, const KeyTicket& ticket,
-                                 const QString& path);
+                                 const QString& path, const std::shared_ptr<WriteControl>& control = {});
 
 private:
     enum class IsoLogin { LoggedIn, Locked, Refused, NoRoom };
@@ -58,11 +66,14 @@ private:
     void reportWrite(int32_t result);
     // The page as an operation that ended leaves it: no progress shown.
     void resetProgress();
+    // The Cancel button: the running write stops after its current block.
+    void cancelWrite();
 
     IsoPage& page_;
     const MainActions& actions_;
     KeyGuard& guard_;
     KeyOperationRunner& runner_;
+    std::shared_ptr<WriteControl> write_; // of the running write; none between writes
 };
 
 } // namespace ui

@@ -3,11 +3,13 @@
 #include "ui/action_button.h"
 #include "ui/button_edit.h"
 #include "ui/form_widgets.h"
+#include "ui/input_hold.h"
 #include "ui/main_actions.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QToolButton>
 
 namespace ui {
@@ -37,6 +39,12 @@ IsoPage::IsoPage(const MainActions& actions, QWidget* parent) : QWidget(parent) 
     PBISO->setFormat(QStringLiteral("%p%"));
     PBISO->setValue(0);
     Button8 = makeButton(RzGroupBox6, "Button8", actions.AcDownISO, QRect(284, 200, 120, kButtonHeight));
+    btnCancelISO = new QPushButton(RzGroupBox6);
+    btnCancelISO->setObjectName(QStringLiteral("btnCancelISO"));
+    btnCancelISO->setGeometry(154, 200, 120, kButtonHeight);
+    // The one control of the page that answers while the write it stops holds the page's input.
+    btnCancelISO->setProperty(kTakesInputWhileBusy, true);
+    btnCancelISO->hide();
 }
 
 } // namespace ui

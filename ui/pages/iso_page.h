@@ -8,6 +8,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QPushButton;
 
 namespace ui {
 
@@ -27,6 +28,8 @@ public:
     ButtonEdit* edtPath;
     QProgressBar* PBISO;
     ActionButton* Button8;
+    // Stops a running write after its current block; shown only while a write runs.
+    QPushButton* btnCancelISO;
 };
 
 } // namespace ui
