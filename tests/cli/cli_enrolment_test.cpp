@@ -74,6 +74,15 @@ TEST_F(CliEnrolmentTest, AVirtualKeyMakesItsPairAndTheIssuedCertificateSignsThro
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_EQ(made.json().object()["container"].toString(), "Web");
     EXPECT_EQ(made.json().object()["spec"].toString(), "signature");
+    // Until its certificate comes, certs lists the pair with the URI its private key keeps afterwards.
+    const CliRun pending = world.cli({"certs", "ENROLCLI", "--json", "--pin-stdin"}, kPin);
+    ASSERT_EQ(pending.status, 0) << pending.err;
+    const QJsonValue container = pending.json().array().first();
+    const QJsonValue pair = container["keyPairsWithoutCertificate"].toArray().first();
+    EXPECT_EQ(pair["spec"].toString(), "signature");
+    EXPECT_EQ(pair["keyAlgorithm"].toString(), "EC");
+    const QString pendingUri = pair["privateKeyUri"].toString();
+    EXPECT_TRUE(pendingUri.startsWith("pkcs11:serial=ENROLCLI;id=")) << pendingUri.toStdString();
 
     const CliRun requested =
         world.cli({"request", "ENROLCLI", "--container", "Web", "--signature", "--subject",
@@ -98,6 +107,9 @@ TEST_F(CliEnrolmentTest, AVirtualKeyMakesItsPairAndTheIssuedCertificateSignsThro
     // A signature made through the module over the virtual keys verifies with the installed certificate.
     const std::string id = privateKeyId("ENROLCLI", "Web", "signature");
     ASSERT_FALSE(id.empty());
+    const QString idInPendingUri =
+        pendingUri.section(QStringLiteral(";id="), 1).section(QLatin1Char(';'), 0, 0);
+    EXPECT_EQ(QByteArray::fromPercentEncoding(idInPendingUri.toLatin1()).toHex().toStdString(), id);
     ASSERT_EQ(shell("printf 'signed data' > signed.txt && openssl x509 -in web.pem -pubkey -noout > web.pub"),
               0);
     std::string output;

@@ -4,7 +4,9 @@
 #include "cli_texts.h"
 #include "failure.h"
 #include "key_spec.h"
+#include "token/enrolment_ops.h"
 #include "token/flows/certificate_list.h"
+#include "token/lib/key_description.h"
 #include "token/token_ops.h"
 #include "user_session.h"
 
@@ -32,6 +34,12 @@ QString percentEncoded(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toPercentEncoding());
 }
 
+// The URI of an object of the pair whose CKA_ID is `id` on the virtual key `key` (see objectUri()).
+QString uriOfId(const FoundKey& key, const QByteArray& id, const char* type) {
+    return QStringLiteral("pkcs11:serial=") + percentEncoded(QByteArray::fromStdString(key.serial)) +
+           QStringLiteral(";id=") + percentEncoded(id) + QStringLiteral(";type=") + QLatin1String(type);
+}
+
 // The PKCS#11 URI of the certificate or a key of its pair (`type` cert, public or private) through the
 // module over the virtual keys, which names them by the key's serial and the pair's CKA_ID (the SHA-1 of
 // the public key). A container's two pairs share their label, so only the ID tells them apart. Empty for a
@@ -43,9 +51,26 @@ QString objectUri(const FoundKey& key, const token::flows::ContainerCertificate&
     const QString keyId = certificateText(certificate.info, QUILLARD_CERT_KEY_ID);
     if (keyId.isEmpty())
         return {};
-    return QStringLiteral("pkcs11:serial=") + percentEncoded(QByteArray::fromStdString(key.serial)) +
-           QStringLiteral(";id=") + percentEncoded(QByteArray::fromHex(keyId.toLatin1())) +
-           QStringLiteral(";type=") + QLatin1String(type);
+    return uriOfId(key, QByteArray::fromHex(keyId.toLatin1()), type);
+}
+
+// A key pair made on the key that waits for its certificate: its specification, kind and size, and on a
+// virtual key the URIs of its two keys (their CKA_ID is the SHA-1 of the public key, as the module gives it).
+QJsonObject pendingPairJson(const FoundKey& key, const std::string& container, int32_t spec) {
+    QJsonObject json{{QStringLiteral("spec"), specName(spec)}};
+    token::PublicKeyFacts facts;
+    if (token::container_public_key(key.slot, container, spec, facts) != 0)
+        return json;
+    const bool ec = facts.algorithm == token::kEllipticCurveKey;
+    json.insert(QStringLiteral("keyAlgorithm"), ec ? QStringLiteral("EC") : QStringLiteral("RSA"));
+    json.insert(QStringLiteral("keyBits"), facts.bits);
+    const std::vector<uint8_t> id = quillard::keyIdOf(facts.subjectPublicKeyInfo);
+    if (key.module == "virtual" && !id.empty()) {
+        const QByteArray idBytes(reinterpret_cast<const char*>(id.data()), static_cast<qsizetype>(id.size()));
+        json.insert(QStringLiteral("publicKeyUri"), uriOfId(key, idBytes, "public"));
+        json.insert(QStringLiteral("privateKeyUri"), uriOfId(key, idBytes, "private"));
+    }
+    return json;
 }
 
 QJsonObject pairKeyJson(const token::flows::PairKey& key, const QString& uri) {
@@ -77,8 +102,12 @@ QJsonArray listJson(const FoundKey& key, const token::flows::CertificateList& li
         QJsonArray certificates;
         for (const auto& certificate : entry.certificates)
             certificates.append(certificateJson(key, certificate));
+        QJsonArray pendingPairs;
+        for (const int32_t spec : entry.keyPairsWithoutCertificate)
+            pendingPairs.append(pendingPairJson(key, entry.name, spec));
         containers.append(QJsonObject{{QStringLiteral("name"), QString::fromLocal8Bit(entry.name)},
-                                      {QStringLiteral("certificates"), certificates}});
+                                      {QStringLiteral("certificates"), certificates},
+                                      {QStringLiteral("keyPairsWithoutCertificate"), pendingPairs}});
     }
     return containers;
 }
@@ -107,6 +136,9 @@ void printList(Invocation& invocation, const FoundKey& key, const token::flows::
             invocation.print(pairKeyText("K_RSA_Pub", certificate.publicKey, certificate.info.keyBits));
             invocation.print(pairKeyText("K_RSA_Pri", certificate.privateKey, certificate.info.keyBits));
         }
+        for (const int32_t spec : entry.keyPairsWithoutCertificate)
+            invocation.print(QStringLiteral("  ") + windowText("Cert_KeyPairOnly") + QStringLiteral(" (") +
+                             specName(spec) + QLatin1Char(')'));
     }
 }
 
@@ -118,9 +150,10 @@ std::string CertsCommand::usage() const {
            "key specification (exchange or signature), subject, issuer, serial number, validity (notBefore,\n"
            "notAfter), SHA-1 and SHA-256 fingerprints, key algorithm and size, and whether the public and "
            "the\n"
-           "private key of its pair are on the key. With --json: an array of containers {name, "
-           "certificates};\n"
-           "on a virtual key each certificate and key also has its PKCS#11 URI (uri) for the module.\n"
+           "private key of its pair are on the key, and the key pairs made on the key that wait for their\n"
+           "certificate. With --json: an array of containers {name, certificates, "
+           "keyPairsWithoutCertificate};\n"
+           "on a virtual key each certificate and key also has its PKCS#11 URI for the module.\n"
            "Secrets: the user PIN.\n";
 }
 
