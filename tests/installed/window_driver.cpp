@@ -77,6 +77,10 @@ private:
         const QString step = steps_[step_];
         const QString name = step.section(u'=', 0, 0);
         const QString argument = step.section(u'=', 1);
+        // A message the program shows on its own (the notice about a blank key after a scan) is printed and
+        // closed, so the step goes on; the initialise step answers the messages it causes itself.
+        if (!(name == QLatin1String("initialise") && stage_ > 0) && closeNotice())
+            return;
         Progress progress = Progress::Waiting;
         if (name == QLatin1String("keys"))
             progress = showKeys();
@@ -118,6 +122,10 @@ private:
     void fail(const QString& reason) {
         poll_.stop();
         std::fprintf(stderr, "window driver: %s\n", qUtf8Printable(reason));
+        // A message box left open is the usual reason a step never finishes: say what it says.
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                std::fprintf(stderr, "window driver: a message is open: %s\n", qUtf8Printable(box->text()));
         QCoreApplication::exit(kFailureExitCode);
     }
 
@@ -156,9 +164,14 @@ private:
 
     // One press of the down arrow in the language box, then the wait for the texts to change.
     Progress switchLanguage() {
+        QComboBox* box = control<QComboBox>("cbLanguageID");
         if (stage_++ == 0) {
             titleBefore_ = window_->windowTitle();
-            QComboBox* box = control<QComboBox>("cbLanguageID");
+            languageBefore_ = box->currentIndex();
+        }
+        // The window holds back keys while a key operation runs: the key is pressed again until the box
+        // moves.
+        if (box->currentIndex() == languageBefore_) {
             box->setFocus();
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
             QCoreApplication::sendEvent(box, &press);
@@ -190,16 +203,42 @@ private:
             stage_ = 1;
             return Progress::Waiting;
         }
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
+        QMessageBox* box = openMessage();
+        if (!box)
             return Progress::Waiting;
+        // The question before the format is answered Yes (No is its default); the message after it ends the
+        // step.
+        if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+            print(QStringLiteral("question"), box->text());
+            yes->click();
+            return Progress::Waiting;
+        }
         print(QStringLiteral("message"), box->text());
-        QAbstractButton* answer = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
-        if (answer)
-            answer->click();
-        else
-            box->accept();
+        answer(*box);
         return Progress::Done;
+    }
+
+    static QMessageBox* openMessage() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        return box && box->isVisible() ? box : nullptr;
+    }
+
+    static void answer(QMessageBox& box) {
+        QAbstractButton* button = box.defaultButton() ? box.defaultButton() : box.buttons().value(0);
+        if (button)
+            button->click();
+        else
+            box.accept();
+    }
+
+    // Prints and closes a message that is open; false when none is.
+    bool closeNotice() {
+        QMessageBox* box = openMessage();
+        if (!box)
+            return false;
+        print(QStringLiteral("notice"), box->text());
+        answer(*box);
+        return true;
     }
 
     Progress showDefaults(const QString& label) {
@@ -220,6 +259,7 @@ private:
     int stage_ = 0;
     int waited_ = 0;
     QString titleBefore_;
+    int languageBefore_ = -1;
 };
 
 // Runs when the program creates its QApplication.
