@@ -12,14 +12,14 @@ cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCM
     -DCMAKE_MODULE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 ninja -C "$build_dir" -j"${JOBS:-2}"
 cd "$build_dir"
-# The virtual-key module is built with the sanitizers too. The NSS tools that load it (modutil from the
-# system store registration, certutil in its test) are not, so they find the sanitizer runtime preloaded
-# through wrappers first on the PATH; their own leaks are NSS's, not ours. (tests/module/programs_test.sh
+# The virtual-key module is built with the sanitizers too. The tools that load it (modutil from the system
+# store registration, certutil in its test, pkcs11-tool and ssh-keygen in the enrolment test) are not, so they
+# find the sanitizer runtime preloaded through wrappers first on the PATH; their own leaks are theirs, not ours. (tests/module/programs_test.sh
 # does the same for the programs it runs.)
 wrappers=$build_dir/sanitizer-wrappers
 mkdir -p "$wrappers"
 runtimes="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libubsan.so)"
-for tool in modutil certutil; do
+for tool in modutil certutil pkcs11-tool ssh-keygen; do
     real=$(command -v "$tool")
     printf '#!/bin/sh\nLD_PRELOAD="%s" ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0 exec %s "$@"\n' \
         "$runtimes" "$real" >"$wrappers/$tool"

@@ -37,11 +37,13 @@ CertActionsHandler::CertActionsHandler(CertificatesPage& page, const MainActions
     connect(actions.AcDelCert, &QAction::triggered, this, &CertActionsHandler::AcDelCertExecute);
     connect(actions.AcDel, &QAction::triggered, this, &CertActionsHandler::AcDelExecute);
     // The Delete key deletes what is selected in the certificate tree, after the same question.
+    keyTree_ = page.tvCert;
     page.tvCert->installEventFilter(this);
 }
 
 bool CertActionsHandler::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == page_.tvCert && event->type() == QEvent::KeyPress &&
+    // Compared by address only: the filter also sees the tree's last events while the page is destroyed.
+    if (watched == keyTree_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
         deleteSelected();
         return true;

@@ -68,6 +68,7 @@ private:
     const MainActions& actions_;
     KeyGuard& guard_;
     KeyOperationRunner& runner_;
+    const QObject* keyTree_ = nullptr; // the tree whose Delete key the filter takes
 };
 
 } // namespace ui
