@@ -47,9 +47,13 @@ inline ui::MainActions actionsOf(QObject& form) {
 inline void waitForKeyOperations(QObject& form, int timeoutMs = 60000) {
     auto* runner = part<ui::KeyOperationRunner>(form, "keyOperationRunner");
     const QDeadlineTimer deadline(timeoutMs);
-    while (runner->running() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    QCoreApplication::processEvents();
+    // The events handled once an operation ends may start the next one (a result that asks for a rebuilt
+    // tree, say): that one is waited for too.
+    do {
+        while (runner->running() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+        QCoreApplication::processEvents();
+    } while (runner->running() && !deadline.hasExpired());
     if (runner->running())
         throw std::runtime_error("a key operation did not end");
 }
