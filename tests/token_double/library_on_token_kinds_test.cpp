@@ -12,6 +12,8 @@
 
 #include <stdlib.h>
 
+#include <cstring>
+
 #include <string>
 #include <vector>
 
@@ -69,6 +71,55 @@ TEST_F(LibraryOnTokenKindsTest, APinPadTokenLogsInWithoutAPinAndReportsAWrongOne
     EXPECT_EQ(flagsOf(idx), QUILLARD_TOKEN_PIN_PAD);
     int32_t left = 0;
     EXPECT_EQ(token_login(idx, nullptr, &left), QR_OK);
+    EXPECT_EQ(softhsm::containers(idx), std::vector<std::string>{"kept"});
+}
+
+TEST_F(LibraryOnTokenKindsTest, APinPadTokenChangesUnlocksAndFormatsWithEveryPinTypedOnThePad) {
+    const std::string pins = "pin_pad = 1\npin = " + std::string(softhsm::kUserPin) +
+                             "\nso_pin = " + softhsm::kSoPin +
+                             "\nnew_pin = 11112222\nnew_so_pin = 33334444\n";
+    const int32_t idx = start(pins);
+    int32_t left = 0;
+    // A call gives all of its PINs or none: half of them typed and half on the pad is refused.
+    EXPECT_EQ(token_change_upin(idx, softhsm::kUserPin, nullptr), QR_ARGUMENTS_BAD);
+    EXPECT_EQ(token_set_upin(idx, nullptr, "11112222"), QR_ARGUMENTS_BAD);
+
+    ASSERT_EQ(token_change_upin(idx, nullptr, nullptr), QR_OK);
+    EXPECT_EQ(token_login(idx, "11112222", &left), QR_OK) << "the user PIN typed on the pad was set";
+    token_logout(idx);
+    ASSERT_EQ(token_login_so(idx, nullptr, &left), QR_OK);
+    ASSERT_EQ(token_change_sopin(idx, nullptr, nullptr), QR_OK);
+    token_logout(idx);
+    EXPECT_EQ(token_login_so(idx, "33334444", &left), QR_OK) << "the SO PIN typed on the pad was set";
+    token_logout(idx);
+
+    // Unlocking sets the new user PIN on the pad after the SO logged in there.
+    EXPECT_EQ(token_login(idx, "00000000", &left), QR_PIN_INCORRECT);
+    ASSERT_EQ(token_set_upin(idx, nullptr, nullptr), QR_OK);
+    EXPECT_EQ(token_login(idx, "11112222", &left), QR_OK);
+    token_logout(idx);
+
+    // A format with no PINs in its settings takes them all on the pad and keeps the SO PIN.
+    TFormatParams params{};
+    std::strcpy(params.label, "Padded");
+    ASSERT_EQ(token_login_so(idx, nullptr, &left), QR_OK);
+    ASSERT_EQ(token_format(idx, &params), QR_OK);
+    EXPECT_EQ(softhsm::containers(idx), std::vector<std::string>{});
+    EXPECT_EQ(token_login(idx, "11112222", &left), QR_OK);
+    token_logout(idx);
+    EXPECT_EQ(token_login_so(idx, "33334444", &left), QR_OK);
+}
+
+TEST_F(LibraryOnTokenKindsTest, AnOrdinaryTokenRefusesPinChangesWithoutPins) {
+    const int32_t idx = start("");
+    EXPECT_EQ(token_change_upin(idx, nullptr, nullptr), QR_ARGUMENTS_BAD);
+    EXPECT_EQ(token_change_sopin(idx, nullptr, nullptr), QR_ARGUMENTS_BAD);
+    EXPECT_EQ(token_set_upin(idx, nullptr, nullptr), QR_ARGUMENTS_BAD);
+    TFormatParams params{};
+    std::strcpy(params.label, "Bare");
+    int32_t left = 0;
+    ASSERT_EQ(token_login_so(idx, softhsm::kSoPin, &left), QR_OK);
+    EXPECT_EQ(token_format(idx, &params), QR_ARGUMENTS_BAD);
     EXPECT_EQ(softhsm::containers(idx), std::vector<std::string>{"kept"});
 }
 

@@ -72,8 +72,9 @@ template <typename Name, auto Member, typename... Args> struct Passing<Name, Mem
     X(C_GetInfo)                                                                                             \
     X(C_GetSlotList)                                                                                         \
     X(C_GetSlotInfo)                                                                                         \
-    X(C_GetTokenInfo) X(C_GetMechanismList) X(C_GetMechanismInfo) X(C_InitToken) X(C_InitPIN) X(C_SetPIN)    \
-        X(C_OpenSession) X(C_CloseSession) X(C_CloseAllSessions) X(C_GetSessionInfo) X(C_GetOperationState)  \
+    X(C_GetTokenInfo)                                                                                        \
+    X(C_GetMechanismList) X(C_GetMechanismInfo) X(C_InitToken) X(C_InitPIN) X(C_SetPIN) X(C_OpenSession)     \
+        X(C_CloseSession) X(C_CloseAllSessions) X(C_GetSessionInfo) X(C_GetOperationState)                   \
             X(C_SetOperationState) X(C_Login) X(C_Logout) X(C_CreateObject) X(C_CopyObject)                  \
                 X(C_DestroyObject) X(C_GetObjectSize) X(C_GetAttributeValue) X(C_SetAttributeValue)          \
                     X(C_FindObjectsInit) X(C_FindObjects) X(C_FindObjectsFinal) X(C_EncryptInit)             \
@@ -173,16 +174,37 @@ CK_RV getTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info) {
     return CKR_OK;
 }
 
-CK_RV login(CK_SESSION_HANDLE session, CK_USER_TYPE user, CK_UTF8CHAR_PTR pin, CK_ULONG length) {
+// A PIN "typed on the reader" in place of the NULL a call passed on a PIN-pad token.
+struct PadPin {
     std::vector<CK_UTF8CHAR> typed;
-    if (settings.pinPad && !pin) {
-        // The PIN "typed on the reader".
-        const std::string& onPad = user == CKU_SO ? settings.soPin : settings.userPin;
+    CK_UTF8CHAR_PTR pin = nullptr;
+    CK_ULONG length = 0;
+
+    PadPin(CK_UTF8CHAR_PTR given, CK_ULONG givenLength, const std::string& onPad)
+        : pin(given), length(givenLength) {
+        if (!settings.pinPad || given)
+            return;
         typed.assign(onPad.begin(), onPad.end());
         pin = typed.data();
         length = typed.size();
     }
-    return passOn<Name_C_Login, &CK_FUNCTION_LIST::C_Login>(session, user, pin, length);
+    bool fromPad() const { return !typed.empty(); }
+};
+
+bool soSession(CK_SESSION_HANDLE session) {
+    CK_SESSION_INFO info{};
+    return inner && inner->C_GetSessionInfo(session, &info) == CKR_OK && info.state == CKS_RW_SO_FUNCTIONS;
+}
+
+// After a PIN was set on the reader, the new one is what the reader is given from then on.
+void keepPadPin(CK_RV rv, const PadPin& entered, std::string& pin, const std::string& newPin) {
+    if (rv == CKR_OK && entered.fromPad() && !newPin.empty())
+        pin = newPin;
+}
+
+CK_RV login(CK_SESSION_HANDLE session, CK_USER_TYPE user, CK_UTF8CHAR_PTR pin, CK_ULONG length) {
+    const PadPin entered(pin, length, user == CKU_SO ? settings.soPin : settings.userPin);
+    return passOn<Name_C_Login, &CK_FUNCTION_LIST::C_Login>(session, user, entered.pin, entered.length);
 }
 
 CK_RV openSession(CK_SLOT_ID slot, CK_FLAGS flags, void* application, CK_NOTIFY notify,
@@ -196,20 +218,34 @@ CK_RV openSession(CK_SLOT_ID slot, CK_FLAGS flags, void* application, CK_NOTIFY 
 CK_RV initToken(CK_SLOT_ID slot, CK_UTF8CHAR_PTR pin, CK_ULONG length, CK_UTF8CHAR_PTR label) {
     if (settings.writeProtected)
         return CKR_TOKEN_WRITE_PROTECTED;
-    return passOn<Name_C_InitToken, &CK_FUNCTION_LIST::C_InitToken>(slot, pin, length, label);
+    const PadPin entered(pin, length, settings.soPin);
+    return passOn<Name_C_InitToken, &CK_FUNCTION_LIST::C_InitToken>(slot, entered.pin, entered.length, label);
 }
 
 CK_RV initPin(CK_SESSION_HANDLE session, CK_UTF8CHAR_PTR pin, CK_ULONG length) {
     if (settings.writeProtected)
         return CKR_TOKEN_WRITE_PROTECTED;
-    return passOn<Name_C_InitPIN, &CK_FUNCTION_LIST::C_InitPIN>(session, pin, length);
+    const std::string& newPin = settings.newUserPin.empty() ? settings.userPin : settings.newUserPin;
+    const PadPin entered(pin, length, newPin);
+    const CK_RV rv =
+        passOn<Name_C_InitPIN, &CK_FUNCTION_LIST::C_InitPIN>(session, entered.pin, entered.length);
+    keepPadPin(rv, entered, settings.userPin, newPin);
+    return rv;
 }
 
 CK_RV setPin(CK_SESSION_HANDLE session, CK_UTF8CHAR_PTR oldPin, CK_ULONG oldLength, CK_UTF8CHAR_PTR newPin,
              CK_ULONG newLength) {
     if (settings.writeProtected)
         return CKR_TOKEN_WRITE_PROTECTED;
-    return passOn<Name_C_SetPIN, &CK_FUNCTION_LIST::C_SetPIN>(session, oldPin, oldLength, newPin, newLength);
+    const bool so = soSession(session);
+    std::string& current = so ? settings.soPin : settings.userPin;
+    const std::string& next = so ? settings.newSoPin : settings.newUserPin;
+    const PadPin oldEntered(oldPin, oldLength, current);
+    const PadPin newEntered(newPin, newLength, next);
+    const CK_RV rv = passOn<Name_C_SetPIN, &CK_FUNCTION_LIST::C_SetPIN>(
+        session, oldEntered.pin, oldEntered.length, newEntered.pin, newEntered.length);
+    keepPadPin(rv, newEntered, current, next);
+    return rv;
 }
 
 CK_RV createObject(CK_SESSION_HANDLE session, CK_ATTRIBUTE_PTR attributes, CK_ULONG count,

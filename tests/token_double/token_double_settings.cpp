@@ -58,8 +58,8 @@ std::set<std::string> functionNames(const std::string& list) {
 
 Settings readSettings() {
     std::map<std::string, std::string> values = fileValues();
-    for (const char* name : {"module", "delay_ms", "delayed", "pin_pad", "pin", "so_pin", "write_protected",
-                             "no_login", "vanish_during", "vanish_file"})
+    for (const char* name : {"module", "delay_ms", "delayed", "pin_pad", "pin", "so_pin", "new_pin",
+                             "new_so_pin", "write_protected", "no_login", "vanish_during", "vanish_file"})
         if (const char* value = std::getenv(environmentName(name).c_str()))
             values[name] = value;
 
@@ -71,6 +71,8 @@ Settings readSettings() {
     settings.pinPad = number(values["pin_pad"]) != 0;
     settings.userPin = values["pin"];
     settings.soPin = values["so_pin"];
+    settings.newUserPin = values["new_pin"];
+    settings.newSoPin = values["new_so_pin"];
     settings.writeProtected = number(values["write_protected"]) != 0;
     settings.noLogin = number(values["no_login"]) != 0;
     settings.vanishDuring = values["vanish_during"];

@@ -7,6 +7,8 @@
 //   delayed         the functions delayed, separated by commas ("C_Login,C_FindObjects"); "*" for all
 //   pin_pad         1: the token has a protected authentication path; a login without a PIN passes on
 //   pin, so_pin     the user and SO PINs "typed on the reader"
+//   new_pin, new_so_pin  the new PINs "typed on the reader" when a PIN is set there; once set, they are
+//                   the PINs typed from then on
 //   write_protected 1: the token is write-protected and refuses every write with CKR_TOKEN_WRITE_PROTECTED
 //   no_login        1: the token needs no login (its CKF_LOGIN_REQUIRED is taken away)
 //   vanish_during   the token is pulled out during the first call of this function, after its delay
@@ -26,6 +28,8 @@ struct Settings {
     bool pinPad = false;
     std::string userPin;
     std::string soPin;
+    std::string newUserPin;
+    std::string newSoPin;
     bool writeProtected = false;
     bool noLogin = false;
     std::string vanishDuring;

@@ -261,8 +261,9 @@ QUILLARD_API int32_t container_build_self_signed(int32_t idx, const char* name, 
 QUILLARD_API int32_t container_install_cert(int32_t idx, const uint8_t* cert, int32_t length, char* container,
                                             int32_t container_length, int32_t* spec);
 /* Not part of the 30 key functions: what kind of token key `idx` is, as QUILLARD_TOKEN_* bits in *flags (0
- * for the virtual keys). On a PIN-pad token token_login and token_login_so take a NULL PIN: the reader asks
- * for it. */
+ * for the virtual keys). On a PIN-pad token token_login, token_login_so, token_change_upin,
+ * token_change_sopin and token_set_upin take NULL for all of their PINs, and token_format empty SO and user
+ * PINs: the reader asks for each PIN the token needs. */
 #define QUILLARD_TOKEN_PIN_PAD 0x1         /* PINs are typed on the reader */
 #define QUILLARD_TOKEN_WRITE_PROTECTED 0x2 /* the token refuses every write */
 #define QUILLARD_TOKEN_NO_LOGIN 0x4        /* the token's objects are read without a login */

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <mutex>
 #include <span>
 #include <string>
@@ -163,19 +164,32 @@ int32_t token_get_pin_state(int32_t idx, int32_t user_type, int32_t* retries_lef
     });
 }
 
+// A call given no PINs leaves them to the reader's pad, which only a PIN-pad token has; a call given some
+// PINs and not others is refused. QR_OK when the PINs may be used as given.
+static Result pinsFromPadAllowed(Driver& driver, int32_t idx, std::initializer_list<const char*> pins) {
+    const auto given =
+        std::count_if(pins.begin(), pins.end(), [](const char* pin) { return pin != nullptr; });
+    if (given == static_cast<std::ptrdiff_t>(pins.size()))
+        return QR_OK;
+    if (given > 0)
+        return QR_ARGUMENTS_BAD;
+    int32_t flags = 0;
+    if (const Result result = driver.tokenFlags(idx, flags); result != QR_OK)
+        return result;
+    return (flags & QUILLARD_TOKEN_PIN_PAD) ? QR_OK : QR_ARGUMENTS_BAD;
+}
+
+static SecureString givenPin(const char* pin) {
+    return SecureString(pin ? pin : "");
+}
+
 static int32_t loginAs(int32_t idx, PinKind kind, const char* pin, int32_t* retries_left) {
     if (!retries_left)
         return QR_ARGUMENTS_BAD;
     return withDriver([&](Driver& driver) -> int32_t {
-        // No PIN: the reader's pad asks for it, which only a PIN-pad token has.
-        if (!pin) {
-            int32_t flags = 0;
-            if (const Result result = driver.tokenFlags(idx, flags); result != QR_OK)
-                return result;
-            if (!(flags & QUILLARD_TOKEN_PIN_PAD))
-                return QR_ARGUMENTS_BAD;
-        }
-        return driver.login(idx, kind, SecureString(pin ? pin : ""), *retries_left);
+        if (const Result result = pinsFromPadAllowed(driver, idx, {pin}); result != QR_OK)
+            return result;
+        return driver.login(idx, kind, givenPin(pin), *retries_left);
     });
 }
 
@@ -192,10 +206,10 @@ int32_t token_logout(int32_t idx) {
 }
 
 static int32_t changePinOf(int32_t idx, PinKind kind, const char* old_pin, const char* new_pin) {
-    if (!old_pin || !new_pin)
-        return QR_ARGUMENTS_BAD;
     return withDriver([&](Driver& driver) -> int32_t {
-        return driver.changePin(idx, kind, SecureString(old_pin), SecureString(new_pin));
+        if (const Result result = pinsFromPadAllowed(driver, idx, {old_pin, new_pin}); result != QR_OK)
+            return result;
+        return driver.changePin(idx, kind, givenPin(old_pin), givenPin(new_pin));
     });
 }
 
@@ -208,10 +222,10 @@ int32_t token_change_sopin(int32_t idx, const char* old_so_pin, const char* new_
 }
 
 int32_t token_set_upin(int32_t idx, const char* so_pin, const char* new_user_pin) {
-    if (!so_pin || !new_user_pin)
-        return QR_ARGUMENTS_BAD;
     return withDriver([&](Driver& driver) -> int32_t {
-        return driver.unlockUserPin(idx, SecureString(so_pin), SecureString(new_user_pin));
+        if (const Result result = pinsFromPadAllowed(driver, idx, {so_pin, new_user_pin}); result != QR_OK)
+            return result;
+        return driver.unlockUserPin(idx, givenPin(so_pin), givenPin(new_user_pin));
     });
 }
 

@@ -260,10 +260,8 @@ CK_RV Pkcs11Driver::tryLogin(Token& token, PinKind kind, const SecureString& pin
         call_.attempt("C_Logout", &CK_FUNCTION_LIST::C_Logout, session(token));
         forgetLogin(token);
     }
-    // On a PIN-pad reader the login passes no PIN and the reader asks for it.
-    const bool onPad = pin.empty() && (tokenInfo(token).flags & CKF_PROTECTED_AUTHENTICATION_PATH);
     CK_RV rv = call_.attempt("C_Login", &CK_FUNCTION_LIST::C_Login, session(token), userTypeOf(kind),
-                             onPad ? nullptr : pinBytes(pin), static_cast<CK_ULONG>(pin.size()));
+                             pinArgument(token, pin), static_cast<CK_ULONG>(pin.size()));
     if (rv == CKR_USER_ALREADY_LOGGED_IN)
         rv = CKR_OK;
     if (rv == CKR_OK) {
@@ -273,6 +271,13 @@ CK_RV Pkcs11Driver::tryLogin(Token& token, PinKind kind, const SecureString& pin
             token.soPin = pin;
     }
     return rv;
+}
+
+CK_UTF8CHAR* Pkcs11Driver::pinArgument(const Token& token, const SecureString& pin) const {
+    // On a PIN-pad reader a call passes no PIN and the reader asks for it.
+    if (pin.empty() && (tokenInfo(token).flags & CKF_PROTECTED_AUTHENTICATION_PATH))
+        return nullptr;
+    return pinBytes(pin);
 }
 
 template <typename Work>
@@ -363,8 +368,8 @@ Result Pkcs11Driver::changePin(int32_t idx, PinKind kind, const SecureString& ol
                                const SecureString& newPin) {
     return onToken(idx, [&](Token& token) {
         auto setPin = [&] {
-            call_("C_SetPIN", &CK_FUNCTION_LIST::C_SetPIN, session(token), pinBytes(oldPin),
-                  static_cast<CK_ULONG>(oldPin.size()), pinBytes(newPin),
+            call_("C_SetPIN", &CK_FUNCTION_LIST::C_SetPIN, session(token), pinArgument(token, oldPin),
+                  static_cast<CK_ULONG>(oldPin.size()), pinArgument(token, newPin),
                   static_cast<CK_ULONG>(newPin.size()));
         };
         if (token.role == kind) {
@@ -387,7 +392,7 @@ Result Pkcs11Driver::changePin(int32_t idx, PinKind kind, const SecureString& ol
 Result Pkcs11Driver::unlockUserPin(int32_t idx, const SecureString& soPin, const SecureString& newUserPin) {
     return onToken(idx, [&](Token& token) {
         asRole(token, PinKind::SecurityOfficer, soPin, [&] {
-            call_("C_InitPIN", &CK_FUNCTION_LIST::C_InitPIN, session(token), pinBytes(newUserPin),
+            call_("C_InitPIN", &CK_FUNCTION_LIST::C_InitPIN, session(token), pinArgument(token, newUserPin),
                   static_cast<CK_ULONG>(newUserPin.size()));
         });
         return QR_OK;
@@ -409,7 +414,7 @@ void Pkcs11Driver::initialiseToken(Token& token, const SecureString& soPin, cons
     call_.attempt("C_CloseAllSessions", &CK_FUNCTION_LIST::C_CloseAllSessions, token.slot);
     token.session = CK_INVALID_HANDLE;
     forgetLogin(token);
-    call_("C_InitToken", &CK_FUNCTION_LIST::C_InitToken, token.slot, pinBytes(soPin),
+    call_("C_InitToken", &CK_FUNCTION_LIST::C_InitToken, token.slot, pinArgument(token, soPin),
           static_cast<CK_ULONG>(soPin.size()), field);
     CK_TOKEN_INFO info{};
     call_("C_GetTokenInfo", &CK_FUNCTION_LIST::C_GetTokenInfo, token.slot, &info);
@@ -418,11 +423,16 @@ void Pkcs11Driver::initialiseToken(Token& token, const SecureString& soPin, cons
 
 Result Pkcs11Driver::format(int32_t idx, const FormatSettings& settings) {
     return onToken(idx, [&](Token& token) {
+        // On a PIN-pad reader every PIN of the format is typed on the reader: the settings carry none.
+        const CK_TOKEN_INFO info = tokenInfo(token);
+        const bool onPad = info.flags & CKF_PROTECTED_AUTHENTICATION_PATH;
+        const bool pinsGiven = !settings.soPin.empty() && !settings.userPin.empty();
+        const bool pinsOnPad = onPad && settings.soPin.empty() && settings.userPin.empty();
         if (settings.label.size() >= kLabelBytes || !isWellFormedUtf8(settings.label) ||
-            settings.soPin.empty() || settings.userPin.empty())
+            !(pinsGiven || pinsOnPad))
             throw Refusal{QR_ARGUMENTS_BAD};
-        const bool initialised = tokenInfo(token).flags & CKF_TOKEN_INITIALIZED;
-        if (initialised && (token.role != PinKind::SecurityOfficer || token.soPin.empty()))
+        const bool initialised = info.flags & CKF_TOKEN_INITIALIZED;
+        if (initialised && (token.role != PinKind::SecurityOfficer || (token.soPin.empty() && !pinsOnPad)))
             throw Refusal{QR_USER_NOT_LOGGED_IN};
         // C_InitToken takes the current SO PIN; a token never initialised takes the new one.
         const SecureString currentSoPin = initialised ? token.soPin : settings.soPin;
@@ -432,8 +442,8 @@ Result Pkcs11Driver::format(int32_t idx, const FormatSettings& settings) {
                 call_("C_SetPIN", &CK_FUNCTION_LIST::C_SetPIN, session(token), pinBytes(currentSoPin),
                       static_cast<CK_ULONG>(currentSoPin.size()), pinBytes(settings.soPin),
                       static_cast<CK_ULONG>(settings.soPin.size()));
-            call_("C_InitPIN", &CK_FUNCTION_LIST::C_InitPIN, session(token), pinBytes(settings.userPin),
-                  static_cast<CK_ULONG>(settings.userPin.size()));
+            call_("C_InitPIN", &CK_FUNCTION_LIST::C_InitPIN, session(token),
+                  pinArgument(token, settings.userPin), static_cast<CK_ULONG>(settings.userPin.size()));
         });
         return QR_OK;
     });

@@ -80,6 +80,8 @@ private:
     // Runs `work(token)` on the key at `idx` and turns what it throws into a result code.
     template <typename Work> Result onToken(int32_t idx, Work&& work);
     CK_TOKEN_INFO tokenInfo(const Token& token) const;
+    // The PIN as a PKCS#11 call takes it: no PIN (NULL) for an empty one on a PIN-pad reader.
+    CK_UTF8CHAR* pinArgument(const Token& token, const SecureString& pin) const;
     CK_SESSION_HANDLE session(Token& token);
     void closeSession(Token& token);
     void forgetLogin(Token& token);
