@@ -11,10 +11,14 @@
 namespace config {
 
 // The five texts; the label is taken from `labelBytes`, its UTF-8 bytes, which must outlive the result.
-inline token::flows::FormatTexts formatTextsOf(const TZartoBaseInfo& values, const QByteArray& labelBytes) {
+// Without `withPins` (a key on a PIN-pad reader, which asks for them itself) the two PINs are empty.
+inline token::flows::FormatTexts formatTextsOf(const TZartoBaseInfo& values, const QByteArray& labelBytes,
+                                               bool withPins = true) {
     const auto view = [](const QByteArray& bytes) {
         return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     };
+    if (!withPins)
+        return {view(labelBytes), view(values.manufacture), view(values.Issuer), {}, {}};
     return {view(labelBytes), view(values.manufacture), view(values.Issuer),
             view(values.default_sopin.bytes()), view(values.default_upin.bytes())};
 }

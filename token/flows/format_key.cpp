@@ -8,7 +8,9 @@ FormatOutcome formatKey(int32_t slot, const FormatBlock& block, const char* soPi
                         const std::string& cspName) {
     // No user login may stay open under the SO login.
     logOutKey(slot);
-    if (soPin) {
+    // On a PIN-pad reader an initialised key takes its SO PIN there: the login passes none.
+    const bool soPinOnReader = !soPin && keyTable().keys[slot].initialised != 0 && pinsOnReader(slot);
+    if (soPin || soPinOnReader) {
         const Login login = logInSo(slot, soPin);
         if (!login.succeeded())
             return {FormatResult::SoPinRefused, login.code, login.triesLeft};

@@ -16,7 +16,9 @@ enum class FormatResult { Formatted, SoPinRefused, FormatFailed };
 using FormatOutcome = Outcome<FormatResult>;
 
 // Formats `slot` with `block`. `soPin` is the current SO PIN of an initialised key, or nullptr for a key that
-// was never initialised (formatted without the SO login). `cspName` names the provider whose store entries
+// was never initialised (formatted without the SO login), or nullptr on a PIN-pad reader, where the SO
+// PIN of an initialised key is typed on the reader (and `block` carries no PINs: the reader asks for the new
+// user PIN and keeps the SO PIN). `cspName` names the provider whose store entries
 // are removed after a successful format.
 FormatOutcome formatKey(int32_t slot, const FormatBlock& block, const char* soPin,
                         const std::string& cspName);

@@ -15,6 +15,10 @@ Login loginOutcome(int32_t code, int32_t triesLeft) {
 
 } // namespace
 
+bool pinsOnReader(int32_t slot) {
+    return keyTable().hasFlag(slot, QUILLARD_TOKEN_PIN_PAD);
+}
+
 void logOutKey(int32_t slot) {
     token_logout(slot);
     keyTable().loginState[slot] = KeyPresent;

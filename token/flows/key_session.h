@@ -17,6 +17,14 @@ template <typename Result> struct Outcome {
     int32_t triesLeft = 0;
 };
 
+// True when the PINs of `slot` are typed on its reader's PIN pad: the flows are then given no PINs.
+bool pinsOnReader(int32_t slot);
+
+// The PIN a flow is given: `pin`, or none (nullptr) on a PIN-pad reader, which asks for it itself.
+inline const char* pinOrReader(const char* pin, bool onReader) {
+    return onReader ? nullptr : pin;
+}
+
 // Logs `slot` out (result not examined) and sets its login state to "present, not logged in".
 void logOutKey(int32_t slot);
 

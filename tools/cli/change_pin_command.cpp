@@ -23,11 +23,14 @@ int ChangePinCommand::run(Invocation& invocation) {
     invocation.expectAtMost(1);
     const FoundKey& key = invocation.writableKey(0);
     requireUsablePin(key, token::PinType::User);
-    const platform::SecretBytes oldPin = invocation.secrets().next(text("OldUserPinPrompt"));
+    const bool onReader = pinsTypedOnReader(invocation, key);
+    const platform::SecretBytes oldPin = pinUnlessOnReader(invocation, onReader, text("OldUserPinPrompt"));
     const platform::SecretBytes newPin =
-        invocation.secrets().nextNew(text("NewUserPinPrompt"), text("AgainPrompt"));
+        newPinUnlessOnReader(invocation, onReader, text("NewUserPinPrompt"), text("AgainPrompt"));
+    using token::flows::pinOrReader;
     using token::flows::UserPinChangeResult;
-    const auto outcome = token::flows::changeUserPin(key.slot, oldPin.c_str(), newPin.c_str());
+    const auto outcome = token::flows::changeUserPin(key.slot, pinOrReader(oldPin.c_str(), onReader),
+                                                     pinOrReader(newPin.c_str(), onReader));
     switch (outcome.result) {
     case UserPinChangeResult::NewPinLengthOutside: {
         const token::TZartoInfo& record = token::keyTable().keys[key.slot];

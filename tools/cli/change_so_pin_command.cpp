@@ -24,12 +24,15 @@ int ChangeSoPinCommand::run(Invocation& invocation) {
     const std::unique_ptr<RecordBook> book = RecordBook::of(invocation);
     const FoundKey& key = invocation.writableKey(0);
     requireUsablePin(key, token::PinType::So);
-    const platform::SecretBytes oldPin = invocation.secrets().next(text("OldSoPinPrompt"));
+    const bool onReader = pinsTypedOnReader(invocation, key);
+    const platform::SecretBytes oldPin = pinUnlessOnReader(invocation, onReader, text("OldSoPinPrompt"));
     const platform::SecretBytes newPin =
-        invocation.secrets().nextNew(text("NewSoPinPrompt"), text("AgainPrompt"));
+        newPinUnlessOnReader(invocation, onReader, text("NewSoPinPrompt"), text("AgainPrompt"));
     const auto change = [&] {
+        using token::flows::pinOrReader;
         using token::flows::SoPinChangeResult;
-        const auto outcome = token::flows::changeSoPin(key.slot, oldPin.c_str(), newPin.c_str());
+        const auto outcome = token::flows::changeSoPin(key.slot, pinOrReader(oldPin.c_str(), onReader),
+                                                       pinOrReader(newPin.c_str(), onReader));
         switch (outcome.result) {
         case SoPinChangeResult::OldPinRefused:
             throw Failure(kPinRefused, i18n::refusedOldPinText(outcome.triesLeft, cliStyle()));

@@ -66,6 +66,7 @@ const OwnText kOwnTexts[] = {
     {"BadCsvLine", "%1, line %2: expected serial,label[,user PIN]"},
     {"BadCsvLabel", "%1, line %2: the label is not UTF-8"},
     {"NoPkcs12File", "no %1.p12 or %1.pfx in %2"},
+    {"PadNotProvisioned", "the key's PINs are typed on its reader's PIN pad: provisioning cannot set them"},
     {"UserPinPrompt", "user PIN"},
     {"OldUserPinPrompt", "old user PIN"},
     {"NewUserPinPrompt", "new user PIN"},

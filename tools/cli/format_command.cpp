@@ -46,7 +46,8 @@ int FormatCommand::run(Invocation& invocation) {
     std::optional<platform::SecretBytes> soPin;
     if (token::keyTable().keys[key.slot].initialised != 0) {
         requireUsablePin(key, token::PinType::So);
-        soPin = invocation.secrets().next(text("CurrentSoPinPrompt"));
+        if (!pinsTypedOnReader(invocation, key))
+            soPin = invocation.secrets().next(text("CurrentSoPinPrompt"));
     }
     const auto format = [&] { formatKeyWith(key, values, soPin ? &*soPin : nullptr); };
     if (book) {

@@ -75,10 +75,13 @@ void formatKeyWith(const FoundKey& key, const TZartoBaseInfo& values,
                    const platform::SecretBytes* currentSoPin) {
     checkFormatSettings(values);
     const QByteArray label = values.LabelName.toUtf8();
-    const token::flows::FormatBlock block(config::formatTextsOf(values, label),
+    // A PIN-pad reader is given no PINs: it asks for the SO PIN and the new user PIN itself.
+    const bool onReader = token::flows::pinsOnReader(key.slot);
+    const token::flows::FormatBlock block(config::formatTextsOf(values, label, !onReader),
                                           config::formatLimitsOf(values));
-    const token::flows::FormatOutcome outcome = token::flows::formatKey(
-        key.slot, block, currentSoPin ? currentSoPin->c_str() : nullptr, providerName());
+    const char* soPin = currentSoPin && !onReader ? currentSoPin->c_str() : nullptr;
+    const token::flows::FormatOutcome outcome =
+        token::flows::formatKey(key.slot, block, soPin, providerName());
     if (outcome.result != token::flows::FormatResult::Formatted)
         throw Failure(outcome.result == token::flows::FormatResult::SoPinRefused ? kPinRefused : kFailed,
                       refusalText(outcome));

@@ -123,8 +123,19 @@ void importPkcs12(const FoundKey& key, const ProvisionPlan& plan, const platform
     token::flows::logOutKey(key.slot);
 }
 
+// Provisioning writes the key and sets the PINs it chose: a write-protected key and a PIN-pad reader, which
+// takes PINs only from its pad, are refused before any library call.
+void requireProvisionable(const FoundKey& key) {
+    const token::KeyTable& table = token::keyTable();
+    if (table.hasFlag(key.slot, QUILLARD_TOKEN_WRITE_PROTECTED))
+        throw Failure(kFailed, windowText("K_WriteProtected"));
+    if (table.hasFlag(key.slot, QUILLARD_TOKEN_PIN_PAD))
+        throw Failure(kFailed, text("PadNotProvisioned"));
+}
+
 void provisionKey(const Target& target, const ProvisionPlan& plan, KeyResult& result) {
     const FoundKey& key = *target.key;
+    requireProvisionable(key);
     TZartoBaseInfo values = valuesFor(key, plan);
     result.label = values.LabelName;
     if (target.resume) {

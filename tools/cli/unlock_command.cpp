@@ -12,10 +12,12 @@ namespace cli {
 
 namespace {
 
-void unlockWith(const FoundKey& key, const platform::SecretBytes& soPin,
-                const platform::SecretBytes& newPin) {
+void unlockWith(const FoundKey& key, const platform::SecretBytes& soPin, const platform::SecretBytes& newPin,
+                bool onReader) {
+    using token::flows::pinOrReader;
     using token::flows::UnlockResult;
-    const auto outcome = token::flows::unlockUserPin(key.slot, soPin.c_str(), newPin.c_str());
+    const auto outcome = token::flows::unlockUserPin(key.slot, pinOrReader(soPin.c_str(), onReader),
+                                                     pinOrReader(newPin.c_str(), onReader));
     switch (outcome.result) {
     case UnlockResult::SoPinRefused:
         throw Failure(kPinRefused, windowText("SOPIN_Error"));
@@ -54,11 +56,16 @@ int UnlockCommand::run(Invocation& invocation) {
         throw tools::UsageError("--recovery-key needs --records STORE, where the SO PIN is escrowed");
     const FoundKey& key = invocation.writableKey(0);
     requireUsablePin(key, token::PinType::So);
-    const platform::SecretBytes soPin = recovery ? openEscrowedSoPin(invocation, *book, key).soPin
-                                                 : invocation.secrets().next(text("SoPinPrompt"));
+    const bool onReader = pinsTypedOnReader(invocation, key);
+    if (onReader && recovery)
+        throw tools::UsageError(
+            "--recovery-key cannot be used on a PIN-pad reader: its PINs are typed there");
+    const platform::SecretBytes soPin = recovery
+                                            ? openEscrowedSoPin(invocation, *book, key).soPin
+                                            : pinUnlessOnReader(invocation, onReader, text("SoPinPrompt"));
     const platform::SecretBytes newPin =
-        invocation.secrets().nextNew(text("NewUserPinPrompt"), text("AgainPrompt"));
-    const auto unlock = [&] { unlockWith(key, soPin, newPin); };
+        newPinUnlessOnReader(invocation, onReader, text("NewUserPinPrompt"), text("AgainPrompt"));
+    const auto unlock = [&] { unlockWith(key, soPin, newPin, onReader); };
     if (book) {
         ProvisioningRecord record = newRecord(QStringLiteral("unlock"), key, currentLabel(key));
         record.settings.insert(QStringLiteral("recoveryKey"), recovery);

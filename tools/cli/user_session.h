@@ -27,6 +27,16 @@ private:
 // locked.
 void requireUsablePin(const FoundKey& key, token::PinType type);
 
+// True when the PINs of `key` are typed on its reader's PIN pad: the command then asks for none and says
+// where they are entered.
+bool pinsTypedOnReader(Invocation& invocation, const FoundKey& key);
+
+// The next secret of the invocation, or none when the PINs are typed on the reader.
+platform::SecretBytes pinUnlessOnReader(Invocation& invocation, bool onReader, const QString& prompt);
+// The same for a new PIN (typed twice at a terminal).
+platform::SecretBytes newPinUnlessOnReader(Invocation& invocation, bool onReader, const QString& prompt,
+                                           const QString& again);
+
 // The provider name the window registers certificates under.
 std::string providerName();
 

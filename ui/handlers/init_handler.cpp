@@ -9,6 +9,7 @@
 #include "platform/secure_wipe.h"
 #include "token/flows/format_key.h"
 #include "token/flows/format_values.h"
+#include "token/flows/key_session.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
 #include "ui/handlers/confirmation_text.h"
@@ -68,15 +69,18 @@ config::SettingsFile InitHandler::initConfig() const {
 }
 
 void InitHandler::AcInitUpdate() {
+    // On a PIN-pad reader the reader asks for the new user PIN and keeps the SO PIN: the page's PINs stay
+    // the defaults for other keys.
+    showPinFieldsForReader({page_.edtInit_SPIN, page_.edtInit_UPIN});
     actions_.AcInit->setEnabled(!page_.edtInit_KeyName->text().isEmpty() &&
                                 !page_.edtInit_GS->text().isEmpty());
 }
 
 void InitHandler::AcInitExecute() {
     const TZartoBaseInfo values = collectInitValues(page_);
-    if (!pinLengthsAllowed() || !valuesFit(values))
-        return;
     const int32_t key = token::keyTable().currentKey;
+    if ((!token::flows::pinsOnReader(key) && !pinLengthsAllowed()) || !valuesFit(values))
+        return;
     // A key never initialised has no SO PIN to prove.
     if (token::keyTable().keys[key].initialised == 0)
         format(key, values, platform::SecretBytes());
@@ -151,6 +155,12 @@ void InitHandler::confirmWithSoPin(int32_t key, const TZartoBaseInfo& values) {
     if (!messageService().ask(page_.window(), question) || !guard_.stillValid(ticket))
         return;
     whenPinUsable(runner_, key, token::PinType::So, page_.window(), [this, key, ticket, values] {
+        if (token::flows::pinsOnReader(key)) {
+            messageService().inform(page_.window(), i18n::text("K_PinOnReader"));
+            if (guard_.stillValid(ticket))
+                format(key, values, platform::SecretBytes());
+            return;
+        }
         const platform::SecretBytes soPin = askSoPin(ticket);
         if (soPin.isEmpty())
             return;
@@ -176,9 +186,11 @@ platform::SecretBytes InitHandler::askSoPin(const KeyTicket& ticket) {
 
 void InitHandler::format(int32_t key, const TZartoBaseInfo& values, const platform::SecretBytes& soPin) {
     const QByteArray label = values.LabelName.toUtf8();
+    // A PIN-pad reader is given no PINs: it asks for them itself.
+    const bool withPins = !token::flows::pinsOnReader(key);
     // Shared with the flow, which may outlive this call; the block wipes its PINs when the last holder goes.
-    const auto block = std::make_shared<const token::flows::FormatBlock>(config::formatTextsOf(values, label),
-                                                                         config::formatLimitsOf(values));
+    const auto block = std::make_shared<const token::flows::FormatBlock>(
+        config::formatTextsOf(values, label, withPins), config::formatLimitsOf(values));
     const std::string provider = i18n::text("PROVIDER_NAME").toLocal8Bit().toStdString();
     runner_.run(
         [key, block, soPin, provider] {

@@ -62,8 +62,7 @@ void LoginHandler::finishLogin(int32_t key, const token::flows::UserSession& ses
 }
 
 bool LoginHandler::pinOnReader() {
-    const token::KeyTable& table = token::keyTable();
-    return table.hasFlag(table.currentKey, QUILLARD_TOKEN_PIN_PAD);
+    return token::flows::pinsOnReader(token::keyTable().currentKey);
 }
 
 void LoginHandler::AcLoginUpdate() {
@@ -98,9 +97,7 @@ void LoginHandler::AclogoutExecute() {
 
 void LoginHandler::showPinEntry() {
     // A PIN-pad reader takes no typed PIN: the field says where to enter it instead.
-    const bool onReader = pinOnReader();
-    page_.edtUPIN->setEnabled(!onReader);
-    page_.edtUPIN->setPlaceholderText(onReader ? i18n::text("K_PinOnReader") : QString());
+    showPinFieldsForReader({page_.edtUPIN});
 }
 
 void LoginHandler::showKeyName() {

@@ -1,6 +1,8 @@
 #include "pin_fields.h"
 
 #include "i18n/outcome_texts.h"
+#include "i18n/string_table.h"
+#include "token/flows/key_session.h"
 #include "ui/message_service.h"
 #include "ui/pin_edit.h"
 
@@ -34,6 +36,17 @@ void emptyUsedPins(std::initializer_list<QLineEdit*> fields) {
         field->clear();
     if (fields.size() > 0)
         (*fields.begin())->setFocus();
+}
+
+bool showPinFieldsForReader(std::initializer_list<QLineEdit*> fields) {
+    const bool onReader = token::flows::pinsOnReader(token::keyTable().currentKey);
+    const QString where = onReader ? i18n::text("K_PinOnReader") : QString();
+    for (QLineEdit* field : fields) {
+        field->setEnabled(!onReader);
+        field->setPlaceholderText(where);
+        field->setToolTip(where);
+    }
+    return onReader;
 }
 
 } // namespace ui

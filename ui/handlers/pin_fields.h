@@ -32,4 +32,8 @@ bool pinLengthFits(QLineEdit& field, PinLimits limits, QWidget* owner);
 // Empties `fields`, whose PINs were used, and gives the first the focus.
 void emptyUsedPins(std::initializer_list<QLineEdit*> fields);
 
+// Shows `fields` as the current key wants them: on a PIN-pad reader they take nothing and say where the PIN
+// is entered instead. True when the current key has a PIN pad.
+bool showPinFieldsForReader(std::initializer_list<QLineEdit*> fields);
+
 } // namespace ui

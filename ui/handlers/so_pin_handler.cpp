@@ -5,6 +5,7 @@
 #include "message_text.h"
 #include "pin_check.h"
 #include "token/flows/change_so_pin.h"
+#include "token/flows/key_session.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
 #include "ui/handlers/pin_fields.h"
@@ -48,6 +49,10 @@ SoPinHandler::SoPinHandler(SoPinPage& page, const MainActions& actions, ActionUp
 
 void SoPinHandler::AcSetSOPINExecute() {
     const int32_t key = token::keyTable().currentKey;
+    if (token::flows::pinsOnReader(key)) {
+        whenPinUsable(runner_, key, token::PinType::So, page_.window(), [this, key] { changePin(key); });
+        return;
+    }
     if (!pinLengthFits(*page_.edtSPIN, soPinLimits(token::keyTable().keys[key]), page_.window()))
         return;
     if (!(pinBytes(*page_.edtNewSPIN1) == pinBytes(*page_.edtNewSPIN2))) {
@@ -58,17 +63,25 @@ void SoPinHandler::AcSetSOPINExecute() {
 }
 
 void SoPinHandler::changePin(int32_t key) {
+    const bool onReader = token::flows::pinsOnReader(key);
     const platform::SecretBytes oldPin = pinBytes(*page_.edtSPIN);
     const platform::SecretBytes newPin = pinBytes(*page_.edtNewSPIN1);
     emptyUsedPins({page_.edtSPIN, page_.edtNewSPIN1, page_.edtNewSPIN2});
     runner_.run(
-        [key, oldPin, newPin] { return token::flows::changeSoPin(key, oldPin.c_str(), newPin.c_str()); },
+        [key, oldPin, newPin, onReader] {
+            return token::flows::changeSoPin(key, token::flows::pinOrReader(oldPin.c_str(), onReader),
+                                             token::flows::pinOrReader(newPin.c_str(), onReader));
+        },
         [this](const token::flows::SoPinChangeOutcome& outcome) {
             messageService().inform(page_.window(), outcomeText(outcome));
         });
 }
 
 void SoPinHandler::AcSetSOPINUpdate() {
+    if (showPinFieldsForReader({page_.edtSPIN, page_.edtNewSPIN1, page_.edtNewSPIN2})) {
+        actions_.AcSetSOPIN->setEnabled(true);
+        return;
+    }
     const int32_t minimum = token::keyTable().current().minSoPinLength;
     actions_.AcSetSOPIN->setEnabled(page_.edtSPIN->text().size() >= minimum &&
                                     page_.edtNewSPIN2->text().size() >= minimum);

@@ -3,6 +3,7 @@
 #include "i18n/outcome_texts.h"
 #include "i18n/string_table.h"
 #include "pin_check.h"
+#include "token/flows/key_session.h"
 #include "token/flows/unlock_user_pin.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
@@ -44,6 +45,10 @@ UnlockHandler::UnlockHandler(UnlockPage& page, const MainActions& actions, Actio
 
 void UnlockHandler::AcUnlockExecute() {
     const int32_t key = token::keyTable().currentKey;
+    if (token::flows::pinsOnReader(key)) {
+        whenPinUsable(runner_, key, token::PinType::So, page_.window(), [this, key] { unlock(key); });
+        return;
+    }
     if (!pinLengthFits(*page_.edtSPINForUnLock, soPinLimits(token::keyTable().keys[key]), page_.window()))
         return;
     if (!(pinBytes(*page_.edtUPINForUnlock1) == pinBytes(*page_.edtUPINForUnlock2))) {
@@ -54,11 +59,15 @@ void UnlockHandler::AcUnlockExecute() {
 }
 
 void UnlockHandler::unlock(int32_t key) {
+    const bool onReader = token::flows::pinsOnReader(key);
     const platform::SecretBytes soPin = pinBytes(*page_.edtSPINForUnLock);
     const platform::SecretBytes newPin = pinBytes(*page_.edtUPINForUnlock1);
     emptyUsedPins({page_.edtSPINForUnLock, page_.edtUPINForUnlock1, page_.edtUPINForUnlock2});
     runner_.run(
-        [key, soPin, newPin] { return token::flows::unlockUserPin(key, soPin.c_str(), newPin.c_str()); },
+        [key, soPin, newPin, onReader] {
+            return token::flows::unlockUserPin(key, token::flows::pinOrReader(soPin.c_str(), onReader),
+                                               token::flows::pinOrReader(newPin.c_str(), onReader));
+        },
         [this](const token::flows::UnlockOutcome& outcome) {
             messageService().inform(
                 page_.window(), i18n::failureText(i18n::text(outcomeTextKey(outcome.result)), outcome.code));
@@ -66,6 +75,10 @@ void UnlockHandler::unlock(int32_t key) {
 }
 
 void UnlockHandler::AcUnlockUpdate() {
+    if (showPinFieldsForReader({page_.edtSPINForUnLock, page_.edtUPINForUnlock1, page_.edtUPINForUnlock2})) {
+        actions_.AcUnlock->setEnabled(true);
+        return;
+    }
     const token::TZartoInfo& record = token::keyTable().current();
     actions_.AcUnlock->setEnabled(page_.edtSPINForUnLock->text().size() >= record.minSoPinLength &&
                                   page_.edtUPINForUnlock1->text().size() >= record.minPinLength &&

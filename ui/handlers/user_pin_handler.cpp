@@ -5,6 +5,7 @@
 #include "message_text.h"
 #include "pin_check.h"
 #include "token/flows/change_user_pin.h"
+#include "token/flows/key_session.h"
 #include "token/key_table.h"
 #include "ui/action_updater.h"
 #include "ui/handlers/pin_fields.h"
@@ -52,6 +53,10 @@ UserPinHandler::UserPinHandler(UserPinPage& page, const MainActions& actions, Ac
 
 void UserPinHandler::AcSetUserPINExecute() {
     const int32_t key = token::keyTable().currentKey;
+    if (token::flows::pinsOnReader(key)) {
+        whenPinUsable(runner_, key, token::PinType::User, page_.window(), [this, key] { changePin(key); });
+        return;
+    }
     if (!pinLengthFits(*page_.edtOldUPin, userPinLimits(token::keyTable().keys[key]), page_.window()))
         return;
     whenPinUsable(runner_, key, token::PinType::User, page_.window(), [this, key] {
@@ -63,10 +68,14 @@ void UserPinHandler::AcSetUserPINExecute() {
 }
 
 void UserPinHandler::changePin(int32_t key) {
+    const bool onReader = token::flows::pinsOnReader(key);
     const platform::SecretBytes oldPin = pinBytes(*page_.edtOldUPin);
     const platform::SecretBytes newPin = pinBytes(*page_.edtNewUPin1);
     runner_.run(
-        [key, oldPin, newPin] { return token::flows::changeUserPin(key, oldPin.c_str(), newPin.c_str()); },
+        [key, oldPin, newPin, onReader] {
+            return token::flows::changeUserPin(key, token::flows::pinOrReader(oldPin.c_str(), onReader),
+                                               token::flows::pinOrReader(newPin.c_str(), onReader));
+        },
         [this, key](const token::flows::UserPinChangeOutcome& outcome) { finishChange(key, outcome); });
 }
 
@@ -91,6 +100,10 @@ void UserPinHandler::emptyFields() {
 }
 
 void UserPinHandler::AcSetUserPINUpdate() {
+    if (showPinFieldsForReader({page_.edtOldUPin, page_.edtNewUPin1, page_.edtNewUPin2})) {
+        actions_.AcSetUserPIN->setEnabled(true);
+        return;
+    }
     const int32_t minimum = token::keyTable().current().minPinLength;
     const bool longEnough = page_.edtOldUPin->text().size() >= minimum &&
                             page_.edtNewUPin1->text().size() >= minimum &&
