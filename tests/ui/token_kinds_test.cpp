@@ -1,7 +1,10 @@
-// The window over a SoftHSM2 token that the test token module turns into a PIN-pad reader, a write-protected
-// token, a token without login, or a token pulled out during a slow read.
+// The window over a SoftHSM2 token that the test token module turns into a PIN-pad reader (login, PIN
+// changes, unlock and format with every PIN typed on the reader), a write-protected token, a token without
+// login, or a token pulled out during a slow read.
 #include "cert_window_fixture.h"
 #include "i18n/string_table.h"
+#include "token/lib/quillard.h"
+#include "token/lib/quillard_errors.h"
 #include "ui/pages/certificates_page.h"
 
 #include <QAction>
@@ -59,6 +62,54 @@ TEST_F(TokenKindsTest, APinPadReaderThatRefusesThePinShowsTheRefusal) {
     EXPECT_EQ(messages.messages().size(), 1);
     EXPECT_EQ(loginState(kTokenSlot), token::KeyPresent);
     EXPECT_EQ(page(), ui::PageLogin);
+}
+
+TEST_F(TokenKindsTest, APinPadReaderChangesUnlocksAndFormatsWithNothingTyped) {
+    wrapToken("pin_pad = 1\npin = " + std::string(softhsm::kUserPin) + "\nso_pin = " + softhsm::kSoPin +
+              "\nnew_pin = 11112222\nnew_so_pin = 33334444\n");
+    showToken();
+    // Each form's PIN fields take nothing and say where the PINs are entered; its button needs nothing.
+    const auto runOnReader = [this](QTreeWidgetItem* node, const char* field,
+                                    QAction* ui::MainActions::*run) {
+        select(node);
+        letTheEventLoopIdle();
+        EXPECT_FALSE(find(field)->isEnabled()) << field;
+        EXPECT_EQ(find(field)->placeholderText(), i18n::text("K_PinOnReader")) << field;
+        ASSERT_TRUE(action(run)->isEnabled()) << field;
+        messages.clear();
+        action(run)->trigger();
+        waitForKeyOperations(form());
+    };
+    QTreeWidgetItem* admin = taskNode(kTokenSlot, AdministrationTask);
+    runOnReader(taskNode(kTokenSlot, UserPinTask), "edtOldUPin", &ui::MainActions::AcSetUserPIN);
+    EXPECT_EQ(messages.messages().size(), 1);
+    EXPECT_EQ(messages.messages().value(0).text, i18n::text("K_Set_Yes"));
+    runOnReader(admin->child(1), "edtSPIN", &ui::MainActions::AcSetSOPIN);
+    EXPECT_EQ(messages.messages().value(0).text, i18n::text("Change_Yes"));
+    runOnReader(admin->child(2), "edtSPINForUnLock", &ui::MainActions::AcUnlock);
+    EXPECT_EQ(messages.messages().value(0).text, i18n::text("Change_Yes"));
+
+    // The format asks the question, then says where the SO PIN is entered instead of prompting for it.
+    select(admin->child(0));
+    letTheEventLoopIdle();
+    EXPECT_FALSE(find("edtInit_SPIN")->isEnabled());
+    typeInto("edtInit_KeyName", "Padded");
+    typeInto("edtInit_GS", "Norvale");
+    messages.clear();
+    messages.queueAnswer(ui::MessageAnswer::Yes);
+    action(&ui::MainActions::AcInit)->trigger();
+    waitForKeyOperations(form());
+    EXPECT_TRUE(messages.passwordQueries().isEmpty());
+    ASSERT_EQ(messages.messages().size(), 3);
+    EXPECT_EQ(messages.messages()[1].text, i18n::text("K_PinOnReader"));
+    EXPECT_EQ(messages.messages()[2].text, i18n::text("Change_Yes"));
+
+    // What was typed on the pad is what the token now takes.
+    int32_t left = 0;
+    EXPECT_EQ(token_login(kTokenSlot, "11112222", &left), QR_OK);
+    token_logout(kTokenSlot);
+    EXPECT_EQ(token_login_so(kTokenSlot, "33334444", &left), QR_OK);
+    token_logout(kTokenSlot);
 }
 
 TEST_F(TokenKindsTest, AWriteProtectedTokenOffersNoWriteAndSaysWhy) {
