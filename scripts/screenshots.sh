@@ -7,5 +7,5 @@ build_dir=${BUILD_DIR:-$here/build}
 out=${1:-$here/screenshots/pages}
 mkdir -p "$out"
 SCREENSHOT_DIR=$(cd "$out" && pwd) QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
-    "$build_dir/bin/ui_tests" --gtest_also_run_disabled_tests --gtest_filter='PageScreenshots.*:HealthScreenshots.*'
+    "$build_dir/bin/ui_tests" --gtest_also_run_disabled_tests --gtest_filter='PageScreenshots.*:HealthScreenshots.*:TokenKindsScreenshots.*'
 echo "Screenshots in $out"

@@ -50,6 +50,7 @@
 #include "ui/pages/user_pin_page.h"
 
 #include <QComboBox>
+#include <QPushButton>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -159,7 +160,7 @@ void TMainForm::buildAdministrationHandlers() {
     unlockHandler = new ui::UnlockHandler(*TabSheet10, actions, *updater_, *runner_, this);
     isoHandler = new ui::IsoHandler(*TabSheet11, actions, *updater_, keyGuard_, *runner_, this);
     // Last, so that its update handlers have the final word on what a token cannot do.
-    new ui::TokenLimitsHandler(actions, *updater_, this);
+    new ui::TokenLimitsHandler(actions, TabSheet5->btnInstallCert, *updater_, this);
 }
 
 void TMainForm::buildEnrolmentHandlers() {

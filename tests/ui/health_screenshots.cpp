@@ -4,6 +4,7 @@
 #include "form_parts.h"
 #include "i18n/health_texts.h"
 #include "key_window_fixture.h"
+#include "screen_picture.h"
 #include "token/flows/key_health.h"
 #include "token/lib/paths.h"
 #include "token/lib/softkey/softkey_driver.h"
@@ -17,7 +18,6 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -63,12 +63,7 @@ protected:
         }
         ASSERT_EQ(driver.importCredential(0, container, spec, credential), 0);
     }
-    void shoot(const QString& name) {
-        QTest::qWait(300);
-        const QString path = qEnvironmentVariable("SCREENSHOT_DIR") + QLatin1Char('/') + name + ".png";
-        EXPECT_EQ(QProcess::execute(QStringLiteral("import"), {"-window", "root", path}), 0)
-            << path.toStdString();
-    }
+    void shoot(const QString& name) { saveScreenPicture(name); }
     // Shows `text` as the window shows a notice, and takes its picture.
     void shootNotice(const QString& text, const QString& name) {
         QTimer::singleShot(0, [this, name] {

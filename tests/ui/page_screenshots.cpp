@@ -4,6 +4,7 @@
 #include "form_parts.h"
 #include "i18n/outcome_texts.h"
 #include "key_window_fixture.h"
+#include "screen_picture.h"
 #include "token/lib/softkey/virtual_key_manager.h"
 #include "ui/apply_language.h"
 #include "ui/handlers/confirmation_text.h"
@@ -15,7 +16,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
@@ -48,12 +48,7 @@ protected:
         else
             ui::QtMessageService().inform(&form(), text);
     }
-    void shoot(const QString& name) {
-        QTest::qWait(300);
-        const QString path = qEnvironmentVariable("SCREENSHOT_DIR") + QLatin1Char('/') + name + ".png";
-        EXPECT_EQ(QProcess::execute(QStringLiteral("import"), {"-window", "root", path}), 0)
-            << path.toStdString();
-    }
+    void shoot(const QString& name) { saveScreenPicture(name); }
 };
 
 } // namespace

@@ -1,39 +1,15 @@
 // The window over a SoftHSM2 token that the test token module turns into a PIN-pad reader (login, PIN
 // changes, unlock and format with every PIN typed on the reader), a write-protected token, a token without
 // login, or a token pulled out during a slow read.
-#include "cert_window_fixture.h"
 #include "i18n/string_table.h"
 #include "token/lib/quillard.h"
 #include "token/lib/quillard_errors.h"
-#include "ui/pages/certificates_page.h"
+#include "token_kinds_fixture.h"
 
 #include <QAction>
-#include <QTreeWidget>
-#include <stdlib.h>
+#include <QPushButton>
 
 namespace {
-
-class TokenKindsTest : public CertTokenTest {
-protected:
-    ~TokenKindsTest() override {
-        unsetenv("PZ_TEST_TOKEN_SETTINGS");
-        unsetenv("QUILLARD_PKCS11_MODULES");
-    }
-    // The token as the test module makes it from `settings`, the module the window's library loads.
-    void wrapToken(const std::string& settings) {
-        const auto file = world.root() / "token-double.conf";
-        ASSERT_TRUE(writeTestFile(file, "module = " + softhsm::modulePath() + "\n" + settings));
-        setenv("PZ_TEST_TOKEN_SETTINGS", file.c_str(), 1);
-        setenv("QUILLARD_PKCS11_MODULES", PZ_TEST_TOKEN_MODULE_PATH, 1);
-    }
-    void showToken() {
-        certForm();
-        ASSERT_EQ(token::keyTable().keyCount, 2);
-    }
-    QStringList certificateTree() {
-        return treeLines(part<ui::CertificatesPage>(form(), "TabSheet5")->tvCert);
-    }
-};
 
 TEST_F(TokenKindsTest, APinPadReaderLogsInWithoutATypedPin) {
     fillToken("pairs", 1, &rsaCredential());
@@ -124,9 +100,16 @@ TEST_F(TokenKindsTest, AWriteProtectedTokenOffersNoWriteAndSaysWhy) {
         EXPECT_FALSE(action(write)->isEnabled()) << action(write)->objectName().toStdString();
         EXPECT_EQ(action(write)->toolTip(), i18n::text("K_WriteProtected"));
     }
+    EXPECT_FALSE(find<QPushButton>("btnInstallCert")->isEnabled());
+    EXPECT_EQ(find<QPushButton>("btnInstallCert")->toolTip(), i18n::text("K_WriteProtected"));
     select(taskNode(kTokenSlot, UserPinTask));
     letTheEventLoopIdle();
     EXPECT_FALSE(action(&ui::MainActions::AcSetUserPIN)->isEnabled());
+    // The request page makes no key pair on it.
+    select(keyNode(kTokenSlot)->child(4));
+    waitForKeyOperations(form());
+    EXPECT_FALSE(find<QPushButton>("btnEnrolRequest")->isEnabled());
+    EXPECT_EQ(find<QPushButton>("btnEnrolSelfSigned")->toolTip(), i18n::text("K_WriteProtected"));
 
     // The virtual key beside it takes writes again.
     logInThroughWindow(0, QString::fromLatin1(kPin));

@@ -76,9 +76,15 @@ void EnrolmentHandler::updateAlgorithms() {
     case PlaceUse::Taken:
         break;
     }
-    const bool usable = algorithms->count() > 0;
-    page_.btnEnrolRequest->setEnabled(usable);
-    page_.btnEnrolSelfSigned->setEnabled(usable);
+    // A write-protected token takes no new key pair: the buttons say why they do nothing.
+    const bool writeProtected = token::keyTable().hasFlag(key_, QUILLARD_TOKEN_WRITE_PROTECTED);
+    const bool usable = algorithms->count() > 0 && !writeProtected;
+    const QString why = writeProtected ? i18n::text("K_WriteProtected") : QString();
+    for (QWidget* button :
+         {static_cast<QWidget*>(page_.btnEnrolRequest), static_cast<QWidget*>(page_.btnEnrolSelfSigned)}) {
+        button->setEnabled(usable);
+        button->setToolTip(why);
+    }
 }
 
 std::optional<token::flows::EnrolmentJob> EnrolmentHandler::jobFromPage(bool selfSigned) {

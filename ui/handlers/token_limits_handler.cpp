@@ -6,6 +6,7 @@
 #include "ui/main_actions.h"
 
 #include <QAction>
+#include <QWidget>
 
 namespace ui {
 
@@ -18,7 +19,8 @@ bool currentKeyHas(int32_t flag) {
 
 } // namespace
 
-TokenLimitsHandler::TokenLimitsHandler(const MainActions& actions, ActionUpdater& updater, QObject* parent)
+TokenLimitsHandler::TokenLimitsHandler(const MainActions& actions, QWidget* installButton,
+                                       ActionUpdater& updater, QObject* parent)
     : QObject(parent) {
     setObjectName(QStringLiteral("tokenLimits"));
     for (QAction* write :
@@ -33,6 +35,8 @@ TokenLimitsHandler::TokenLimitsHandler(const MainActions& actions, ActionUpdater
             import->setEnabled(true);
     });
     updater.add(actions.Aclogout, [this, logout = actions.Aclogout] { limitLogout(logout); });
+    // The install button sits on the import's page: the import's update handler runs while it shows.
+    updater.add(actions.AcInputCert, [this, installButton] { limitInstall(installButton); });
 }
 
 void TokenLimitsHandler::limitWrite(QAction* action) {
@@ -42,6 +46,12 @@ void TokenLimitsHandler::limitWrite(QAction* action) {
     }
     action->setEnabled(false);
     action->setToolTip(i18n::text("K_WriteProtected"));
+}
+
+void TokenLimitsHandler::limitInstall(QWidget* installButton) {
+    const bool writeProtected = currentKeyHas(QUILLARD_TOKEN_WRITE_PROTECTED);
+    installButton->setEnabled(!writeProtected);
+    installButton->setToolTip(writeProtected ? i18n::text("K_WriteProtected") : QString());
 }
 
 void TokenLimitsHandler::limitLogout(QAction* logout) {

@@ -8,6 +8,7 @@
 #include <QString>
 
 class QAction;
+class QWidget;
 
 namespace ui {
 
@@ -17,12 +18,15 @@ struct MainActions;
 class TokenLimitsHandler : public QObject {
     Q_OBJECT
 public:
-    TokenLimitsHandler(const MainActions& actions, ActionUpdater& updater, QObject* parent);
+    // `installButton` (the certificates page's, which writes an issued certificate) follows the import.
+    TokenLimitsHandler(const MainActions& actions, QWidget* installButton, ActionUpdater& updater,
+                       QObject* parent);
 
 private:
     // Disables `action` while the current key is write-protected, with the reason as its tooltip.
     void limitWrite(QAction* action);
     void limitLogout(QAction* logout);
+    void limitInstall(QWidget* installButton);
 
     QHash<QAction*, QString> ownToolTips_;
 };
