@@ -50,6 +50,7 @@ const QuillardApi& realQuillardApi() {
         ::container_addcert_to_store,
         ::remove_all_certs_from_store,
         ::quillard_tokens_changed,
+        ::quillard_start_modules_in_background,
         ::quillard_key_module,
         ::quillard_disk_size,
         ::pkcs12_entry_certificate,

@@ -45,6 +45,7 @@ struct QuillardApi {
     decltype(&::container_addcert_to_store) container_addcert_to_store;
     decltype(&::remove_all_certs_from_store) remove_all_certs_from_store;
     decltype(&::quillard_tokens_changed) quillard_tokens_changed;
+    decltype(&::quillard_start_modules_in_background) quillard_start_modules_in_background;
     decltype(&::quillard_key_module) quillard_key_module;
     decltype(&::quillard_disk_size) quillard_disk_size;
     // The certificates an import would store.

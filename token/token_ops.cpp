@@ -109,6 +109,11 @@ int32_t init_pkcs11(const std::string& moduleName) {
     return api().init_pkcs11(moduleName.c_str());
 }
 
+int32_t init_pkcs11_modules_in_background(const std::string& moduleName) {
+    api().quillard_start_modules_in_background(1);
+    return api().init_pkcs11(moduleName.c_str());
+}
+
 void uninit_pkcs11() {
     api().uninit_pkcs11();
 }

@@ -16,6 +16,9 @@ namespace token {
 
 // Starts the library with the module name (the PKCS11Name text in 8-bit form).
 int32_t init_pkcs11(const std::string& moduleName);
+// init_pkcs11 that returns once the virtual keys are ready: the PKCS#11 modules start beside the caller, and
+// quillard_tokens_changed() answers true once they brought tokens.
+int32_t init_pkcs11_modules_in_background(const std::string& moduleName);
 void uninit_pkcs11();
 
 // What the library says about its own devices and files; these work before init_pkcs11.

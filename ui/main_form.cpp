@@ -50,11 +50,11 @@
 #include "ui/pages/user_pin_page.h"
 
 #include <QComboBox>
-#include <QPushButton>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -113,6 +113,9 @@ void TMainForm::buildWindow() {
     updater_ = new ui::ActionUpdater(this);
     runner_ = new ui::KeyOperationRunner(keyGuard_, this);
     runner_->setObjectName(QStringLiteral("keyOperationRunner"));
+    // The library starts beside the window thread while the window is still being built; the first scan
+    // follows once the window's event loop runs.
+    initialiseLibrary();
     Image1 =
         ui::makeLabel(this, "Image1", QRect(0, 0, kClientWidth, kBannerHeight), Qt::AlignLeft | Qt::AlignTop);
     Image1->setPixmap(ui::builtInBanner());
@@ -362,7 +365,6 @@ void TMainForm::showEvent(QShowEvent* event) {
         return;
     shownBefore_ = true;
     centreOnScreen();
-    initialiseLibrary();
 }
 
 void TMainForm::changeEvent(QEvent* event) {
@@ -381,17 +383,26 @@ void TMainForm::centreOnScreen() {
 }
 
 void TMainForm::initialiseLibrary() {
-    // The window is already shown: the library starts beside it, then the first scan runs the same way.
+    // Only the virtual keys are readied: the PKCS#11 modules, which may take a while and often hold no
+    // token, start after the first scan. Nothing of the window shows the start: the window is not there yet.
     const std::string moduleName = i18n::text("PKCS11Name").toLocal8Bit().toStdString();
-    runner_->run([moduleName] { return token::init_pkcs11(moduleName); },
-                 [this](int32_t result) { libraryStarted(result == 0); });
+    runner_->runInBackground([moduleName] { return token::init_pkcs11_modules_in_background(moduleName); },
+                             [this](int32_t result) { libraryStarted(result == 0); });
 }
 
 void TMainForm::libraryStarted(bool ready) {
     libraryReady_ = ready;
     navigator->setLibraryReady(libraryReady_);
     if (libraryReady_)
-        ScanKeys();
+        // The PKCS#11 modules may still be starting: once the scan is done, the library is asked (it waits
+        // for them) and a rescan adds the tokens they brought.
+        navigator->ScanKeys([this](int32_t) {
+            runner_->runInBackground([] { return token::quillard_tokens_changed(); },
+                                     [this](bool changed) {
+                                         if (changed)
+                                             navigator->rescanKeepingSession();
+                                     });
+        });
     else
         TCloseProject->start();
     TCheckInit->start();

@@ -24,6 +24,7 @@ protected:
     }
     void TearDown() override {
         uninit_pkcs11();
+        quillard_start_modules_in_background(0);
         unsetenv("QUILLARD_PKCS11_MODULES");
     }
 
@@ -78,6 +79,33 @@ TEST_F(RegisteredModulesTest, VirtualKeysComeFirstThenTheTokensWithoutTheSpareSl
     EXPECT_EQ(changed(), 0);
     int32_t left = 0;
     EXPECT_EQ(token_login(2, softhsm::kUserPin, &left), QR_OK);
+}
+
+TEST_F(RegisteredModulesTest, ModulesStartedInTheBackgroundJoinTheListOnceStarted) {
+    createVirtualKey("VK0001");
+    ASSERT_TRUE(softhsm::initToken("Later token"));
+    ASSERT_EQ(quillard_start_modules_in_background(1), QR_OK);
+    ASSERT_EQ(init_pkcs11(kMakerModule), QR_OK);
+    // The virtual keys are listed at once; the token once its module has started. The poll waits for that
+    // and tells a token that was not listed yet.
+    const std::vector<std::string> first = labels();
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first[0], "Virtual VK0001");
+    const bool listedAlready = first.size() == 2;
+    EXPECT_EQ(changed(), listedAlready ? 0 : 1);
+    EXPECT_EQ(labels(), (std::vector<std::string>{"Virtual VK0001", "Later token"}));
+    EXPECT_EQ(changed(), 0);
+    int32_t left = 0;
+    EXPECT_EQ(token_login(1, softhsm::kUserPin, &left), QR_OK);
+
+    // Shut down while the modules may still be starting: nothing is left behind for the next start.
+    uninit_pkcs11();
+    ASSERT_EQ(init_pkcs11(kMakerModule), QR_OK);
+    uninit_pkcs11();
+    ASSERT_EQ(quillard_start_modules_in_background(0), QR_OK);
+    ASSERT_EQ(init_pkcs11(kMakerModule), QR_OK);
+    EXPECT_EQ(labels(), (std::vector<std::string>{"Virtual VK0001", "Later token"}))
+        << "started before init returned";
 }
 
 TEST_F(RegisteredModulesTest, TheEnvironmentChoosesTheModulesInsteadOfP11Kit) {

@@ -49,6 +49,7 @@
     X(container_addcert_to_store)                                                                            \
     X(remove_all_certs_from_store)                                                                           \
     X(quillard_tokens_changed)                                                                               \
+    X(quillard_start_modules_in_background)                                                                  \
     X(quillard_key_module)                                                                                   \
     X(quillard_disk_size)                                                                                    \
     X(pkcs12_entry_certificate)                                                                              \

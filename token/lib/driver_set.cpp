@@ -1,10 +1,31 @@
 #include "driver_set.h"
 
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
 namespace quillard {
 
 DriverSet::DriverSet(std::vector<std::unique_ptr<Driver>> drivers) : drivers_(std::move(drivers)) {}
+
+DriverSet::DriverSet(std::vector<std::unique_ptr<Driver>> drivers, DriverStart startLater)
+    : drivers_(std::move(drivers)), startLater_(std::move(startLater)) {}
+
+void DriverSet::startLaterDrivers() {
+    if (startLater_)
+        starting_ = std::async(std::launch::async, std::exchange(startLater_, nullptr));
+}
+
+void DriverSet::adoptStarted(bool wait) {
+    if (wait)
+        startLaterDrivers();
+    if (!starting_.valid())
+        return;
+    if (!wait && starting_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    for (std::unique_ptr<Driver>& started : starting_.get())
+        drivers_.push_back(std::move(started));
+}
 
 template <typename Work> Result DriverSet::onKey(int32_t idx, Work&& work) {
     if (idx < 0 || static_cast<std::size_t>(idx) >= entries_.size())
@@ -14,6 +35,7 @@ template <typename Work> Result DriverSet::onKey(int32_t idx, Work&& work) {
 }
 
 Result DriverSet::find(std::vector<std::string>& serials) {
+    adoptStarted(false);
     std::vector<Entry> found;
     for (std::size_t driver = 0; driver < drivers_.size(); ++driver) {
         std::vector<std::string> keys;
@@ -42,6 +64,8 @@ Result DriverSet::find(std::vector<std::string>& serials) {
             ordered.push_back(entry);
     }
     entries_ = std::move(ordered);
+    // The keys found so far are the caller's at once; the drivers that start later start now.
+    startLaterDrivers();
     serials.clear();
     for (const Entry& entry : entries_)
         serials.push_back(entry.serial);
@@ -49,6 +73,8 @@ Result DriverSet::find(std::vector<std::string>& serials) {
 }
 
 Result DriverSet::presenceChanged(bool& changed) {
+    // Drivers that joined since the last find() have found nothing yet: any key of theirs is a change.
+    adoptStarted(true);
     changed = false;
     for (const std::unique_ptr<Driver>& driver : drivers_) {
         bool driverChanged = false;

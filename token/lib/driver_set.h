@@ -5,6 +5,8 @@
 
 #include "driver.h"
 
+#include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +16,12 @@ namespace quillard {
 class DriverSet : public Driver {
 public:
     explicit DriverSet(std::vector<std::unique_ptr<Driver>> drivers);
+    // More drivers that `startLater` makes (PKCS#11 modules to load), started beside the caller once the
+    // first find() has found the keys of `drivers`: they join the set, after the drivers it has, once
+    // started. find() takes them when they are ready and never waits for them; presenceChanged() waits for
+    // them, and answers changed when they brought keys.
+    using DriverStart = std::function<std::vector<std::unique_ptr<Driver>>()>;
+    DriverSet(std::vector<std::unique_ptr<Driver>> drivers, DriverStart startLater);
 
     Result find(std::vector<std::string>& serials) override;
     Result presenceChanged(bool& changed) override;
@@ -61,8 +69,13 @@ private:
 
     // Runs `work(driver, index)` for the key at `idx`.
     template <typename Work> Result onKey(int32_t idx, Work&& work);
+    // Adds the drivers that were starting once they have started; with `wait`, waits for them first.
+    void adoptStarted(bool wait);
+    void startLaterDrivers();
 
     std::vector<std::unique_ptr<Driver>> drivers_;
+    DriverStart startLater_;
+    std::future<std::vector<std::unique_ptr<Driver>>> starting_;
     std::vector<Entry> entries_;
 };
 

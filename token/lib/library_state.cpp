@@ -37,7 +37,18 @@ LibraryState& libraryState() {
     return state;
 }
 
-Result makeDriver(const char* moduleName, std::unique_ptr<Driver>& driver) {
+namespace {
+
+std::vector<std::unique_ptr<Driver>> registeredModuleDrivers() {
+    std::vector<std::unique_ptr<Driver>> drivers;
+    for (std::unique_ptr<pkcs11::Pkcs11Module>& module : pkcs11::Pkcs11Module::loadRegistered())
+        drivers.push_back(std::make_unique<pkcs11::Pkcs11Driver>(std::move(module)));
+    return drivers;
+}
+
+} // namespace
+
+Result makeDriver(const char* moduleName, std::unique_ptr<Driver>& driver, bool modulesInBackground) {
     if (!moduleName || !*moduleName)
         return QR_ARGUMENTS_BAD;
     if (!isMakerModule(moduleName)) {
@@ -49,8 +60,12 @@ Result makeDriver(const char* moduleName, std::unique_ptr<Driver>& driver) {
     }
     std::vector<std::unique_ptr<Driver>> drivers;
     drivers.push_back(std::make_unique<SoftkeyDriver>(keysFolder()));
-    for (std::unique_ptr<pkcs11::Pkcs11Module>& module : pkcs11::Pkcs11Module::loadRegistered())
-        drivers.push_back(std::make_unique<pkcs11::Pkcs11Driver>(std::move(module)));
+    if (modulesInBackground) {
+        driver = std::make_unique<DriverSet>(std::move(drivers), registeredModuleDrivers);
+        return QR_OK;
+    }
+    for (std::unique_ptr<Driver>& module : registeredModuleDrivers())
+        drivers.push_back(std::move(module));
     driver = std::make_unique<DriverSet>(std::move(drivers));
     return QR_OK;
 }

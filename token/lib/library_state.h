@@ -19,6 +19,7 @@ struct LibraryState {
     std::unique_ptr<Driver> driver;
     std::vector<Credential> parsedPkcs12; // kept by pkcs12_file_parse for pkcs12_import_certificate
     quillard_cert_display_handler displayHandler = nullptr;
+    bool modulesInBackground = false; // quillard_start_modules_in_background
     void* displayContext = nullptr;
 };
 
@@ -31,7 +32,8 @@ bool isMakerModule(const std::string& moduleName);
 
 // Chooses the driver for a module name: the maker's module name (any folder, any extension, any letter case)
 // selects the virtual keys and the PKCS#11 modules registered with p11-kit, in one list; anything else is the
-// one PKCS#11 module it names.
-Result makeDriver(const char* moduleName, std::unique_ptr<Driver>& driver);
+// one PKCS#11 module it names. With `modulesInBackground` the registered modules start beside the caller
+// and join the list once started (DriverSet).
+Result makeDriver(const char* moduleName, std::unique_ptr<Driver>& driver, bool modulesInBackground = false);
 
 } // namespace quillard

@@ -169,6 +169,13 @@ QUILLARD_API void quillard_set_cert_display_handler(quillard_cert_display_handle
  * last token_find (a token inserted or removed), else 0. Cheap and never waits; virtual keys are seen
  * through their folder instead. */
 QUILLARD_API int32_t quillard_tokens_changed(int32_t* changed);
+/* Not part of the 30 key functions, called before init_pkcs11: with in_background 1, init_pkcs11 of the
+ * maker's module readies the virtual keys only, and the PKCS#11 modules p11-kit registers start beside the
+ * caller once the first token_find has found the virtual keys. token_find lists their tokens once they have
+ * started and never waits for them; quillard_tokens_changed waits for them (starting them if no token_find
+ * did) and answers 1 when they brought tokens. 0 (the default): init_pkcs11
+ * returns after every module started. */
+QUILLARD_API int32_t quillard_start_modules_in_background(int32_t in_background);
 /* The last failed PKCS#11 call, NUL-terminated ("softhsm2: C_Login failed with CKR_PIN_INCORRECT"; empty
  * when none failed); *length as for quillard_virtual_key_folder. */
 QUILLARD_API int32_t quillard_last_failure(char* buffer, int32_t* length);

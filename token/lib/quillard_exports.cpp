@@ -81,7 +81,14 @@ int32_t init_pkcs11(const char* module_name) {
     Lock lock(state.lock);
     if (state.driver)
         return QR_CRYPTOKI_ALREADY_INITIALIZED;
-    return makeDriver(module_name, state.driver);
+    return makeDriver(module_name, state.driver, state.modulesInBackground);
+}
+
+int32_t quillard_start_modules_in_background(int32_t in_background) {
+    LibraryState& state = libraryState();
+    Lock lock(state.lock);
+    state.modulesInBackground = in_background != 0;
+    return QR_OK;
 }
 
 int32_t uninit_pkcs11(void) {

@@ -7,6 +7,7 @@
 #include <p11-kit/p11-kit.h>
 
 #include <cstdlib>
+#include <future>
 
 namespace quillard::pkcs11 {
 
@@ -71,17 +72,23 @@ std::vector<std::unique_ptr<Pkcs11Module>> Pkcs11Module::loadRegistered() {
             loaded.push_back(*cursor);
         std::free(registered); // the array only; each module is released on its own
     }
-    std::vector<std::unique_ptr<Pkcs11Module>> modules;
+    // Each module's C_Initialize may take a while (a smart card framework asks its reader service): they
+    // run side by side, so the library is ready after the slowest of them rather than after all in turn.
+    std::vector<std::future<std::unique_ptr<Pkcs11Module>>> starting;
     for (CK_FUNCTION_LIST* functions : loaded) {
         ModuleFacts facts = factsOf(functions);
         if (facts.trustPolicy) {
             p11_kit_module_release(functions);
             continue;
         }
-        std::unique_ptr<Pkcs11Module> module = initialise(functions, std::move(facts), false);
-        if (module && holdsKeys(module->facts()))
-            modules.push_back(std::move(module));
+        starting.push_back(std::async(std::launch::async, [functions, facts = std::move(facts)]() mutable {
+            return initialise(functions, std::move(facts), false);
+        }));
     }
+    std::vector<std::unique_ptr<Pkcs11Module>> modules;
+    for (std::future<std::unique_ptr<Pkcs11Module>>& next : starting)
+        if (std::unique_ptr<Pkcs11Module> module = next.get(); module && holdsKeys(module->facts()))
+            modules.push_back(std::move(module));
     return modules;
 }
 
