@@ -105,7 +105,8 @@ void TMainForm::showLanguage(int languageId) {
 void TMainForm::buildWindow() {
     setObjectName(QStringLiteral("MainForm"));
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(QFont(QStringLiteral("Tahoma"), 9));
+    // The language's font from the start: set once the children exist, it would be handed to each again.
+    setFont(stringTableFont(QFont(QStringLiteral("Tahoma"), 9)));
     setAttribute(Qt::WA_WindowPropagation); // the context menu follows the window font
     IFilesystem = new ui::ImageList(filesystemIcons(), this);
     IFilesystem->setObjectName(QStringLiteral("IFilesystem"));
