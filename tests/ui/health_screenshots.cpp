@@ -83,12 +83,8 @@ TEST_F(HealthScreenshots, DISABLED_TreeViewerAndNoticeInBothLanguages) {
     part<QTimer>(form(), "TCheckInit")->stop();
     const QString notice = messages.messageTexts().value(0);
     for (const char* file : {"CHS_2052", "EN_1033"}) {
-        i18n::LoadLanguageFile(QStringLiteral(PELLORZU_SOURCE_DIR "/Languages/%1.lng").arg(file));
-        ApplyLanguage(form());
         messages.clear();
-        form().BuildRootNodes();
-        form().ScanKeys();
-        waitForKeyOperations(form());
+        showInLanguage(form(), file);
         select(keyNode(0)->child(2));
         form().findChild<QLineEdit*>(QStringLiteral("edtUPIN"))->setText(QStringLiteral("12345678"));
         QTest::keyClick(form().findChild<QLineEdit*>(QStringLiteral("edtUPIN")), Qt::Key_Return);

@@ -58,11 +58,7 @@ TEST_F(PageScreenshots, DISABLED_EveryPageInBothLanguages) {
     part<QTimer>(form(), "TCheckInit")->stop();
     ui::fillLanguageBox(part<ui::AboutPage>(form(), "TabSheet7")->cbLanguageID, ui::kLanguageChinese);
     for (const char* file : {"CHS_2052", "EN_1033"}) {
-        i18n::LoadLanguageFile(QStringLiteral(PELLORZU_SOURCE_DIR "/Languages/%1.lng").arg(file));
-        ApplyLanguage(form());
-        form().BuildRootNodes();
-        form().ScanKeys();
-        waitForKeyOperations(form());
+        showInLanguage(form(), file);
         QTreeWidgetItem* key = keyNode(0);
         QTreeWidgetItem* administration = key->child(3);
         const std::pair<QTreeWidgetItem*, const char*> pages[] = {

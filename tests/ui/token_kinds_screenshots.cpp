@@ -14,13 +14,7 @@ protected:
     void shootPages(const QString& kind, const std::vector<std::pair<std::vector<int>, const char*>>& tasks,
                     bool logIn) {
         for (const char* file : {"CHS_2052", "EN_1033"}) {
-            i18n::LoadLanguageFile(QStringLiteral(PELLORZU_SOURCE_DIR "/Languages/%1.lng").arg(file));
-            ApplyLanguage(form());
-            // The tree's texts are those of the language it was built in: it is built again, as the
-            // language choice does.
-            form().BuildRootNodes();
-            form().ScanKeys();
-            waitForKeyOperations(form());
+            showInLanguage(form(), file);
             if (logIn && loginState(kTokenSlot) != token::LoggedIn)
                 logInThroughWindow(kTokenSlot, QString::fromLatin1(softhsm::kUserPin));
             for (const auto& [path, name] : tasks) {
