@@ -10,7 +10,9 @@ namespace {
 static_assert(sizeof(TFormatParams) == 166, "the block the library reads");
 
 void copyText(char (&field)[FormatBlock::kTextField], std::string_view text) {
-    std::memcpy(field, text.data(), std::min(text.size(), sizeof field));
+    // An empty text (no PINs for a PIN-pad reader) may have no data at all: nothing is copied from it.
+    if (!text.empty())
+        std::memcpy(field, text.data(), std::min(text.size(), sizeof field));
 }
 
 // Overwrites memory that held PINs; the volatile access keeps the compiler from dropping the stores.
