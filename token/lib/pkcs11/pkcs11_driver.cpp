@@ -36,6 +36,11 @@ CK_UTF8CHAR* pinBytes(const SecureString& pin) {
     return reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(pin.c_str()));
 }
 
+// The PIN as a PKCS#11 call takes it: on a PIN-pad reader an empty one is no PIN (NULL), and the reader asks.
+CK_UTF8CHAR* pinArgument(const SecureString& pin, bool onPad) {
+    return onPad && pin.empty() ? nullptr : pinBytes(pin);
+}
+
 int32_t clampedCount(CK_ULONG value) {
     if (value == CK_UNAVAILABLE_INFORMATION || value == CK_EFFECTIVELY_INFINITE)
         return 0;
@@ -261,7 +266,7 @@ CK_RV Pkcs11Driver::tryLogin(Token& token, PinKind kind, const SecureString& pin
         forgetLogin(token);
     }
     CK_RV rv = call_.attempt("C_Login", &CK_FUNCTION_LIST::C_Login, session(token), userTypeOf(kind),
-                             pinArgument(token, pin), static_cast<CK_ULONG>(pin.size()));
+                             pinArgument(pin, leftToPad(token, pin)), static_cast<CK_ULONG>(pin.size()));
     if (rv == CKR_USER_ALREADY_LOGGED_IN)
         rv = CKR_OK;
     if (rv == CKR_OK) {
@@ -273,11 +278,9 @@ CK_RV Pkcs11Driver::tryLogin(Token& token, PinKind kind, const SecureString& pin
     return rv;
 }
 
-CK_UTF8CHAR* Pkcs11Driver::pinArgument(const Token& token, const SecureString& pin) const {
-    // On a PIN-pad reader a call passes no PIN and the reader asks for it.
-    if (pin.empty() && (tokenInfo(token).flags & CKF_PROTECTED_AUTHENTICATION_PATH))
-        return nullptr;
-    return pinBytes(pin);
+bool Pkcs11Driver::leftToPad(const Token& token, const SecureString& pin) const {
+    // The token is asked only for an empty PIN: a typed one goes as it is.
+    return pin.empty() && (tokenInfo(token).flags & CKF_PROTECTED_AUTHENTICATION_PATH);
 }
 
 template <typename Work>
@@ -367,9 +370,11 @@ Result Pkcs11Driver::logout(int32_t idx) {
 Result Pkcs11Driver::changePin(int32_t idx, PinKind kind, const SecureString& oldPin,
                                const SecureString& newPin) {
     return onToken(idx, [&](Token& token) {
+        // Both PINs are given or both left to the pad (the library's entry refuses anything else).
+        const bool onPad = leftToPad(token, oldPin);
         auto setPin = [&] {
-            call_("C_SetPIN", &CK_FUNCTION_LIST::C_SetPIN, session(token), pinArgument(token, oldPin),
-                  static_cast<CK_ULONG>(oldPin.size()), pinArgument(token, newPin),
+            call_("C_SetPIN", &CK_FUNCTION_LIST::C_SetPIN, session(token), pinArgument(oldPin, onPad),
+                  static_cast<CK_ULONG>(oldPin.size()), pinArgument(newPin, onPad),
                   static_cast<CK_ULONG>(newPin.size()));
         };
         if (token.role == kind) {
@@ -392,7 +397,8 @@ Result Pkcs11Driver::changePin(int32_t idx, PinKind kind, const SecureString& ol
 Result Pkcs11Driver::unlockUserPin(int32_t idx, const SecureString& soPin, const SecureString& newUserPin) {
     return onToken(idx, [&](Token& token) {
         asRole(token, PinKind::SecurityOfficer, soPin, [&] {
-            call_("C_InitPIN", &CK_FUNCTION_LIST::C_InitPIN, session(token), pinArgument(token, newUserPin),
+            call_("C_InitPIN", &CK_FUNCTION_LIST::C_InitPIN, session(token),
+                  pinArgument(newUserPin, leftToPad(token, newUserPin)),
                   static_cast<CK_ULONG>(newUserPin.size()));
         });
         return QR_OK;
@@ -408,13 +414,14 @@ Result Pkcs11Driver::writeSectors(int32_t idx, uint32_t, uint32_t, const uint8_t
     return onToken(idx, [](Token&) { return QR_FUNCTION_NOT_SUPPORTED; });
 }
 
-void Pkcs11Driver::initialiseToken(Token& token, const SecureString& soPin, const std::string& label) {
+void Pkcs11Driver::initialiseToken(Token& token, const SecureString& soPin, const std::string& label,
+                                   bool onPad) {
     CK_UTF8CHAR field[kLabelBytes];
     fillPaddedField(label, field, sizeof field);
     call_.attempt("C_CloseAllSessions", &CK_FUNCTION_LIST::C_CloseAllSessions, token.slot);
     token.session = CK_INVALID_HANDLE;
     forgetLogin(token);
-    call_("C_InitToken", &CK_FUNCTION_LIST::C_InitToken, token.slot, pinArgument(token, soPin),
+    call_("C_InitToken", &CK_FUNCTION_LIST::C_InitToken, token.slot, pinArgument(soPin, onPad),
           static_cast<CK_ULONG>(soPin.size()), field);
     CK_TOKEN_INFO info{};
     call_("C_GetTokenInfo", &CK_FUNCTION_LIST::C_GetTokenInfo, token.slot, &info);
@@ -436,14 +443,14 @@ Result Pkcs11Driver::format(int32_t idx, const FormatSettings& settings) {
             throw Refusal{QR_USER_NOT_LOGGED_IN};
         // C_InitToken takes the current SO PIN; a token never initialised takes the new one.
         const SecureString currentSoPin = initialised ? token.soPin : settings.soPin;
-        initialiseToken(token, currentSoPin, settings.label);
+        initialiseToken(token, currentSoPin, settings.label, pinsOnPad);
         asRole(token, PinKind::SecurityOfficer, currentSoPin, [&] {
             if (!(settings.soPin == currentSoPin))
                 call_("C_SetPIN", &CK_FUNCTION_LIST::C_SetPIN, session(token), pinBytes(currentSoPin),
                       static_cast<CK_ULONG>(currentSoPin.size()), pinBytes(settings.soPin),
                       static_cast<CK_ULONG>(settings.soPin.size()));
             call_("C_InitPIN", &CK_FUNCTION_LIST::C_InitPIN, session(token),
-                  pinArgument(token, settings.userPin), static_cast<CK_ULONG>(settings.userPin.size()));
+                  pinArgument(settings.userPin, pinsOnPad), static_cast<CK_ULONG>(settings.userPin.size()));
         });
         return QR_OK;
     });

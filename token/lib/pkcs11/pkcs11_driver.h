@@ -80,8 +80,8 @@ private:
     // Runs `work(token)` on the key at `idx` and turns what it throws into a result code.
     template <typename Work> Result onToken(int32_t idx, Work&& work);
     CK_TOKEN_INFO tokenInfo(const Token& token) const;
-    // The PIN as a PKCS#11 call takes it: no PIN (NULL) for an empty one on a PIN-pad reader.
-    CK_UTF8CHAR* pinArgument(const Token& token, const SecureString& pin) const;
+    // True when `pin` is left to the reader: it is empty and the token has a PIN pad.
+    bool leftToPad(const Token& token, const SecureString& pin) const;
     CK_SESSION_HANDLE session(Token& token);
     void closeSession(Token& token);
     void forgetLogin(Token& token);
@@ -100,7 +100,8 @@ private:
     // Creates the objects of `templates`; a failure destroys the ones created before it.
     std::vector<CK_OBJECT_HANDLE> createAll(Token& token, std::vector<class AttributeSet>& templates);
     void destroy(Token& token, CK_OBJECT_HANDLE object);
-    void initialiseToken(Token& token, const SecureString& soPin, const std::string& label);
+    // C_InitToken with `soPin`, or with none on a PIN-pad reader (`onPad`) that asks for it.
+    void initialiseToken(Token& token, const SecureString& soPin, const std::string& label, bool onPad);
     // Generates a pair of `kind` under container `name`, first under a random CKA_ID and then under the SHA-1
     // of its public key; a failure destroys what was made. Returns the public key's description.
     KeyDescription generatePair(Token& token, const GeneratedKeyKind& kind, const std::string& name,
