@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Signatures per second through the virtual-key module and through SoftHSM2, side by side on this machine,
-# beside OpenSSL's own rate for the same operations (openssl speed rsa2048 ecdsap256) and the module's share
-# of it: build/bin/module_sign_bench logs in to each token once and signs 32 bytes again and again with an
-# RSA 2048 key (SHA256-RSA-PKCS) and an EC P-256 key (ECDSA over a SHA-256 digest). The virtual key is a demo
-# key (pellorzu-vkey demo-set); the SoftHSM2 token gets key pairs of the same kinds from pkcs11-tool.
+# each beside OpenSSL's own rate for the same operations and key kinds, measured in the same process in turns
+# with the module (build/bin/module_sign_bench), and the module's share of it: it logs in to each token once
+# and signs 32 bytes again and again with an RSA 2048 key (SHA256-RSA-PKCS) and an EC P-256 key (ECDSA over a
+# SHA-256 digest). The virtual key is a demo key (pellorzu-vkey demo-set); the SoftHSM2 token gets key pairs
+# of the same kinds from pkcs11-tool. Each benchmark runs on one processor, so that the module, OpenSSL and
+# the module's folder watch share it as they would on a busy machine.
 #
 # Everything happens in a temporary folder of its own, removed at the end: its own SoftHSM2 token folder
 # (SOFTHSM2_CONF) and its own XDG_DATA_HOME, never the machine's tokens or keys.
@@ -46,24 +48,13 @@ for kind in rsa:2048 EC:prime256v1; do
         --usage-sign >/dev/null 2>&1
 done
 
-echo
-echo "virtual key (PellorZu module, demo key 'Demo key 1'):"
-module_rates=$("$bin/module_sign_bench" "$bin/pellorzu-vkey-pkcs11.so" "Demo key 1" "$pin" "$seconds")
-echo "$module_rates"
-echo "SoftHSM2 $(softhsm2-util --version):"
-"$bin/module_sign_bench" "$softhsm" bench "$pin" "$seconds"
+# The first processor this shell may run on.
+cpu=$(taskset -pc $$ | sed 's/.*: //; s/[,-].*//')
 
-# openssl speed prints "rsa 2048 bits <sign s> <verify s> <sign/s> <verify/s>" and
-# " 256 bits ecdsa (nistp256) <sign s> <verify s> <sign/s> <verify/s>".
-echo "OpenSSL $(openssl version | cut -d' ' -f2) itself (openssl speed -seconds $seconds rsa2048 ecdsap256):"
-speed=$(openssl speed -seconds "$seconds" rsa2048 ecdsap256 2>/dev/null)
-openssl_rsa=$(awk '$1 == "rsa" && $2 == "2048" {print $6}' <<<"$speed")
-openssl_ec=$(awk '$3 == "ecdsa" && $4 == "(nistp256)" {print $7}' <<<"$speed")
-[ -n "$openssl_rsa" ] && [ -n "$openssl_ec" ] || fail "cannot read openssl speed's figures"
-printf 'RSA-2048 sign             %10.0f signatures/s\n' "$openssl_rsa"
-printf 'EC P-256 ECDSA sign       %10.0f signatures/s\n' "$openssl_ec"
-module_rsa=$(awk '$1 == "RSA-2048" {print $3}' <<<"$module_rates")
-module_ec=$(awk '$1 == "EC" {print $5}' <<<"$module_rates")
-echo "the module's share of OpenSSL's rate (goal: at least 0.95 for RSA 2048, 0.9 for EC P-256):"
-awk -v m="$module_rsa" -v o="$openssl_rsa" 'BEGIN {printf "RSA-2048 %.2f\n", m / o}'
-awk -v m="$module_ec" -v o="$openssl_ec" 'BEGIN {printf "EC P-256 %.2f\n", m / o}'
+echo
+echo "virtual key (PellorZu module, demo key 'Demo key 1'), on processor $cpu:"
+taskset -c "$cpu" "$bin/module_sign_bench" "$bin/pellorzu-vkey-pkcs11.so" "Demo key 1" "$pin" "$seconds"
+echo "SoftHSM2 $(softhsm2-util --version), on processor $cpu:"
+taskset -c "$cpu" "$bin/module_sign_bench" "$softhsm" bench "$pin" "$seconds"
+echo "(OpenSSL $(openssl version | cut -d' ' -f2) signing in turns with each module in the same process;"
+echo " goal for the virtual key: a share of at least 0.95 for RSA 2048 and 0.9 for EC P-256)"
