@@ -33,6 +33,45 @@ TEST_F(ModuleMisuseTest, InitializeAndFinalizeCheckTheirArguments) {
     EXPECT_EQ(p11->C_Finalize(&reserved), CKR_ARGUMENTS_BAD);
 }
 
+std::size_t threadsOfThisProcess() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& thread : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+// The module watches the keys folder on a thread of its own, which ends with C_Finalize; a program that
+// forbids its libraries threads gets none.
+TEST_F(ModuleMisuseTest, StartsNoThreadWhenTheProgramForbidsThemAndEndsItsOwnAtFinalize) {
+    auto signOnce = [&] {
+        CK_SESSION_HANDLE session = openSession();
+        ASSERT_EQ(login(session, kUserPin), CKR_OK);
+        CK_MECHANISM mechanism{CKM_SHA256_RSA_PKCS, nullptr, 0};
+        ASSERT_EQ(p11->C_SignInit(session, &mechanism, findOne(session, CKO_PRIVATE_KEY, kContainer)),
+                  CKR_OK);
+        CK_BYTE data[4] = {1, 2, 3, 4};
+        CK_BYTE signature[256];
+        CK_ULONG length = sizeof signature;
+        ASSERT_EQ(p11->C_Sign(session, data, sizeof data, signature, &length), CKR_OK);
+    };
+    ASSERT_EQ(p11->C_Finalize(nullptr), CKR_OK);
+    const std::size_t before = threadsOfThisProcess();
+
+    CK_C_INITIALIZE_ARGS noThreads{};
+    noThreads.flags = CKF_LIBRARY_CANT_CREATE_OS_THREADS | CKF_OS_LOCKING_OK;
+    ASSERT_EQ(p11->C_Initialize(&noThreads), CKR_OK);
+    signOnce();
+    EXPECT_EQ(threadsOfThisProcess(), before);
+    ASSERT_EQ(p11->C_Finalize(nullptr), CKR_OK);
+
+    ASSERT_EQ(p11->C_Initialize(nullptr), CKR_OK);
+    signOnce();
+    EXPECT_EQ(threadsOfThisProcess(), before + 1);
+    ASSERT_EQ(p11->C_Finalize(nullptr), CKR_OK);
+    EXPECT_EQ(threadsOfThisProcess(), before);
+    ASSERT_EQ(p11->C_Initialize(nullptr), CKR_OK);
+}
+
 TEST_F(ModuleMisuseTest, SlotsSessionsAndPointers) {
     CK_SLOT_INFO slotInfo{};
     EXPECT_EQ(p11->C_GetSlotInfo(999, &slotInfo), CKR_SLOT_ID_INVALID);

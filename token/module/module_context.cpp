@@ -5,7 +5,11 @@
 
 namespace quillard::module {
 
-ModuleContext::ModuleContext(std::filesystem::path keysFolder) : driver_(std::move(keysFolder)) {
+ModuleContext::ModuleContext(std::filesystem::path keysFolder, bool mayStartThreads)
+    : driver_(std::move(keysFolder)) {
+    // Without a thread of its own, the watch of the keys folder costs a system call at every call.
+    driver_.setWatchTaking(mayStartThreads ? softkey::FolderWatch::Taking::OnItsOwnThread
+                                           : softkey::FolderWatch::Taking::AtEachQuestion);
     slots_.rescan(driver_);
 }
 

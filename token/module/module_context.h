@@ -17,7 +17,8 @@ namespace quillard::module {
 
 class ModuleContext {
 public:
-    explicit ModuleContext(std::filesystem::path keysFolder);
+    // `mayStartThreads` is false for a program that forbids its libraries to start threads.
+    ModuleContext(std::filesystem::path keysFolder, bool mayStartThreads);
 
     SoftkeyDriver& driver() { return driver_; }
     SlotTable& slots() { return slots_; }

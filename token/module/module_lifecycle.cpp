@@ -62,7 +62,8 @@ CK_RV ModuleLifecycle::initialize(const CK_C_INITIALIZE_ARGS* arguments) {
     if (context_)
         return CKR_CRYPTOKI_ALREADY_INITIALIZED;
     return guarded([&] {
-        context_ = std::make_unique<ModuleContext>(keysFolder());
+        const bool mayStartThreads = !arguments || !(arguments->flags & CKF_LIBRARY_CANT_CREATE_OS_THREADS);
+        context_ = std::make_unique<ModuleContext>(keysFolder(), mayStartThreads);
         return CKR_OK;
     });
 }

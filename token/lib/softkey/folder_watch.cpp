@@ -1,14 +1,17 @@
 #include "folder_watch.h"
 
 #include <linux/magic.h>
+#include <poll.h>
 #include <pthread.h>
+#include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <mutex>
+#include <cstdint>
+#include <system_error>
 
 namespace quillard::softkey {
 
@@ -30,6 +33,9 @@ unsigned long currentForkGeneration() {
     std::call_once(registered, [] { pthread_atfork(nullptr, nullptr, countFork); });
     return forkGeneration.load(std::memory_order_relaxed);
 }
+
+// Changes this process made to keys through the library, counted by noteChangeHere().
+std::atomic<unsigned long> localChanges{0};
 
 // File systems whose inotify events cover every change to their files, made by any process.
 bool isLocalFileSystem(const std::filesystem::path& folder, bool& missing) {
@@ -53,7 +59,9 @@ bool isLocalFileSystem(const std::filesystem::path& folder, bool& missing) {
 
 } // namespace
 
-FolderWatch::FolderWatch(const std::filesystem::path& folder) : forkGeneration_(currentForkGeneration()) {
+FolderWatch::FolderWatch(const std::filesystem::path& folder, Taking taking)
+    : forkGeneration_(currentForkGeneration()),
+      localChangesSeen_(localChanges.load(std::memory_order_acquire)) {
     if (!isLocalFileSystem(folder, missingFolder_))
         return;
     descriptor_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -62,27 +70,88 @@ FolderWatch::FolderWatch(const std::filesystem::path& folder) : forkGeneration_(
     if (::inotify_add_watch(descriptor_, folder.c_str(), kFileEvents | kFolderEvents | IN_ONLYDIR) < 0) {
         ::close(descriptor_);
         descriptor_ = -1;
+        return;
     }
+    if (taking == Taking::OnItsOwnThread)
+        startThread();
 }
 
 FolderWatch::~FolderWatch() {
+    if (thread_) {
+        if (forkGeneration_ == forkGeneration.load(std::memory_order_relaxed)) {
+            const uint64_t stop = 1;
+            [[maybe_unused]] ssize_t written = ::write(stopDescriptor_, &stop, sizeof stop);
+            thread_->join();
+        } else {
+            // A forked child has no such thread to join: its handle is left as it is.
+            [[maybe_unused]] std::thread* inherited = thread_.release();
+        }
+    }
+    if (stopDescriptor_ >= 0)
+        ::close(stopDescriptor_);
     if (descriptor_ >= 0)
         ::close(descriptor_);
 }
 
+void FolderWatch::noteChangeHere() {
+    localChanges.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void FolderWatch::startThread() {
+    stopDescriptor_ = ::eventfd(0, EFD_CLOEXEC);
+    if (stopDescriptor_ < 0)
+        return;
+    // The thread takes no signal: they stay with the threads of the program that loaded the library.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    try {
+        thread_ = std::make_unique<std::thread>([this] { waitForEvents(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the events are taken at each question instead.
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void FolderWatch::waitForEvents() {
+    pollfd waited[2] = {{descriptor_, POLLIN, 0}, {stopDescriptor_, POLLIN, 0}};
+    while (!broken_.load(std::memory_order_relaxed)) {
+        if (::poll(waited, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            broken_ = true;
+            return;
+        }
+        if (waited[1].revents != 0)
+            return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        takeEvents();
+    }
+}
+
 bool FolderWatch::usable() const {
-    return descriptor_ >= 0 && !broken_ && forkGeneration_ == forkGeneration.load(std::memory_order_relaxed);
+    return descriptor_ >= 0 && !broken_.load(std::memory_order_acquire) &&
+           forkGeneration_ == forkGeneration.load(std::memory_order_relaxed);
 }
 
 bool FolderWatch::stale() const {
-    return broken_ || missingFolder_ || forkGeneration_ != forkGeneration.load(std::memory_order_relaxed);
+    return broken_.load(std::memory_order_acquire) || missingFolder_ ||
+           forkGeneration_ != forkGeneration.load(std::memory_order_relaxed);
 }
 
 bool FolderWatch::sawChange(const std::string& fileName) {
     if (!usable())
         return true;
+    std::lock_guard<std::mutex> lock(mutex_);
     auto [entry, firstQuestion] = touched_.try_emplace(fileName, true);
-    takeEvents();
+    if (!thread_)
+        takeEvents();
+    if (const unsigned long changes = localChanges.load(std::memory_order_acquire);
+        changes != localChangesSeen_) {
+        localChangesSeen_ = changes;
+        markAll();
+    }
     const bool touched = entry->second || !usable();
     entry->second = false;
     return touched || firstQuestion;

@@ -1,5 +1,6 @@
 #include "key_files.h"
 
+#include "folder_watch.h"
 #include "softkey_error.h"
 #include "token/lib/private_files.h"
 
@@ -16,6 +17,7 @@ bool isSerialCharacter(char c) {
 void moveFile(const std::filesystem::path& from, const std::filesystem::path& to) {
     std::error_code error;
     std::filesystem::rename(from, to, error);
+    FolderWatch::noteChangeHere();
     if (error)
         throw SoftkeyError(QR_STORAGE_ERROR, "cannot move " + from.string() + ": " + error.message());
 }
@@ -81,6 +83,7 @@ KeyFiles KeyFiles::moveTo(const std::filesystem::path& folder, MoveOrder order) 
 void KeyFiles::remove() const {
     std::error_code error;
     std::filesystem::remove(database(), error);
+    FolderWatch::noteChangeHere();
     if (error)
         throw SoftkeyError(QR_STORAGE_ERROR, "cannot delete " + database().string() + ": " + error.message());
     std::filesystem::remove(diskImage(), error);

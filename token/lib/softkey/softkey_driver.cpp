@@ -72,6 +72,13 @@ Result SoftkeyDriver::onKey(int32_t idx, Work&& work) {
             SqliteTransaction transaction =
                 kKind == SqliteTransaction::Kind::Read ? key.lockForReading() : key.lockForWriting();
             checked = true;
+            if constexpr (kKind != SqliteTransaction::Kind::Read) {
+                // Counted once the work has committed, for the module's watches in this process.
+                struct NoteChange {
+                    ~NoteChange() { FolderWatch::noteChangeHere(); }
+                } noteChange;
+                return work(key, &transaction);
+            }
             return work(key, &transaction);
         } catch (const SoftkeyError& error) {
             if (error.code() == QR_DEVICE_REMOVED)
@@ -122,7 +129,7 @@ void SoftkeyDriver::startModuleCall() {
     moduleCalls_ = true;
     const bool newWatch = !watch_ || watch_->stale();
     if (newWatch)
-        watch_ = std::make_unique<FolderWatch>(keysFolder_);
+        watch_ = std::make_unique<FolderWatch>(keysFolder_, watchTaking_);
     for (auto& [serial, key] : keys_) {
         key->trustCheckUntilForgotten();
         key->forgetCheck();

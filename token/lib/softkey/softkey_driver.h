@@ -6,6 +6,7 @@
 // find(), found removed, or fails.
 #pragma once
 
+#include "folder_watch.h"
 #include "key_records.h"
 #include "login_sessions.h"
 #include "token/lib/driver.h"
@@ -24,7 +25,6 @@ namespace quillard {
 
 namespace softkey {
 class KeyDatabase;
-class FolderWatch;
 class PluggedKey;
 struct KeyRecord;
 } // namespace softkey
@@ -95,6 +95,9 @@ public:
     // key found unchanged since its last lock is taken as unchanged for the rest of the call, instead of
     // costing two system calls at every look. A driver never asked for it (the window's) looks every time.
     void startModuleCall();
+    // How the module's watch of the keys folder takes its events: on a thread of its own (the module's
+    // choice, unless the program forbids it threads) or at each call (the default).
+    void setWatchTaking(softkey::FolderWatch::Taking taking) { watchTaking_ = taking; }
     // The key's session epoch, which changes whenever the key is plugged in again or formatted, and who is
     // logged in to it in this process (`role` empty for nobody), read together in one look at the key.
     Result loginState(int32_t idx, int64_t& epoch, std::optional<PinKind>& role);
@@ -140,6 +143,7 @@ private:
     // Watches the keys folder for the module's calls, which read the same key many times a second; made
     // before any key it serves, so it outlives them.
     std::unique_ptr<softkey::FolderWatch> watch_;
+    softkey::FolderWatch::Taking watchTaking_ = softkey::FolderWatch::Taking::AtEachQuestion;
     std::map<std::string, std::unique_ptr<softkey::PluggedKey>> keys_; // by serial
     softkey::LoginSessions sessions_;
     bool moduleCalls_ = false; // since the first startModuleCall()
