@@ -21,8 +21,8 @@ bool isEc(const EVP_PKEY* key) {
 SignatureOperation::SignatureOperation(const Mechanism& mechanism, const CK_MECHANISM& parameters,
                                        EvpPkeyPtr key)
     : mechanism_(mechanism), key_(std::move(key)), type_(parameters.mechanism),
-      hasParameters_(parameters.ulParameterLen != 0) {
-    if ((mechanism.family == Family::Ecdsa) != isEc(key_.get()))
+      hasParameters_(parameters.ulParameterLen != 0), isEc_(isEc(key_.get())) {
+    if ((mechanism.family == Family::Ecdsa) != isEc_)
         fail(CKR_KEY_TYPE_INCONSISTENT);
     if (mechanism.family == Family::RsaPss)
         readPssParameters(parameters);
@@ -65,25 +65,23 @@ void SignatureOperation::update(const uint8_t* data, std::size_t size) {
 }
 
 std::size_t SignatureOperation::signatureLength() const {
-    if (isEc(key_.get()))
+    if (isEc_)
         return 2 * static_cast<std::size_t>((EVP_PKEY_get_bits(key_.get()) + 7) / 8);
     return static_cast<std::size_t>(EVP_PKEY_get_size(key_.get()));
 }
 
-std::vector<uint8_t> SignatureOperation::toBeSigned() const {
+std::span<const uint8_t> SignatureOperation::toBeSigned(Digest& digest) const {
     if (!mechanism_.digest) {
         if (mechanism_.family == Family::RsaPss &&
             data_.size() != static_cast<std::size_t>(EVP_MD_get_size(pssDigest_)))
             fail(CKR_DATA_LEN_RANGE);
         return data_;
     }
-    std::vector<uint8_t> digest(EVP_MAX_MD_SIZE);
     std::size_t length = 0;
     if (!EVP_Q_digest(libraryContext(), mechanism_.digest, nullptr, data_.data(), data_.size(), digest.data(),
                       &length))
         fail(CKR_GENERAL_ERROR);
-    digest.resize(length);
-    return digest;
+    return {digest.data(), length};
 }
 
 PkeyContextPtr SignatureOperation::context(bool signing) const {
@@ -108,18 +106,18 @@ PkeyContextPtr SignatureOperation::context(bool signing) const {
 }
 
 std::vector<uint8_t> SignatureOperation::sign() {
-    std::vector<uint8_t> input = toBeSigned();
+    Digest digest;
+    const std::span<const uint8_t> input = toBeSigned(digest);
     if (!signing_)
         signing_ = context(true);
-    std::size_t length = 0;
-    if (EVP_PKEY_sign(signing_.get(), nullptr, &length, input.data(), input.size()) <= 0)
-        fail(CKR_GENERAL_ERROR);
-    std::vector<uint8_t> signature(length);
+    // Room for the longest signature of the key (for ECDSA, its DER form), so one call signs.
+    std::vector<uint8_t> signature(static_cast<std::size_t>(EVP_PKEY_get_size(key_.get())));
+    std::size_t length = signature.size();
     if (EVP_PKEY_sign(signing_.get(), signature.data(), &length, input.data(), input.size()) <= 0)
         // The only input OpenSSL refuses here is data too long for the key or of the wrong digest length.
         fail(CKR_DATA_LEN_RANGE);
     signature.resize(length);
-    if (mechanism_.family == Family::Ecdsa)
+    if (isEc_)
         signature = EcdsaSignature::toRaw(signature, signatureLength() / 2);
     if (signature.empty())
         fail(CKR_GENERAL_ERROR);
@@ -129,9 +127,10 @@ std::vector<uint8_t> SignatureOperation::sign() {
 bool SignatureOperation::verify(const uint8_t* signature, std::size_t size) const {
     if (size != signatureLength())
         fail(CKR_SIGNATURE_LEN_RANGE);
-    std::vector<uint8_t> input = toBeSigned();
+    Digest digest;
+    const std::span<const uint8_t> input = toBeSigned(digest);
     std::vector<uint8_t> encoded(signature, signature + size);
-    if (mechanism_.family == Family::Ecdsa)
+    if (isEc_)
         encoded = EcdsaSignature::toDer(signature, size);
     PkeyContextPtr verifying = context(false);
     return EVP_PKEY_verify(verifying.get(), encoded.data(), encoded.size(), input.data(), input.size()) == 1;

@@ -6,8 +6,12 @@
 #include "mechanism_table.h"
 #include "token/lib/openssl_handles.h"
 
+#include <openssl/evp.h>
+
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace quillard::module {
@@ -44,8 +48,10 @@ public:
     bool verify(const uint8_t* signature, std::size_t size) const;
 
 private:
-    // What the key operation receives: the digest of the data, or the data itself for a raw mechanism.
-    std::vector<uint8_t> toBeSigned() const;
+    using Digest = std::array<uint8_t, EVP_MAX_MD_SIZE>;
+    // What the key operation receives: the data itself for a raw mechanism, else its digest, made in
+    // `digest`.
+    std::span<const uint8_t> toBeSigned(Digest& digest) const;
     PkeyContextPtr context(bool signing) const;
     void readPssParameters(const CK_MECHANISM& parameters);
 
@@ -53,6 +59,7 @@ private:
     EvpPkeyPtr key_;
     CK_MECHANISM_TYPE type_;
     bool hasParameters_;
+    bool isEc_;
     PkeyContextPtr signing_; // kept from an earlier signature, or made by the first sign()
     std::vector<uint8_t> data_;
     const EVP_MD* pssDigest_ = nullptr;
