@@ -42,6 +42,15 @@ protected:
         write(folder / "settled", "x");
         ASSERT_TRUE(eventually([&] { return watch.sawChange("settled"); }));
     }
+
+    // The key's containers, listed in a call of its own as the module makes one.
+    std::vector<std::string> namesInModuleCall(int32_t idx) {
+        driver.startModuleCall();
+        std::vector<std::string> listed;
+        EXPECT_EQ(driver.listContainers(idx, listed), QR_OK);
+        std::sort(listed.begin(), listed.end());
+        return listed;
+    }
 };
 
 INSTANTIATE_TEST_SUITE_P(Taking, FolderWatchTest,
@@ -130,13 +139,7 @@ TEST_P(FolderWatchTest, DriverInModuleModeSeesChangesAtTheNextCall) {
     driver.setWatchTaking(GetParam());
     int32_t idx = createInitialised("WATCHED");
     auto call = [this] { driver.startModuleCall(); };
-    auto names = [&] {
-        call();
-        std::vector<std::string> listed;
-        EXPECT_EQ(driver.listContainers(idx, listed), QR_OK);
-        std::sort(listed.begin(), listed.end());
-        return listed;
-    };
+    auto names = [&] { return namesInModuleCall(idx); };
     call();
     ASSERT_EQ(loginUser(idx), QR_OK);
     call();
@@ -172,6 +175,40 @@ TEST_P(FolderWatchTest, DriverInModuleModeSeesChangesAtTheNextCall) {
     call();
     std::vector<std::string> listed;
     EXPECT_EQ(driver.listContainers(idx, listed), QR_DEVICE_REMOVED);
+}
+
+// A change the watch cannot see (made through a hard link from another folder, by another process) is still
+// seen by a call that asks for a full look, as the module's C_OpenSession does.
+TEST_P(FolderWatchTest, AFullLookSeesWhatTheWatchCannot) {
+    driver.setWatchTaking(GetParam());
+    int32_t idx = createInitialised("LINKED");
+    driver.startModuleCall();
+    ASSERT_EQ(loginUser(idx), QR_OK);
+    driver.startModuleCall();
+    ASSERT_EQ(driver.createContainer(idx, "Mine"), QR_OK);
+    EXPECT_EQ(namesInModuleCall(idx), std::vector<std::string>{"Mine"});
+    // Found unchanged by a look: from now on the watch's word stands in for one.
+    EXPECT_EQ(namesInModuleCall(idx), std::vector<std::string>{"Mine"});
+
+    const std::filesystem::path elsewhere = world.keysFolder().parent_path() / "elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    std::filesystem::create_hard_link(world.keysFolder() / "LINKED.db", elsewhere / "LINKED.db");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        quillard::SoftkeyDriver other(elsewhere);
+        std::vector<std::string> serials;
+        int32_t left = 0;
+        _exit(other.find(serials) == QR_OK && other.login(0, PinKind::User, kUserPin, left) == QR_OK &&
+                      other.createContainer(0, "Theirs") == QR_OK
+                  ? 0
+                  : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    driver.lookInFullNextTime("LINKED");
+    EXPECT_EQ(namesInModuleCall(idx), (std::vector<std::string>{"Mine", "Theirs"}));
 }
 
 } // namespace

@@ -46,6 +46,9 @@ Session& ModuleContext::session(CK_SESSION_HANDLE handle) {
 }
 
 int64_t ModuleContext::epochForNewSession(const std::string& serial) {
+    // A key pulled out by another program a moment ago is not to be opened, whatever the watch has seen.
+    driver_.lookInFullNextTime(serial);
+    lastLook_.reset();
     const KeyLook look = lookAt(serial);
     if (look.result == QR_DEVICE_REMOVED) {
         sessions_.closeAllOf(serial);

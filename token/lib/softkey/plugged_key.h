@@ -53,6 +53,12 @@ public:
     // forgetCheck(): for a caller that looks at a key several times in what is one call for its own caller.
     void trustCheckUntilForgotten() { trustCheck_ = true; }
     void forgetCheck() { foundUnchanged_ = false; }
+    // Makes the next look at the file a full one rather than the watch's word, for a call that must see at
+    // once what another process did even before the watch has taken its events.
+    void lookInFullNextTime() {
+        foundUnchanged_ = false;
+        watchedSinceLook_ = false;
+    }
     // Lets unchangedSinceMemo() ask `watch` (which outlives the key) instead of looking at the file when
     // nothing touched it; none looks every time.
     void watchWith(FolderWatch* watch) {

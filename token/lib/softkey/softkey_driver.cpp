@@ -138,6 +138,12 @@ void SoftkeyDriver::startModuleCall() {
     }
 }
 
+void SoftkeyDriver::lookInFullNextTime(const std::string& serial) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (auto found = keys_.find(serial); found != keys_.end())
+        found->second->lookInFullNextTime();
+}
+
 LoginSessions::Session& SoftkeyDriver::userSession(const PluggedKey& key, const KeyRecord& record) {
     LoginSessions::Session* session = sessions_.find(key.serial(), record.sessionEpoch);
     if (!session || session->role != PinKind::User)

@@ -95,6 +95,9 @@ public:
     // key found unchanged since its last lock is taken as unchanged for the rest of the call, instead of
     // costing two system calls at every look. A driver never asked for it (the window's) looks every time.
     void startModuleCall();
+    // Makes the next read of the key `serial` look at its file in full rather than take the watch's word
+    // (for the module's C_OpenSession, which must fail at once on a key that is gone).
+    void lookInFullNextTime(const std::string& serial);
     // How the module's watch of the keys folder takes its events: on a thread of its own (the module's
     // choice, unless the program forbids it threads) or at each call (the default).
     void setWatchTaking(softkey::FolderWatch::Taking taking) { watchTaking_ = taking; }
