@@ -62,19 +62,15 @@ TEST(EcdsaSignature, RefusesWhatIsNotExactlyOneSignatureThatFits) {
     EXPECT_TRUE(EcdsaSignature::toRaw(std::vector<uint8_t>(good.begin(), good.end() - 1), 32).empty());
     EXPECT_TRUE(EcdsaSignature::toRaw(concatenated(good, {0}), 32).empty()) << "a byte after the SEQUENCE";
 
-    std::vector<uint8_t> notSequence = good;
-    notSequence[0] = 0x31;
-    EXPECT_TRUE(EcdsaSignature::toRaw(notSequence, 32).empty());
-    std::vector<uint8_t> notInteger = good;
-    notInteger[2] = 0x04;
-    EXPECT_TRUE(EcdsaSignature::toRaw(notInteger, 32).empty());
-    std::vector<uint8_t> negative = good;
-    negative[4] = 0x91;
-    EXPECT_TRUE(EcdsaSignature::toRaw(negative, 32).empty());
-    // r claims more bytes than the SEQUENCE holds.
-    std::vector<uint8_t> overlong = good;
-    overlong[3] = 0x60;
-    EXPECT_TRUE(EcdsaSignature::toRaw(overlong, 32).empty());
+    auto withByte = [&](std::size_t at, uint8_t value) {
+        std::vector<uint8_t> changed = good;
+        changed[at] = value;
+        return changed;
+    };
+    EXPECT_TRUE(EcdsaSignature::toRaw(withByte(0, 0x31), 32).empty()) << "a SET, not a SEQUENCE";
+    EXPECT_TRUE(EcdsaSignature::toRaw(withByte(2, 0x04), 32).empty()) << "an OCTET STRING, not an INTEGER";
+    EXPECT_TRUE(EcdsaSignature::toRaw(withByte(4, 0x91), 32).empty()) << "a negative r";
+    EXPECT_TRUE(EcdsaSignature::toRaw(withByte(3, 0x60), 32).empty()) << "r longer than the SEQUENCE";
     EXPECT_TRUE(EcdsaSignature::toRaw(std::vector<uint8_t>{0x30, 0x84, 0, 0, 0, 6}, 32).empty());
 }
 

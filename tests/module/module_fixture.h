@@ -58,10 +58,22 @@ protected:
         // The window's side: the same driver code over the same key files, in this process.
         importCredential(kSerial, kContainer, 1, quillard::demo::KeyType::Rsa2048);
         importCredential(kSerial, "Test-EC", 2, quillard::demo::KeyType::EcP256);
-        ASSERT_EQ(p11->C_Initialize(nullptr), CKR_OK);
+        ASSERT_EQ(p11->C_Initialize(withoutThreads()), CKR_OK);
     }
 
     void TearDown() override { p11->C_Finalize(nullptr); }
+
+    // The module as a program that forbids its libraries threads starts it: its watch of the keys folder is
+    // then read at each call, so what a test changes through its own copy of the library (the window's
+    // driver, the key manager: another copy than the module's) shows at the module's next call. On its own
+    // thread, the module's default, such a change shows as soon as that thread has taken the event, which
+    // ModuleRemovalTest checks.
+    static CK_C_INITIALIZE_ARGS* withoutThreads() {
+        static CK_C_INITIALIZE_ARGS arguments{
+            nullptr, nullptr, nullptr, nullptr, CKF_LIBRARY_CANT_CREATE_OS_THREADS | CKF_OS_LOCKING_OK,
+            nullptr};
+        return &arguments;
+    }
 
     void createKey(const std::string& serial) {
         std::string created;

@@ -3,6 +3,9 @@
 // session opens only on a key that is there.
 #include "module_fixture.h"
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 class ModuleRemovalTest : public ModuleTest {
@@ -48,6 +51,31 @@ TEST_F(ModuleRemovalTest, SessionsHeldAcrossAnUnplugStayClosedAfterThePlug) {
     EXPECT_EQ(p11->C_SignInit(fresh, &rsaSha256, key), CKR_USER_NOT_LOGGED_IN);
     ASSERT_EQ(login(fresh, kUserPin), CKR_OK);
     EXPECT_FALSE(sign(fresh, findOne(fresh, CKO_PRIVATE_KEY, kContainer), rsaSha256, {1, 2, 3}).empty());
+}
+
+// With the watch on the module's own thread (as programs get it), a key pulled out by someone else is seen
+// moments later: until then a held session still answers, then the same answers follow.
+TEST_F(ModuleRemovalTest, AnUnplugIsSeenByTheModulesOwnWatchThread) {
+    ASSERT_EQ(p11->C_Finalize(nullptr), CKR_OK);
+    ASSERT_EQ(p11->C_Initialize(nullptr), CKR_OK);
+    const CK_SLOT_ID slot = slotOf(kSerial);
+    CK_SESSION_HANDLE held = openSession();
+    CK_SESSION_HANDLE alsoHeld = openSession();
+    ASSERT_EQ(login(held, kUserPin), CKR_OK);
+
+    ASSERT_EQ(manager.unplug(kSerial), QR_OK);
+    CK_SESSION_INFO info{};
+    CK_RV answer = CKR_OK;
+    for (int waited = 0; waited < 5000 && answer == CKR_OK; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        answer = sessionInfo(held, info);
+    }
+    EXPECT_EQ(answer, CKR_DEVICE_REMOVED);
+    EXPECT_EQ(sessionInfo(alsoHeld, info), CKR_SESSION_HANDLE_INVALID);
+    CK_SESSION_HANDLE refused = CK_INVALID_HANDLE;
+    EXPECT_EQ(openOn(slot, refused), CKR_TOKEN_NOT_PRESENT);
+    ASSERT_EQ(manager.plug(kSerial), QR_OK);
+    EXPECT_EQ(sessionInfo(held, info), CKR_SESSION_HANDLE_INVALID);
 }
 
 TEST_F(ModuleRemovalTest, AKeyPulledAndPluggedBetweenTwoCallsEndsItsSessions) {

@@ -9,7 +9,9 @@ namespace {
 
 class ModuleSlotEventTest : public ModuleTest {
 protected:
-    CK_RV waitWithoutBlocking(CK_SLOT_ID& slot) { return p11->C_WaitForSlotEvent(CKF_DONT_BLOCK, &slot, nullptr); }
+    CK_RV waitWithoutBlocking(CK_SLOT_ID& slot) {
+        return p11->C_WaitForSlotEvent(CKF_DONT_BLOCK, &slot, nullptr);
+    }
 };
 
 TEST_F(ModuleSlotEventTest, UnpluggingAndPluggingGiveEventsAndKeepTheSlotId) {
