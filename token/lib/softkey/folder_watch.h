@@ -7,8 +7,9 @@
 // The events are taken either at each question (one read of the watch, a system call) or by a thread of
 // the watch's own that waits for them, so that a question costs no system call at all. On its own thread, a
 // change made by another process is seen as soon as that thread has taken its event, microseconds later
-// (as a reader notices a card pulled out); a change this process made to a key through the library (a commit
+// (as a reader notices a card pulled out); a change made to a key through this copy of the library (a commit
 // to a key's database, a key's files moved or deleted: noteChangeHere()) is seen at the very next question.
+// (A program that links the library and loads the module too holds two copies, each with its own count.)
 //
 // The watch is only trusted where it sees every change: on local file systems (a network file system reports
 // only what this machine did), and not in a child process that inherited it by fork (parent and child would
@@ -36,8 +37,8 @@ public:
     FolderWatch(const FolderWatch&) = delete;
     FolderWatch& operator=(const FolderWatch&) = delete;
 
-    // Counts a change this process made to a key's files: every watch then says yes to its next question
-    // about any file, whether or not its thread has taken the events yet.
+    // Counts a change made to a key's files through this copy of the library: every watch then says yes to
+    // its next question about any file, whether or not its thread has taken the events yet.
     static void noteChangeHere();
 
     // False when the watch could not be set up or cannot be trusted in this process.
@@ -48,7 +49,8 @@ public:
     // True when events are taken on the watch's own thread.
     bool hasThread() const { return thread_ != nullptr; }
     // True when one of the events taken since the last call may concern `fileName` since it was last asked
-    // about, when events were lost, when this process changed a key since, or when the watch is not usable.
+    // about, when events were lost, when a key was changed through this copy of the library since, or when
+    // the watch is not usable.
     // The first question about a file says yes.
     bool sawChange(const std::string& fileName);
 
